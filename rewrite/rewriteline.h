@@ -1,0 +1,20 @@
+#pragma once
+// Config rewriting. In: the raw bytes of a strength file and the two rating indexes (0..12).
+// Out: the ".new" file beside it, every start- and maximum-strength line carrying the chosen
+// value at column 34. This header holds the per-line rule; savestrengthfile.h streams a file.
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+enum class StrengthLine { Start, Maximum, Other };
+
+// "ST" in columns 3-4 marks a start-strength line, "MAX" in columns 3-5 a maximum-strength
+// line; case-exact, nothing trimmed, no other byte looked at.
+StrengthLine classifyLine(QByteArrayView line);
+
+// Appends the output line for a line of the given kind (no terminator). The rating index is
+// the start index for a start line, the maximum index for a maximum line, unused otherwise.
+void appendRewrittenLine(QByteArray &out, QByteArrayView line, StrengthLine kind, int ratingIndex);
+
+// The whole rule for one line: the output line, without terminator.
+QByteArray RewriteLine(QByteArrayView line, int startIndex, int maxIndex);

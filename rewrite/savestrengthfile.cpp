@@ -1,0 +1,178 @@
+#include "rewrite/savestrengthfile.h"
+
+#include "rewrite/blockwriter.h"
+#include "rewrite/linereader.h"
+#include "rewrite/rewriteline.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int FullRow = 20;
+// A file that grows while it is read would otherwise ask for an ever longer label.
+constexpr double MaxAsterisks = 10.0 * FullRow;
+
+const QString SaveTitle = u"Speichern"_s;
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+class StrengthFileSave
+{
+public:
+    StrengthFileSave(SaveServices &window, const QString &inputPath)
+        : m_window(window), m_input(inputPath), m_output(inputPath + ".new"_L1), m_writer(m_output)
+    {
+    }
+
+    // Why the save failed, for the message shown once both files are closed.
+    QString failure() const { return m_failure; }
+
+    SaveResult run()
+    {
+        if (!openOutput() || !openInput())
+            return SaveResult::Failed;
+        const SaveResult copied = copyLines();
+        if (copied != SaveResult::Saved) {
+            m_output.cancelWriting();
+            return copied;
+        }
+        m_input.close();
+        return commitOutput() ? SaveResult::Saved : SaveResult::Failed;
+    }
+
+private:
+    bool openOutput()
+    {
+        // The temporary file lives beside the target and replaces it only on commit.
+        if (m_output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return true;
+        reportWriteFailure(m_output.errorString());
+        return false;
+    }
+
+    bool openInput()
+    {
+        if (m_input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return true;
+        reportReadFailure(m_input.errorString());
+        return false;
+    }
+
+    SaveResult copyLines()
+    {
+        const qint64 length = m_input.size();
+        qint64 progress = 0;
+        LineReader reader(m_input);
+        while (const auto line = reader.next()) {
+            progress += line->size() + 2;
+            m_window.showProgress(asteriskCount(progress, length));
+            m_window.runPendingEvents();
+            if (m_window.stopRequested())
+                return SaveResult::Stopped;
+            appendOutputLine(*line);
+            if (!m_writer.flushIfFull())
+                return reportWriteFailure(m_writer.errorString());
+        }
+        if (reader.failed())
+            return reportReadFailure(m_input.errorString());
+        if (!m_writer.flush())
+            return reportWriteFailure(m_writer.errorString());
+        return SaveResult::Saved;
+    }
+
+    // The rating is read from its selector just before the line is rewritten, so a change made
+    // while the save runs applies from the current line on.
+    void appendOutputLine(QByteArrayView line)
+    {
+        const StrengthLine kind = classifyLine(line);
+        int rating = 0;
+        if (kind == StrengthLine::Start)
+            rating = m_window.startRatingIndex();
+        else if (kind == StrengthLine::Maximum)
+            rating = m_window.maxRatingIndex();
+        QByteArray &out = m_writer.buffer();
+        appendRewrittenLine(out, line, kind, rating);
+        out.append("\r\n");
+    }
+
+    bool commitOutput()
+    {
+        if (m_output.commit())
+            return true;
+        reportWriteFailure(m_output.errorString());
+        return false;
+    }
+
+    SaveResult reportReadFailure(const QString &reason)
+    {
+        return reportFailure(u"Die Datei „%1“ konnte nicht gelesen werden."_s
+                                 .arg(shown(m_input.fileName())),
+                             reason);
+    }
+
+    SaveResult reportWriteFailure(const QString &reason)
+    {
+        return reportFailure(u"Die Datei „%1“ konnte nicht geschrieben werden."_s
+                                 .arg(shown(m_output.fileName())),
+                             reason);
+    }
+
+    SaveResult reportFailure(const QString &what, const QString &reason)
+    {
+        m_failure = what + "\n\n"_L1 + reason + "\n\n"_L1
+            + u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
+        return SaveResult::Failed;
+    }
+
+    SaveServices &m_window;
+    QFile m_input;
+    QSaveFile m_output;
+    BlockWriter m_writer;
+    QString m_failure;
+};
+
+} // namespace
+
+int asteriskCount(qint64 progress, qint64 length)
+{
+    if (length <= 0)
+        return FullRow;
+    // nearbyint rounds half to even in the default rounding mode: 2.5 gives 2, 3.5 gives 4.
+    const double share = static_cast<double>(progress) / static_cast<double>(length) * FullRow;
+    return static_cast<int>(std::clamp(std::nearbyint(share), 0.0, MaxAsterisks));
+}
+
+SaveResult SaveStrengthFile(SaveServices &window)
+{
+    const QString folder = window.folderPath();
+    const QString fileName = window.selectedFileName();
+    if (fileName.isEmpty()) {
+        window.showMessage(SaveServices::MessageIcon::Warning, SaveTitle,
+                           u"Es ist keine Datei ausgewählt. Bitte wählen Sie zuerst eine Datei "
+                           "aus der Dateiliste."_s);
+        return SaveResult::Failed;
+    }
+    SaveResult result;
+    QString failure;
+    {
+        StrengthFileSave save(window, folder + u'/' + fileName);
+        result = save.run();
+        failure = save.failure();
+    } // both files are closed and any unfinished output is discarded here
+    if (result == SaveResult::Saved)
+        window.showMessage(SaveServices::MessageIcon::Information, SaveTitle,
+                           u"Speichern erfolgreich"_s);
+    else if (result == SaveResult::Failed)
+        window.showMessage(SaveServices::MessageIcon::Warning, SaveTitle, failure);
+    window.showProgress(0);
+    return result;
+}
