@@ -1,0 +1,303 @@
+#include "resources/resourcepaths.h"
+
+#include <QFile>
+#include <QIcon>
+#include <QImage>
+#include <QImageReader>
+#include <QSet>
+#include <QtEndian>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray resourceBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+quint16 le16(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + offset);
+}
+
+quint32 le32(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
+}
+
+bool isBlack(QRgb pixel)
+{
+    return qRed(pixel) == 0 && qGreen(pixel) == 0 && qBlue(pixel) == 0;
+}
+
+bool isNear(QRgb pixel, QRgb wanted, int tolerance)
+{
+    return qAbs(qRed(pixel) - qRed(wanted)) <= tolerance
+        && qAbs(qGreen(pixel) - qGreen(wanted)) <= tolerance
+        && qAbs(qBlue(pixel) - qBlue(wanted)) <= tolerance;
+}
+
+QImage starImage(const QString &path)
+{
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+// The image of the given size among the icon file's entries.
+QImage iconEntry(QSize size)
+{
+    QImageReader reader(u":/icon.ico"_s);
+    do {
+        const QImage image = reader.read();
+        if (image.size() == size)
+            return image.convertToFormat(QImage::Format_ARGB32);
+    } while (reader.jumpToNextImage());
+    return {};
+}
+
+const QRgb gold = qRgb(239, 203, 74);
+// Centre of the 43 x 41 star: column 21, row 22.
+const QPoint starCentre(21, 22);
+
+} // namespace
+
+class tst_Resources : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyPathResolves_data();
+    void everyPathResolves();
+    void readsInItsFormatAndSize_data();
+    void readsInItsFormatAndSize();
+    void starBitmapsAreUncompressed24Bit_data();
+    void starBitmapsAreUncompressed24Bit();
+    void bannerIsSingleFrameGif89aWith256ColourPalette();
+    void iconEntryHasSixteenColoursAndTransparentCorners_data();
+    void iconEntryHasSixteenColoursAndTransparentCorners();
+    void iconOffersBothSizes();
+    void fullStarIsGoldWithSoftenedEdgesOnBlack();
+    void halfStarIsLeftHalfOfFullStar();
+    void emptyStarIsAllBlack();
+    void starKeepsGoldCentreAtRowSize();
+};
+
+void tst_Resources::everyPathResolves_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("window icon") << ResourcePaths::iconPath() << u":/icon.ico"_s;
+    QTest::newRow("banner") << ResourcePaths::bannerPath() << u":/banner.gif"_s;
+    QTest::newRow("full star") << ResourcePaths::fullStarPath() << u":/imgstarv.bmp"_s;
+    QTest::newRow("half star") << ResourcePaths::halfStarPath() << u":/imgstarh.bmp"_s;
+    QTest::newRow("empty star") << ResourcePaths::emptyStarPath() << u":/imgstarl.bmp"_s;
+}
+
+// Linking the library alone must register the resources: no init call in the program.
+void tst_Resources::everyPathResolves()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(path, expected);
+    QVERIFY2(QFile::exists(path), qPrintable(path));
+}
+
+void tst_Resources::readsInItsFormatAndSize_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("imageCount");
+    QTest::newRow("icon holds two images") << u":/icon.ico"_s << "ico"_ba << QSize(32, 32) << 2;
+    QTest::newRow("banner is one frame") << u":/banner.gif"_s << "gif"_ba << QSize(400, 100) << 1;
+    QTest::newRow("full star") << u":/imgstarv.bmp"_s << "bmp"_ba << QSize(43, 41) << 1;
+    QTest::newRow("half star") << u":/imgstarh.bmp"_s << "bmp"_ba << QSize(43, 41) << 1;
+    QTest::newRow("empty star") << u":/imgstarl.bmp"_s << "bmp"_ba << QSize(43, 41) << 1;
+}
+
+// Fails when the image format plugin (gif, ico) is missing at run time.
+void tst_Resources::readsInItsFormatAndSize()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+    QFETCH(int, imageCount);
+
+    QImageReader reader(path);
+    QVERIFY2(reader.canRead(), qPrintable(reader.errorString()));
+    QCOMPARE(reader.format(), format);
+    QCOMPARE(reader.imageCount(), imageCount);
+    const QImage image = reader.read();
+    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+    QCOMPARE(image.size(), size);
+}
+
+void tst_Resources::starBitmapsAreUncompressed24Bit_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("full star") << u":/imgstarv.bmp"_s;
+    QTest::newRow("half star") << u":/imgstarh.bmp"_s;
+    QTest::newRow("empty star") << u":/imgstarl.bmp"_s;
+}
+
+void tst_Resources::starBitmapsAreUncompressed24Bit()
+{
+    QFETCH(QString, path);
+    const QByteArray bytes = resourceBytes(path);
+    QVERIFY2(bytes.size() >= 54, "shorter than a bitmap header");
+    QCOMPARE(bytes.left(2), "BM"_ba);
+    QCOMPARE(le32(bytes, 14), 40u);          // BITMAPINFOHEADER
+    QCOMPARE(le32(bytes, 18), 43u);          // width
+    QCOMPARE(le32(bytes, 22), 41u);          // height, bottom-up
+    QCOMPARE(le16(bytes, 28), quint16(24));  // bits per pixel
+    QCOMPARE(le32(bytes, 30), 0u);           // BI_RGB
+    // Rows of 43 * 3 bytes padded to 132, no palette in between.
+    QCOMPARE(le32(bytes, 10), 54u);
+    QCOMPARE(bytes.size(), 54 + 132 * 41);
+}
+
+void tst_Resources::bannerIsSingleFrameGif89aWith256ColourPalette()
+{
+    const QByteArray gif = resourceBytes(u":/banner.gif"_s);
+    QVERIFY2(gif.size() > 13 + 3 * 256, "shorter than a header and palette");
+    QCOMPARE(gif.left(6), "GIF89a"_ba);
+    QCOMPARE(le16(gif, 6), quint16(400));
+    QCOMPARE(le16(gif, 8), quint16(100));
+    const auto flags = quint8(gif.at(10));
+    QVERIFY2(flags & 0x80, "no global palette");
+    QCOMPARE(2 << (flags & 7), 256);
+
+    // Walk the blocks: exactly one image, and no graphic control block marks a colour
+    // transparent.
+    qsizetype pos = 13 + 3 * 256;
+    int frames = 0;
+    while (pos < gif.size() && quint8(gif.at(pos)) != 0x3B) {
+        const auto introducer = quint8(gif.at(pos));
+        if (introducer == 0x21) {
+            const auto label = quint8(gif.at(pos + 1));
+            pos += 2;
+            if (label == 0xF9)
+                QVERIFY2(!(quint8(gif.at(pos + 1)) & 1), "transparent colour set");
+        } else {
+            QCOMPARE(introducer, quint8(0x2C));
+            ++frames;
+            const auto imageFlags = quint8(gif.at(pos + 9));
+            pos += 10 + ((imageFlags & 0x80) ? 3 * (2 << (imageFlags & 7)) : 0) + 1;
+        }
+        while (pos < gif.size() && gif.at(pos) != 0)
+            pos += quint8(gif.at(pos)) + 1;
+        ++pos;
+    }
+    QVERIFY2(pos < gif.size(), "no trailer");
+    QCOMPARE(frames, 1);
+    QVERIFY(!QImage(u":/banner.gif"_s).hasAlphaChannel());
+}
+
+void tst_Resources::iconEntryHasSixteenColoursAndTransparentCorners_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("32 x 32") << QSize(32, 32);
+    QTest::newRow("16 x 16") << QSize(16, 16);
+}
+
+void tst_Resources::iconEntryHasSixteenColoursAndTransparentCorners()
+{
+    QFETCH(QSize, size);
+    const QImage image = iconEntry(size);
+    QVERIFY2(!image.isNull(), "no entry of this size");
+
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            QVERIFY2(qAlpha(pixel) == 0 || qAlpha(pixel) == 255, "alpha beyond a 1-bit mask");
+            if (qAlpha(pixel) == 255)
+                colours.insert(pixel);
+        }
+    }
+    QVERIFY2(colours.size() <= 16, qPrintable(u"%1 colours"_s.arg(colours.size())));
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(size.width() - 1, size.height() - 1)), 0);
+    // The star fills the middle: warm and opaque.
+    const QRgb centre = image.pixel(size.width() / 2, size.height() / 2);
+    QCOMPARE(qAlpha(centre), 255);
+    QVERIFY(qRed(centre) > 150 && qRed(centre) > qBlue(centre) + 60);
+}
+
+void tst_Resources::iconOffersBothSizes()
+{
+    const QIcon icon(u":/icon.ico"_s);
+    QVERIFY(!icon.isNull());
+    const QList<QSize> sizes = icon.availableSizes();
+    QVERIFY(sizes.contains(QSize(32, 32)));
+    QVERIFY(sizes.contains(QSize(16, 16)));
+}
+
+void tst_Resources::fullStarIsGoldWithSoftenedEdgesOnBlack()
+{
+    const QImage star = starImage(u":/imgstarv.bmp"_s);
+    QVERIFY(isNear(star.pixel(starCentre), gold, 3));
+    for (const QPoint corner : {QPoint(0, 0), QPoint(42, 0), QPoint(0, 40), QPoint(42, 40)})
+        QVERIFY(isBlack(star.pixel(corner)));
+
+    int goldPixels = 0;
+    int edgePixels = 0;
+    for (int y = 0; y < star.height(); ++y) {
+        for (int x = 0; x < star.width(); ++x) {
+            const QRgb pixel = star.pixel(x, y);
+            if (isNear(pixel, gold, 3))
+                ++goldPixels;
+            else if (!isBlack(pixel))
+                ++edgePixels;
+        }
+    }
+    // A star covers roughly a third of its box; the outline is antialiased, not stepped.
+    QVERIFY2(goldPixels > 43 * 41 / 5, qPrintable(QString::number(goldPixels)));
+    QVERIFY2(edgePixels > 40, qPrintable(QString::number(edgePixels)));
+}
+
+void tst_Resources::halfStarIsLeftHalfOfFullStar()
+{
+    const QImage full = starImage(u":/imgstarv.bmp"_s);
+    const QImage half = starImage(u":/imgstarh.bmp"_s);
+    for (int y = 0; y < half.height(); ++y) {
+        for (int x = 0; x < half.width(); ++x) {
+            const QRgb pixel = half.pixel(x, y);
+            if (x < starCentre.x())
+                QCOMPARE(pixel, full.pixel(x, y));
+            else if (x > starCentre.x())
+                QVERIFY2(isBlack(pixel), qPrintable(u"lit at %1,%2"_s.arg(x).arg(y)));
+            else
+                QVERIFY(qRed(pixel) <= qRed(full.pixel(x, y)));
+        }
+    }
+    // The cut runs through the middle of column 21: half lit there, not gone, not full.
+    const QRgb cut = half.pixel(starCentre);
+    QVERIFY2(qRed(cut) > 80 && qRed(cut) < 200, qPrintable(QString::number(qRed(cut))));
+}
+
+void tst_Resources::emptyStarIsAllBlack()
+{
+    const QImage empty = starImage(u":/imgstarl.bmp"_s);
+    QCOMPARE(empty.size(), QSize(43, 41));
+    for (int y = 0; y < empty.height(); ++y) {
+        for (int x = 0; x < empty.width(); ++x)
+            QVERIFY2(isBlack(empty.pixel(x, y)), qPrintable(u"lit at %1,%2"_s.arg(x).arg(y)));
+    }
+}
+
+// The rows show the templates at 27 x 25; the star must not wash out there.
+void tst_Resources::starKeepsGoldCentreAtRowSize()
+{
+    const QImage scaled = starImage(u":/imgstarv.bmp"_s)
+                              .scaled(27, 25, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QVERIFY(isNear(scaled.pixel(13, 13), gold, 6));
+    QVERIFY(isBlack(scaled.pixel(0, 0)));
+}
+
+QTEST_MAIN(tst_Resources)
+#include "tst_resources.moc"
