@@ -28,6 +28,8 @@ bool BlockWriter::flush()
         if (m_error.isEmpty() || m_error == "Unknown error"_L1)
             m_error = u"Es konnten nicht alle Daten geschrieben werden."_s;
     }
-    m_buffer.clear();
+    // resize(0), not clear(): clear() frees the block, and growing a new one for every block
+    // costs more than the rewrite itself.
+    m_buffer.resize(0);
     return !failed();
 }

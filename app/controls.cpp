@@ -1,0 +1,157 @@
+#include "app/controls.h"
+
+#include "app/controltable.h"
+#include "browse/drivelist.h"
+#include "browse/fileselection.h"
+#include "browse/filelist.h"
+#include "browse/folderlist.h"
+#include "rating/picture.h"
+#include "rating/ratinglists.h"
+#include "resources/resourcepaths.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QColor FrameGrey(64, 64, 64);
+
+template <typename Widget, typename... Args>
+Widget *place(QWidget *container, const QString &name, TwipsRect at, Args &&...args)
+{
+    auto *widget = new Widget(std::forward<Args>(args)..., container);
+    widget->setObjectName(name);
+    widget->setGeometry(at.toPixels());
+    return widget;
+}
+
+QString member(const QString &group, int index)
+{
+    return u"%1(%2)"_s.arg(group).arg(index);
+}
+
+void paintGreyWithWhiteText(QWidget *widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, FrameGrey);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QFrame *createFrame(QWidget *client, const QString &name, TwipsRect at)
+{
+    auto *frame = place<QFrame>(client, name, at);
+    frame->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+    paintGreyWithWhiteText(frame);
+    return frame;
+}
+
+QLabel *createBanner(QWidget *client)
+{
+    auto *banner = place<QLabel>(client, u"Picture1"_s, ControlTable::Picture1);
+    banner->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    banner->setLineWidth(2);
+    banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    banner->setPixmap(QPixmap(ResourcePaths::bannerPath()));
+    return banner;
+}
+
+QFont boldFont(const QStringList &families, int points)
+{
+    QFont font;
+    // Families missing here fall back through the font system to metric-compatible ones.
+    font.setFamilies(families);
+    font.setPointSize(points);
+    font.setBold(true);
+    return font;
+}
+
+// A caption beside a rating list, sized to its text.
+QLabel *createCaption(QWidget *frame, const QString &name, TwipsRect at, const QString &text)
+{
+    auto *caption = place<QLabel>(frame, name, at, text);
+    caption->setFont(boldFont({u"MS Sans Serif"_s, u"Arial"_s}, 12));
+    paintGreyWithWhiteText(caption);
+    caption->adjustSize();
+    return caption;
+}
+
+QLabel *createProgressLabel(QWidget *frame)
+{
+    auto *label = place<QLabel>(frame, u"lblprobar"_s, ControlTable::lblprobar);
+    label->setFont(boldFont({u"Arial"_s}, 18));
+    paintGreyWithWhiteText(label);
+    return label;
+}
+
+QComboBox *createRatingList(QWidget *frame, int index, TwipsRect at)
+{
+    auto *list = place<QComboBox>(frame, member(u"cbostar"_s, index), at);
+    fillRatingList(*list);
+    return list;
+}
+
+std::array<Picture *, 6> createStarRow(QWidget *frame, const QString &group, int top)
+{
+    std::array<Picture *, 6> row{};
+    // Created right to left, so the leftmost member lies on top where boxes touch.
+    for (int i = 5; i >= 0; --i)
+        row[i] = place<Picture>(frame, member(group, i), ControlTable::starRowMember(top, i));
+    return row;
+}
+
+Picture *createTemplate(QWidget *frame, const QString &name, TwipsRect at, const QString &image)
+{
+    auto *picture = place<Picture>(frame, name, at);
+    picture->setPixmap(QPixmap(image));
+    return picture;
+}
+
+void createSelectionControls(Controls &c, const std::shared_ptr<DriveProvider> &drives)
+{
+    c.Fildatei = place<FileList>(c.frame1, u"Fildatei"_s, ControlTable::Fildatei,
+                                  StrengthFilePattern.toString());
+    c.Dirverzeichnis = place<FolderList>(c.frame1, u"Dirverzeichnis"_s, ControlTable::Dirverzeichnis, drives);
+    c.drvlaufwerk = place<DriveList>(c.frame1, u"drvlaufwerk"_s, ControlTable::drvlaufwerk, drives);
+}
+
+void createRatingControls(Controls &c)
+{
+    QWidget *f = c.Frame2;
+    c.btnspeichern = place<QPushButton>(f, u"btnspeichern"_s, ControlTable::btnspeichern,
+                                        u"Speichern"_s);
+    c.btnspeichern->setEnabled(false);
+    c.cbostar[1] = createRatingList(f, 1, ControlTable::cbostar1);
+    c.cbostar[0] = createRatingList(f, 0, ControlTable::cbostar0);
+    c.lblprobar = createProgressLabel(f);
+    c.Label3 = createCaption(f, u"Label3"_s, ControlTable::Label3, u"Max.-sterne:"_s);
+    c.imgstarm = createStarRow(f, u"imgstarm"_s, ControlTable::StarRowTopMaximum);
+    c.imgstarv = createTemplate(f, u"imgstarv"_s, ControlTable::imgstarv, ResourcePaths::fullStarPath());
+    c.imgstarl = createTemplate(f, u"imgstarl"_s, ControlTable::imgstarl, ResourcePaths::emptyStarPath());
+    c.imgstarh = createTemplate(f, u"imgstarh"_s, ControlTable::imgstarh, ResourcePaths::halfStarPath());
+    c.Label2 = createCaption(f, u"Label2"_s, ControlTable::Label2, u"Startsterne:"_s);
+    c.imgstar = createStarRow(f, u"imgstar"_s, ControlTable::StarRowTopStart);
+}
+
+} // namespace
+
+StarControls Controls::starControls() const
+{
+    return {cbostar, imgstar, imgstarm, imgstarv, imgstarh, imgstarl};
+}
+
+Controls createControls(QWidget *client, const std::shared_ptr<DriveProvider> &drives)
+{
+    Controls c;
+    c.frame1 = createFrame(client, u"frame1"_s, ControlTable::frame1);
+    c.Picture1 = createBanner(client);
+    c.Frame2 = createFrame(client, u"Frame2"_s, ControlTable::Frame2);
+    createSelectionControls(c, drives);
+    createRatingControls(c);
+    return c;
+}

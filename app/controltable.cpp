@@ -1,0 +1,17 @@
+#include "app/controltable.h"
+
+#include <QtGlobal>
+
+namespace {
+constexpr double TwipsPerPixel = 15.0;
+
+int pixels(int twips)
+{
+    return qRound(twips / TwipsPerPixel);
+}
+} // namespace
+
+QRect TwipsRect::toPixels() const
+{
+    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
+}

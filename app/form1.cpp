@@ -1,0 +1,181 @@
+#include "app/form1.h"
+
+#include "app/controltable.h"
+#include "app/mainmenu.h"
+#include "app/windowservices.h"
+#include "browse/drivelist.h"
+#include "browse/driveprovider.h"
+#include "browse/fileselection.h"
+#include "browse/filelist.h"
+#include "browse/folderlist.h"
+#include "convert/valueconversions.h"
+#include "rewrite/savestrengthfile.h"
+
+#include "resources/resourcepaths.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+Form1::Environment Form1::Environment::desktop()
+{
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    return {std::make_shared<WindowServices>(), createSystemDriveProvider(),
+            program.canonicalPath()};
+}
+
+Form1::Form1(Environment environment) : m_environment(std::move(environment))
+{
+    setWindowTitle(u"Kelvora Stärkeneditor"_s);
+    setWindowIcon(QIcon(ResourcePaths::iconPath()));
+
+    auto *client = new QWidget(this);
+    client->setObjectName(u"client"_s);
+    client->setFixedSize(ControlTable::ClientArea.toPixels().size());
+    client->setPalette(QPalette(Qt::black));
+    client->setAutoFillBackground(true);
+    setCentralWidget(client);
+    // Nothing reacts to a size change, so the window keeps the size of its client area.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_controls = createControls(client, m_environment.drives);
+    createMainMenu(*this, [this](qint16 index) { MnuDateiItemClick(index); },
+                   [this](qint16 index) { MnuInfoItemClick(index); });
+    setInputTabOrder();
+    wireEvents();
+    startUp();
+}
+
+Form1::~Form1() = default;
+
+void Form1::setInputTabOrder()
+{
+    const Controls &c = m_controls;
+    const std::array<QWidget *, 6> order{c.drvlaufwerk, c.Dirverzeichnis, c.Fildatei,
+                                         c.cbostar[0], c.cbostar[1], c.btnspeichern};
+    for (size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void Form1::wireEvents()
+{
+    const Controls &c = m_controls;
+    connectFileSelection(*c.drvlaufwerk, *c.Dirverzeichnis, *c.Fildatei, *c.btnspeichern, this);
+    connectRatingSelectors(c.starControls(), this);
+    connect(c.btnspeichern, &QPushButton::clicked, this, &Form1::btnspeichernClick);
+}
+
+// Runs once, before the window is first shown. Each assignment raises its control's handler.
+void Form1::startUp()
+{
+    // A program folder the list cannot show leaves start-up on the current folder instead.
+    if (!m_controls.Dirverzeichnis->setPath(m_environment.programFolder))
+        (void)m_controls.Dirverzeichnis->setPath(QDir::currentPath());
+    m_controls.cbostar[0]->setCurrentIndex(0);
+    m_controls.cbostar[1]->setCurrentIndex(0);
+}
+
+void Form1::btnspeichernClick()
+{
+    // The save runs pending events after every line, so the button can be pressed again.
+    if (m_saving)
+        return;
+    m_saving = true;
+    SaveStrengthFile(*this);
+    m_saving = false;
+    if (m_endRequested)
+        m_environment.services->endProgram();
+}
+
+void Form1::MnuDateiItemClick(qint16)
+{
+    // During a save, end once the save has stopped and discarded its unfinished output.
+    if (m_saving)
+        m_endRequested = true;
+    else
+        m_environment.services->endProgram();
+}
+
+void Form1::MnuInfoItemClick(qint16)
+{
+    m_environment.services->showMessage(this, QMessageBox::Information, u"Info"_s, aboutText());
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (m_saving) {
+        // The save notices at its next line, discards its output, and then the program ends.
+        m_endRequested = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+qint32 Form1::CUint(qint16 intValue)
+{
+    return ValueConversions::CUint(intValue);
+}
+
+QString Form1::Dec2Bin(qint32 Dec)
+{
+    return ValueConversions::Dec2Bin(Dec);
+}
+
+qint32 Form1::Bin2Dec(const QString &text)
+{
+    return ValueConversions::Bin2Dec(text);
+}
+
+QString Form1::folderPath()
+{
+    return m_controls.Dirverzeichnis->path();
+}
+
+QString Form1::selectedFileName()
+{
+    return m_controls.Fildatei->selectedFileName();
+}
+
+int Form1::startRatingIndex()
+{
+    return m_controls.cbostar[0]->currentIndex();
+}
+
+int Form1::maxRatingIndex()
+{
+    return m_controls.cbostar[1]->currentIndex();
+}
+
+void Form1::showProgress(int asterisks)
+{
+    // The same count means the same text: skip rebuilding it on every line.
+    if (asterisks == m_shownAsterisks)
+        return;
+    m_shownAsterisks = asterisks;
+    m_controls.lblprobar->setText(QString(asterisks, u'*'));
+}
+
+void Form1::runPendingEvents()
+{
+    m_environment.services->runPendingEvents();
+}
+
+bool Form1::stopRequested()
+{
+    return m_endRequested;
+}
+
+void Form1::showMessage(MessageIcon icon, const QString &title, const QString &text)
+{
+    const auto boxIcon =
+        icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Warning;
+    m_environment.services->showMessage(this, boxIcon, title, text);
+}

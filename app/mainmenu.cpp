@@ -1,0 +1,38 @@
+#include "app/mainmenu.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void addMenu(QMainWindow &window, const QString &name, const QString &caption,
+             const QString &itemCaption, QKeyCombination shortcut,
+             std::function<void(qint16)> click)
+{
+    QMenu *menu = window.menuBar()->addMenu(caption);
+    menu->setObjectName(name);
+    QAction *item = menu->addAction(itemCaption);
+    item->setObjectName(name + "Item"_L1);
+    item->setShortcut(shortcut);
+    QObject::connect(item, &QAction::triggered, &window, [click] { click(0); });
+}
+
+} // namespace
+
+void createMainMenu(QMainWindow &window, std::function<void(qint16)> MnuDateiItemClick,
+                    std::function<void(qint16)> MnuInfoItemClick)
+{
+    addMenu(window, u"MnuDatei"_s, u"&Datei"_s, u"&Ende"_s, Qt::CTRL | Qt::Key_Q,
+            std::move(MnuDateiItemClick));
+    addMenu(window, u"MnuInfo"_s, u"&Info"_s, u"&Info"_s, Qt::CTRL | Qt::Key_I,
+            std::move(MnuInfoItemClick));
+}
+
+QString aboutText()
+{
+    return u"Kelvora Stärkeneditor v0.1"_s + u'\n' + u"Ein freies Werkzeug des Kelvora-Entwicklerteams"_s;
+}

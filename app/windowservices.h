@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QMessageBox>
+
+// What the window's handlers need of the desktop beyond their own controls: modal messages,
+// the event pump that keeps the window alive during a save, and ending the program. Tests
+// replace it to answer message boxes and to watch the program end.
+class WindowServices
+{
+public:
+    virtual ~WindowServices() = default;
+
+    // Modal; returns when the user has closed the box. The answer is not used.
+    virtual void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                             const QString &text);
+
+    // Called once per line of a save. Letting the toolkit process events costs about half a
+    // microsecond even when nothing is pending, so it runs at most every few milliseconds.
+    virtual void runPendingEvents();
+
+    virtual void endProgram();
+
+private:
+    qint64 m_lastPumpMs = -1;
+};

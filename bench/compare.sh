@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Times the save against the floor of copying the file (cat) and against GNU sed doing the same
+# rewrite, on a ~200 MB and a 1 MB CR LF strength file, and measures the save's peak memory.
+#
+#   BUILD_DIR=build bash bench/compare.sh
+#
+# BUILD_DIR (default: build in the repository root) must hold a built bench/headless_save.
+# Peak memory needs GNU time (/usr/bin/time, Debian package "time"). Ends with key=value lines.
+set -euo pipefail
+export LC_ALL=C
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$repo/build}
+[[ $build = /* ]] || build=$repo/$build
+headless=$build/bench/headless_save
+if [[ ! -x $headless ]]; then
+    echo "no $headless: build it first (cmake --build $build --target headless_save)" >&2
+    exit 1
+fi
+if [[ ! -x /usr/bin/time ]]; then
+    echo "/usr/bin/time missing: apt-get install time" >&2
+    exit 1
+fi
+
+large_mb=${LARGE_MB:-200}
+start_index=7
+max_index=9
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelvora-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# --- input files -------------------------------------------------------------------------------
+
+# About 1 MiB of strength-file lines, CR LF terminated: start and maximum lines, comments with
+# Latin-1 umlauts, short and odd lines that only look like strength lines, other lines of any
+# length with a few bytes 0x80-0xFF.
+make_chunk() {
+    awk 'BEGIN {
+        srand(42)
+        n = split(",ab,xST,xxST,xxMAX,01st lower,01Max mixed, 01STRENGTH 3000,0STRENGTH,012MAX",
+                  odd, ",")
+        size = 0
+        while (size < 1048576) {
+            r = rand(); id = sprintf("%02d", int(rand() * 100))
+            if (r < 0.15)
+                line = id "STRENGTH  " int(rand() * 13) * 1000
+            else if (r < 0.30)
+                line = id "MAXSTRENGTH   " int(rand() * 13) * 1000
+            else if (r < 0.40)
+                line = "; Kommentar St" sprintf("%c", 228) "rke " id \
+                       " f" sprintf("%c", 252) "r Stufe " int(rand() * 50)
+            else if (r < 0.45)
+                line = odd[1 + int(rand() * n)]
+            else {
+                line = id "NAME" int(rand() * 1000) "  "
+                len = int(rand() * 70)
+                for (i = 0; i < len; i++) {
+                    c = rand() < 0.03 ? 128 + int(rand() * 128) : 32 + int(rand() * 95)
+                    line = line sprintf("%c", c)
+                }
+            }
+            printf "%s\r\n", line
+            size += length(line) + 2
+        }
+    }'
+}
+
+small=$work/small_sp.cfg
+large=$work/large_sp.cfg
+make_chunk > "$small"
+for ((i = 0; i < large_mb; i++)); do cat "$small"; done > "$large"
+
+# --- sed with the same rule ----------------------------------------------------------------------
+
+start_value=$(printf '%25s %d ' '' $((start_index * 1000)))
+max_value=$(printf '%21s %d ' '' $((max_index * 1000)))
+# The "t" after the CR is stripped clears the substitution flag, so "t done" only sees the ST
+# rule; the ST rule is tried first and, when it matched, the MAX rule is skipped.
+cat > "$work/rewrite.sed" <<EOF
+s/\r\$//
+t strip
+:strip
+s/^(..ST.{0,4}).*/\1$start_value/
+t done
+s/^(..MAX.{0,7}).*/\1$max_value/
+:done
+s/\$/\r/
+EOF
+
+# --- timing --------------------------------------------------------------------------------------
+
+now() { date +%s.%N; }
+
+# Best wall time of three runs of "$@", in seconds.
+best_of_3() {
+    local best="" t0 t1 t
+    for _ in 1 2 3; do
+        t0=$(now)
+        "$@"
+        t1=$(now)
+        t=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
+        if [[ -z $best ]] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then
+            best=$t
+        fi
+    done
+    echo "$best"
+}
+
+run_cat() { cat "$1" > "$1.cat"; }
+# The save commits through QSaveFile, which flushes its file to disk before the rename; this is
+# the copy floor with the same flush.
+run_cat_sync() { cat "$1" > "$1.cat" && sync "$1.cat"; }
+run_sed() { sed -E -f "$work/rewrite.sed" "$1" > "$1.sed"; }
+run_save() {
+    if ! "$headless" "$1" "$start_index" "$max_index" > "$work/save.log"; then
+        echo "headless_save failed:" >&2
+        cat "$work/save.log" >&2
+        exit 1
+    fi
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+
+peak_rss_kib() {
+    /usr/bin/time -v "$headless" "$1" "$start_index" "$max_index" 2>&1 >/dev/null |
+        awk -F': *' '/Maximum resident set size/ { print $2 }'
+}
+
+cat "$large" > /dev/null # into the page cache before the first timing
+
+echo "files: $(stat -c %s "$small") bytes (small), $(stat -c %s "$large") bytes (large)"
+echo "timing the large file, best of 3 each..."
+cat_s=$(best_of_3 run_cat "$large")
+echo "  cat > out:     ${cat_s} s"
+cat_sync_s=$(best_of_3 run_cat_sync "$large")
+echo "  cat + sync:    ${cat_sync_s} s"
+sed_s=$(best_of_3 run_sed "$large")
+echo "  sed -E:        ${sed_s} s"
+save_s=$(best_of_3 run_save "$large")
+echo "  headless_save: ${save_s} s   ($(cat "$work/save.log" | tr '\n' ' '))"
+
+run_sed "$small"
+run_save "$small"
+identical=yes
+cmp -s "$large.sed" "$large.new" || identical=no
+cmp -s "$small.sed" "$small.new" || identical=no
+
+rss_small_kib=$(peak_rss_kib "$small")
+rss_large_kib=$(peak_rss_kib "$large")
+
+save_over_cat=$(ratio "$save_s" "$cat_s")
+sed_over_save=$(ratio "$sed_s" "$save_s")
+rss_growth_kib=$((rss_large_kib - rss_small_kib))
+echo "save is ${save_over_cat}x cat (target <= 3), $(ratio "$save_s" "$cat_sync_s")x cat + sync;" \
+    "sed is ${sed_over_save}x the save (target >= 10)"
+echo "peak RSS ${rss_small_kib} KiB on 1 MB, ${rss_large_kib} KiB on ${large_mb} MB:" \
+    "growth ${rss_growth_kib} KiB (target < 16384)"
+echo "output identical to sed's: $identical"
+
+echo "cat_sync_s=$cat_sync_s"
+echo "cat_s=$cat_s"
+echo "sed_s=$sed_s"
+echo "save_s=$save_s"
+echo "save_over_cat=$save_over_cat"
+echo "sed_over_save=$sed_over_save"
+echo "rss_small_kib=$rss_small_kib"
+echo "rss_large_kib=$rss_large_kib"
+echo "identical=$identical"

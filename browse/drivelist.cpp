@@ -1,0 +1,78 @@
+#include "browse/drivelist.h"
+
+#include "browse/folderpaths.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace {
+
+QList<Drive> drivesOfList(const QComboBox &list)
+{
+    QList<Drive> drives;
+    for (int i = 0; i < list.count(); ++i)
+        drives.append(Drive{list.itemData(i).toString(), list.itemText(i)});
+    return drives;
+}
+
+} // namespace
+
+DriveList::DriveList(std::shared_ptr<const DriveProvider> provider, QWidget *parent)
+    : QComboBox(parent), m_provider(std::move(provider))
+{
+    fill(m_provider->drives());
+    const auto start = driveIndexForPath(drivesOfList(*this), QDir::currentPath());
+    setCurrentIndex(start >= 0 ? static_cast<int>(start) : 0);
+    connect(this, &QComboBox::currentIndexChanged, this, &DriveList::onCurrentIndexChanged);
+}
+
+QString DriveList::drive() const
+{
+    return currentIndex() >= 0 ? currentData().toString() : QString();
+}
+
+void DriveList::setDrive(const QString &anyPath)
+{
+    const auto index = driveIndexForPath(drivesOfList(*this), anyPath);
+    if (index >= 0)
+        setCurrentIndex(static_cast<int>(index)); // raises nothing when it is already current
+}
+
+void DriveList::reloadDrives()
+{
+    const Drive current{drive(), currentText()};
+    QList<Drive> drives = m_provider->drives();
+    const bool currentListed = std::any_of(drives.cbegin(), drives.cend(), [&](const Drive &d) {
+        return cleanFolderPath(d.rootPath) == current.rootPath;
+    });
+    if (!current.rootPath.isEmpty() && !currentListed)
+        drives.append(current);
+
+    m_reloading = true;
+    clear();
+    fill(drives);
+    const auto index = std::find_if(drives.cbegin(), drives.cend(), [&](const Drive &d) {
+        return cleanFolderPath(d.rootPath) == current.rootPath;
+    });
+    setCurrentIndex(index != drives.cend() ? static_cast<int>(index - drives.cbegin()) : 0);
+    m_reloading = false;
+}
+
+void DriveList::showPopup()
+{
+    reloadDrives();
+    QComboBox::showPopup();
+}
+
+void DriveList::fill(const QList<Drive> &drives)
+{
+    for (const Drive &drive : drives)
+        addItem(drive.displayName, cleanFolderPath(drive.rootPath));
+}
+
+void DriveList::onCurrentIndexChanged()
+{
+    if (!m_reloading)
+        Q_EMIT driveChanged();
+}

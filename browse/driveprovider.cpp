@@ -1,0 +1,23 @@
+#include "browse/driveprovider.h"
+
+#include "browse/folderpaths.h"
+#include "browse/systemdriveprovider.h"
+
+std::shared_ptr<DriveProvider> createSystemDriveProvider()
+{
+    return std::make_shared<SystemDriveProvider>();
+}
+
+qsizetype driveIndexForPath(const QList<Drive> &drives, const QString &path)
+{
+    const QString cleanPath = cleanFolderPath(path);
+    qsizetype best = -1;
+    for (qsizetype i = 0; i < drives.size(); ++i) {
+        const QString root = cleanFolderPath(drives.at(i).rootPath);
+        if (root.isEmpty() || !pathLiesOn(cleanPath, root))
+            continue;
+        if (best < 0 || root.size() > cleanFolderPath(drives.at(best).rootPath).size())
+            best = i;
+    }
+    return best;
+}

@@ -1,0 +1,41 @@
+#include "browse/fileselection.h"
+
+#include "browse/drivelist.h"
+#include "browse/filelist.h"
+#include "browse/folderlist.h"
+
+#include <QPushButton>
+
+void drvlaufwerkChange(DriveList &drvlaufwerk, FolderList &Dirverzeichnis)
+{
+    const PathResult result = Dirverzeichnis.setPath(drvlaufwerk.drive());
+    if (result.errorNumber > 0) {
+        // The folder list kept its folder; putting the drive list back on that folder's drive
+        // raises this handler again, nested. There the drive list already holds that drive,
+        // so a second failure restores an unchanged drive, raises nothing, and the nesting
+        // ends with the lists on the last folder that could be read.
+        drvlaufwerk.setDrive(Dirverzeichnis.path());
+    }
+}
+
+void DirverzeichnisChange(FolderList &Dirverzeichnis, FileList &Fildatei)
+{
+    Fildatei.setFolder(Dirverzeichnis.path());
+}
+
+void FildateiClick(FileList &Fildatei, QPushButton &btnspeichern)
+{
+    if (Fildatei.selectedIndex() != -1)
+        btnspeichern.setEnabled(true);
+}
+
+void connectFileSelection(DriveList &drvlaufwerk, FolderList &Dirverzeichnis, FileList &Fildatei,
+                          QPushButton &btnspeichern, QObject *context)
+{
+    QObject::connect(&drvlaufwerk, &DriveList::driveChanged, context,
+                     [&drvlaufwerk, &Dirverzeichnis] { drvlaufwerkChange(drvlaufwerk, Dirverzeichnis); });
+    QObject::connect(&Dirverzeichnis, &FolderList::pathChanged, context,
+                     [&Dirverzeichnis, &Fildatei] { DirverzeichnisChange(Dirverzeichnis, Fildatei); });
+    QObject::connect(&Fildatei, &FileList::fileClicked, context,
+                     [&Fildatei, &btnspeichern] { FildateiClick(Fildatei, btnspeichern); });
+}

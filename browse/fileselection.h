@@ -1,0 +1,32 @@
+#pragma once
+// Config file selection. In: the drives from a DriveProvider and the user's picks in the drive,
+// folder and file lists. Out: the folder list's path and the file list's selected file name,
+// which the save reads when Save is pressed, and `btnspeichern` enabled once a file is chosen.
+// The lists keep all the state; the handlers below only pass it along.
+
+#include <QStringView>
+
+class DriveList;
+class FileList;
+class FolderList;
+class QObject;
+class QPushButton;
+
+// The names of strength configuration files, for the file list.
+inline constexpr QStringView StrengthFilePattern = u"*_sp*.cfg";
+
+// `drvlaufwerk` change: moves the folder list to the chosen drive. A drive that cannot be read
+// is undone silently: the drive list goes back to the folder list's drive, which raises this
+// handler once more (nested) for that drive. Should that drive have become unreadable too,
+// the lists stay on the last folder that could be read.
+void drvlaufwerkChange(DriveList &drvlaufwerk, FolderList &Dirverzeichnis);
+
+// `Dirverzeichnis` change: the file list follows the folder list.
+void DirverzeichnisChange(FolderList &Dirverzeichnis, FileList &Fildatei);
+
+// `Fildatei` click: a selected file enables Save, for good; nothing here disables it.
+void FildateiClick(FileList &Fildatei, QPushButton &btnspeichern);
+
+// Wires the three handlers to their controls' notifications, for as long as `context` lives.
+void connectFileSelection(DriveList &drvlaufwerk, FolderList &Dirverzeichnis, FileList &Fildatei,
+                          QPushButton &btnspeichern, QObject *context);

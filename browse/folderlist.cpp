@@ -1,0 +1,172 @@
+#include "browse/folderlist.h"
+
+#include "browse/folderpaths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyle>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+constexpr int FolderPathRole = Qt::UserRole;
+
+QStringList subfolderNames(const QString &folder)
+{
+    QStringList names;
+    // Hidden ones too: the list shows every folder. Symlinks to folders count as folders.
+    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    while (it.hasNext()) {
+        it.next();
+        names.append(it.fileName());
+    }
+    sortByName(names);
+    return names;
+}
+
+QString rootOfFolder(const QString &folder, const QList<Drive> &drives)
+{
+    const qsizetype drive = driveIndexForPath(drives, folder);
+    return drive >= 0 ? cleanFolderPath(drives.at(drive).rootPath) : fileSystemRootOf(folder);
+}
+
+} // namespace
+
+FolderList::FolderList(std::shared_ptr<const DriveProvider> provider, QWidget *parent)
+    : QTreeWidget(parent),
+      m_provider(std::move(provider)),
+      m_openIcon(style()->standardIcon(QStyle::SP_DirOpenIcon, nullptr, this)),
+      m_closedIcon(style()->standardIcon(QStyle::SP_DirClosedIcon, nullptr, this))
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setUniformRowHeights(true); // keeps a folder with thousands of subfolders quick to lay out
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setIndentation(fontMetrics().averageCharWidth() * 2);
+
+    if (!setPath(QDir::currentPath()))
+        (void)setPath(QDir::rootPath());
+}
+
+QString FolderList::path() const
+{
+    return m_path;
+}
+
+PathResult FolderList::setPath(const QString &folderOrDrive)
+{
+    const QString target = cleanFolderPath(folderOrDrive);
+    if (target.isEmpty())
+        return {ENOENT};
+    const QList<Drive> drives = m_provider->drives();
+    const auto drive = std::find_if(drives.cbegin(), drives.cend(), [&](const Drive &d) {
+        return QString::compare(cleanFolderPath(d.rootPath), target, FileNameCase) == 0;
+    });
+    if (drive == drives.cend())
+        return {showFolder(target, drives)};
+
+    const QString root = cleanFolderPath(drive->rootPath);
+    const QString lastShown = m_lastFolderOfDrive.value(root);
+    if (!lastShown.isEmpty() && lastShown != root && showFolder(lastShown, drives) == 0)
+        return {};
+    return {showFolder(root, drives)};
+}
+
+int FolderList::showFolder(const QString &folder, const QList<Drive> &drives)
+{
+    if (const int error = folderReadError(folder))
+        return error;
+    const QString root = rootOfFolder(folder, drives);
+    rebuild(root, folder, subfolderNames(folder));
+    m_lastFolderOfDrive.insert(root, folder);
+    if (folder == m_path)
+        return 0;
+    m_path = folder;
+    Q_EMIT pathChanged();
+    return 0;
+}
+
+// One chain of open folders from the root down, the subfolders hanging below the last one.
+// The items are built off the view and inserted in one go, so the view lays out once.
+void FolderList::rebuild(const QString &root, const QString &folder, const QStringList &subfolders)
+{
+    setUpdatesEnabled(false);
+    clear();
+
+    auto *rootItem = new QTreeWidgetItem(QStringList{QDir::toNativeSeparators(root)});
+    rootItem->setIcon(0, m_openIcon);
+    rootItem->setData(0, FolderPathRole, root);
+    QList<QTreeWidgetItem *> chain{rootItem};
+    QString path = root;
+    const QStringList below = folder.mid(root.size()).split(u'/', Qt::SkipEmptyParts);
+    for (const QString &name : below) {
+        path = joinFolderPath(path, name);
+        auto *item = new QTreeWidgetItem(chain.last(), QStringList{name});
+        item->setIcon(0, m_openIcon);
+        item->setData(0, FolderPathRole, path);
+        chain.append(item);
+    }
+
+    QList<QTreeWidgetItem *> children;
+    children.reserve(subfolders.size());
+    for (const QString &name : subfolders) {
+        auto *item = new QTreeWidgetItem(QStringList{name});
+        item->setIcon(0, m_closedIcon);
+        children.append(item);
+    }
+    m_currentFolderItem = chain.last();
+    m_currentFolderItem->addChildren(children);
+
+    addTopLevelItem(rootItem);
+    for (QTreeWidgetItem *item : std::as_const(chain))
+        item->setExpanded(true);
+    setCurrentItem(m_currentFolderItem);
+    scrollToItem(m_currentFolderItem);
+    setUpdatesEnabled(true);
+}
+
+// Subfolder rows carry only their name, which keeps filling a large folder cheap.
+QString FolderList::folderOfItem(const QTreeWidgetItem *item) const
+{
+    const QVariant stored = item->data(0, FolderPathRole);
+    return stored.isValid() ? stored.toString() : joinFolderPath(m_path, item->text(0));
+}
+
+void FolderList::open(const QTreeWidgetItem *item)
+{
+    const QList<Drive> drives = m_provider->drives();
+    // A folder removed since the list was filled cannot be opened; re-reading the current
+    // one drops it from the list.
+    if (showFolder(folderOfItem(item), drives) != 0)
+        (void)showFolder(m_path, drives);
+}
+
+void FolderList::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Opening rebuilds every item, so the base class must not see the event afterwards.
+    const QTreeWidgetItem *item = itemAt(event->position().toPoint());
+    if (event->button() != Qt::LeftButton || !item) {
+        QTreeWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    event->accept();
+    open(item);
+}
+
+void FolderList::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || !currentItem()) {
+        QTreeWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    open(currentItem());
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "browse/driveprovider.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QTreeWidget>
+
+#include <memory>
+
+// What an assignment of the folder list's path came to: error number 0 on success, otherwise
+// a positive errno value (ENOENT, ENOTDIR, EACCES, ...) saying why the folder cannot be read.
+struct PathResult
+{
+    int errorNumber = 0;
+
+    bool succeeded() const { return errorNumber == 0; }
+    explicit operator bool() const { return succeeded(); }
+};
+
+// The folder list `Dirverzeichnis`: the folders from the drive's root down to the current
+// folder, each one deeper and open, then the current folder's subfolders, closed and sorted by
+// name. Hidden folders are listed like any other (a Wine prefix, where strength files of a
+// Windows program tend to live, is one). A double-click or Enter opens a folder. Every change of
+// path, by the user or by setPath(), raises pathChanged() before returning. Filled
+// synchronously from the disk; nothing is watched in the background.
+class FolderList : public QTreeWidget
+{
+    Q_OBJECT
+
+public:
+    // Starts on the current folder. The provider says where each drive's root is.
+    explicit FolderList(std::shared_ptr<const DriveProvider> provider, QWidget *parent = nullptr);
+
+    // The current folder, clean and absolute ("/home/anna/cfg", "/", "C:/Spiele").
+    QString path() const;
+
+    // A drive's text (exactly its root path, as DriveList::drive() gives it) shows the folder
+    // last shown on that drive, first its root; should that folder be gone, the root. Any other
+    // path shows that folder. A folder that cannot be read fails with its error number and
+    // leaves the list and its path as they were, raising nothing. Assigning the current path
+    // again re-reads it and raises nothing.
+    [[nodiscard]] PathResult setPath(const QString &folderOrDrive);
+
+Q_SIGNALS:
+    void pathChanged();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    int showFolder(const QString &folder, const QList<Drive> &drives);
+    void rebuild(const QString &root, const QString &folder, const QStringList &subfolders);
+    QString folderOfItem(const QTreeWidgetItem *item) const;
+    void open(const QTreeWidgetItem *item);
+
+    std::shared_ptr<const DriveProvider> m_provider;
+    QString m_path;
+    QTreeWidgetItem *m_currentFolderItem = nullptr;
+    QHash<QString, QString> m_lastFolderOfDrive; // by drive root
+    QIcon m_openIcon;
+    QIcon m_closedIcon;
+};

@@ -1,0 +1,502 @@
+#include "app/controls.h"
+#include "app/form1.h"
+#include "app/mainmenu.h"
+#include "app/windowservices.h"
+#include "browse/drivelist.h"
+#include "browse/driveprovider.h"
+#include "browse/filelist.h"
+#include "browse/folderlist.h"
+#include "rating/picture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Answers message boxes and watches the pump and the program end instead of a desktop.
+class ScriptedServices : public WindowServices
+{
+public:
+    struct Message
+    {
+        QMessageBox::Icon icon;
+        QString title;
+        QString text;
+    };
+
+    void showMessage(QWidget *, QMessageBox::Icon icon, const QString &title,
+                     const QString &text) override
+    {
+        messages.append({icon, title, text});
+    }
+    void runPendingEvents() override
+    {
+        ++pumps;
+        if (onPump)
+            onPump(pumps);
+    }
+    void endProgram() override { ++ends; }
+
+    QList<Message> messages;
+    int pumps = 0;
+    int ends = 0;
+    std::function<void(int)> onPump;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QString starPattern(const std::array<Picture *, 6> &row, const Controls &c)
+{
+    QString pattern;
+    for (const Picture *p : row) {
+        if (p->isHidden())
+            pattern += u'-';
+        else if (p->imageKey() == c.imgstarv->imageKey())
+            pattern += u'F';
+        else if (p->imageKey() == c.imgstarh->imageKey())
+            pattern += u'H';
+        else if (p->imageKey() == c.imgstarl->imageKey())
+            pattern += u'E';
+        else
+            pattern += u'?';
+    }
+    return pattern;
+}
+
+// Finds the open modal message box from a timer, records it and presses its OK button.
+struct MessageBoxAnswer
+{
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QList<QAbstractButton *>::size_type buttons = 0;
+    bool answered = false;
+
+    void armFor(QObject *context)
+    {
+        QTimer::singleShot(0, context, [this, context] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return armFor(context);
+            text = box->text();
+            title = box->windowTitle();
+            icon = box->icon();
+            buttons = box->buttons().size();
+            answered = true;
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+    }
+};
+
+} // namespace
+
+class tst_Form1 : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void controlGeometry_data();
+    void controlGeometry();
+    void captionsSizedToTheirText();
+    void windowFrameAndClientArea();
+    void textsColoursAndFonts();
+    void initialStateBeforeStartUp();
+    void startUpResult();
+    void tabOrder();
+    void templatesNeverShown();
+    void menus_data();
+    void menus();
+    void aboutBoxThroughRealMessageBox();
+    void saveThroughTheWindow();
+    void ratingChangedDuringSaveAppliesToLaterLines();
+    void secondPressDuringSaveIsIgnored();
+    void endingDuringSaveDiscardsOutput_data();
+    void endingDuringSaveDiscardsOutput();
+    void conversionsOfferedByTheWindow();
+    void ctrlQEndsTheProgram();
+
+private:
+    Form1 &makeWindow();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::shared_ptr<ScriptedServices> m_services;
+    std::unique_ptr<Form1> m_form;
+};
+
+void tst_Form1::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
+    QVERIFY(writeFile(m_dir->filePath(u"b_sp.cfg"_s), "01STx 1\r\n"));
+    QVERIFY(writeFile(m_dir->filePath(u"a_sp2.cfg"_s), "01MAXyyyyyyy 2\r\n"));
+    QVERIFY(writeFile(m_dir->filePath(u"other.cfg"_s), "x\r\n"));
+    m_services = std::make_shared<ScriptedServices>();
+}
+
+void tst_Form1::cleanup()
+{
+    m_form.reset();
+    QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(), "a window was left behind");
+}
+
+Form1 &tst_Form1::makeWindow()
+{
+    m_form = std::make_unique<Form1>(
+        Form1::Environment{m_services, createSystemDriveProvider(), m_dir->path()});
+    return *m_form;
+}
+
+void tst_Form1::controlGeometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QRect>("pixels");
+
+    // Twips divided by 15, rounded: the places of the controls at 96 dpi.
+    QTest::newRow("banner") << u"Picture1"_s << u"client"_s << QRect(0, 0, 404, 104);
+    QTest::newRow("left frame") << u"frame1"_s << u"client"_s << QRect(3, 104, 200, 305);
+    QTest::newRow("right frame") << u"Frame2"_s << u"client"_s << QRect(200, 104, 200, 305);
+    QTest::newRow("drive list") << u"drvlaufwerk"_s << u"frame1"_s << QRect(8, 16, 185, 21);
+    QTest::newRow("folder list") << u"Dirverzeichnis"_s << u"frame1"_s << QRect(8, 43, 185, 126);
+    QTest::newRow("file list") << u"Fildatei"_s << u"frame1"_s << QRect(8, 176, 185, 123);
+    QTest::newRow("start list") << u"cbostar(0)"_s << u"Frame2"_s << QRect(112, 32, 81, 21);
+    QTest::newRow("maximum list") << u"cbostar(1)"_s << u"Frame2"_s << QRect(112, 160, 81, 21);
+    QTest::newRow("save button") << u"btnspeichern"_s << u"Frame2"_s << QRect(8, 240, 89, 25);
+    QTest::newRow("progress label") << u"lblprobar"_s << u"Frame2"_s << QRect(8, 272, 180, 29);
+    QTest::newRow("full template") << u"imgstarv"_s << u"Frame2"_s << QRect(40, 96, 27, 25);
+    QTest::newRow("half template") << u"imgstarh"_s << u"Frame2"_s << QRect(72, 96, 27, 25);
+    QTest::newRow("empty template") << u"imgstarl"_s << u"Frame2"_s << QRect(104, 96, 27, 25);
+    for (int i = 0; i < 6; ++i) {
+        const QString start = u"imgstar(%1)"_s.arg(i);
+        const QString maximum = u"imgstarm(%1)"_s.arg(i);
+        QTest::newRow(qPrintable(start)) << start << u"Frame2"_s << QRect(8 + 32 * i, 64, 27, 25);
+        QTest::newRow(qPrintable(maximum)) << maximum << u"Frame2"_s << QRect(8 + 32 * i, 192, 27, 25);
+    }
+}
+
+void tst_Form1::controlGeometry()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, container);
+    QFETCH(QRect, pixels);
+    Form1 &form = makeWindow();
+    auto *widget = form.findChild<QWidget *>(name);
+    QVERIFY2(widget, qPrintable(name));
+    QCOMPARE(widget->parentWidget()->objectName(), container);
+    QCOMPARE(widget->geometry(), pixels);
+}
+
+void tst_Form1::captionsSizedToTheirText()
+{
+    const Controls &c = makeWindow().controls();
+    for (QLabel *caption : {c.Label2, c.Label3}) {
+        QCOMPARE(caption->pos(), caption == c.Label2 ? QPoint(8, 32) : QPoint(8, 160));
+        QCOMPARE(caption->size(), caption->sizeHint());
+    }
+}
+
+void tst_Form1::windowFrameAndClientArea()
+{
+    Form1 &form = makeWindow();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.windowTitle(), u"Kelvora Stärkeneditor"_s);
+    QVERIFY(!form.windowIcon().isNull());
+    QCOMPARE(form.centralWidget()->size(), QSize(403, 415));
+    QCOMPARE(form.centralWidget()->palette().color(QPalette::Window), QColor(Qt::black));
+    QVERIFY(form.menuBar()->isVisible());
+    // Nothing reacts to a size change: the window keeps its size.
+    const QSize before = form.size();
+    form.resize(before + QSize(100, 100));
+    QCOMPARE(form.size(), before);
+    QCOMPARE(form.controls().btnspeichern->geometry(), QRect(8, 240, 89, 25));
+}
+
+void tst_Form1::textsColoursAndFonts()
+{
+    const Controls &c = makeWindow().controls();
+    QCOMPARE(c.Label2->text(), u"Startsterne:"_s);
+    QCOMPARE(c.Label3->text(), u"Max.-sterne:"_s);
+    QCOMPARE(c.btnspeichern->text(), u"Speichern"_s);
+    for (QWidget *w : std::initializer_list<QWidget *>{c.frame1, c.Frame2, c.Label2, c.Label3, c.lblprobar}) {
+        QCOMPARE(w->palette().color(QPalette::Window), QColor(64, 64, 64));
+        QCOMPARE(w->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    }
+    for (QLabel *caption : {c.Label2, c.Label3}) {
+        QCOMPARE(caption->font().families().value(0), u"MS Sans Serif"_s);
+        QCOMPARE(caption->font().pointSize(), 12);
+        QVERIFY(caption->font().bold());
+    }
+    QCOMPARE(c.lblprobar->font().families().value(0), u"Arial"_s);
+    QCOMPARE(c.lblprobar->font().pointSize(), 18);
+    QVERIFY(c.lblprobar->font().bold());
+    QCOMPARE(c.Picture1->pixmap().size(), QSize(400, 100));
+}
+
+void tst_Form1::initialStateBeforeStartUp()
+{
+    QWidget client;
+    const Controls c = createControls(&client, createSystemDriveProvider());
+    QVERIFY(!c.btnspeichern->isEnabled());
+    QCOMPARE(c.cbostar[0]->currentIndex(), -1);
+    QCOMPARE(c.cbostar[1]->currentIndex(), -1);
+    QVERIFY(c.lblprobar->text().isEmpty());
+    for (const auto *row : {&c.imgstar, &c.imgstarm})
+        for (const Picture *p : *row)
+            QVERIFY(p->isHidden() && !p->hasImage());
+    for (const Picture *t : {c.imgstarv, c.imgstarh, c.imgstarl}) {
+        QVERIFY(t->isHidden());
+        QCOMPARE(t->pixmap().size(), QSize(43, 41));
+    }
+    QCOMPARE(c.Fildatei->selectedIndex(), -1);
+}
+
+void tst_Form1::startUpResult()
+{
+    const Controls &c = makeWindow().controls();
+    QCOMPARE(c.Dirverzeichnis->path(), QFileInfo(m_dir->path()).canonicalFilePath());
+    QCOMPARE(c.Fildatei->count(), 2);
+    QCOMPARE(c.Fildatei->item(0)->text(), u"a_sp2.cfg"_s);
+    QCOMPARE(c.Fildatei->item(1)->text(), u"b_sp.cfg"_s);
+    QCOMPARE(c.Fildatei->selectedIndex(), -1);
+    QVERIFY(!c.btnspeichern->isEnabled());
+    for (QComboBox *list : c.cbostar) {
+        QCOMPARE(list->currentIndex(), 0);
+        QCOMPARE(list->currentText(), u"0.0 Sterne"_s);
+    }
+    QCOMPARE(starPattern(c.imgstar, c), u"EEEEEE"_s);
+    QCOMPARE(starPattern(c.imgstarm, c), u"EEEEEE"_s);
+    QVERIFY(c.lblprobar->text().isEmpty());
+}
+
+void tst_Form1::tabOrder()
+{
+    Form1 &form = makeWindow();
+    const Controls &c = form.controls();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    auto visit = [&](int steps) {
+        QList<QWidget *> seen;
+        c.drvlaufwerk->setFocus();
+        for (int i = 0; i < steps; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            seen.append(QApplication::focusWidget());
+        }
+        return seen;
+    };
+    const QList<QWidget *> disabled{c.Dirverzeichnis, c.Fildatei, c.cbostar[0], c.cbostar[1],
+                                    static_cast<QWidget *>(c.drvlaufwerk)};
+    QCOMPARE(visit(5), disabled);
+    c.btnspeichern->setEnabled(true);
+    const QList<QWidget *> enabled{c.Dirverzeichnis, c.Fildatei, c.cbostar[0], c.cbostar[1],
+                                   c.btnspeichern, static_cast<QWidget *>(c.drvlaufwerk)};
+    QCOMPARE(visit(6), enabled);
+}
+
+void tst_Form1::templatesNeverShown()
+{
+    Form1 &form = makeWindow();
+    const Controls &c = form.controls();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    for (int k : {12, 3, 0, 7}) {
+        c.cbostar[0]->setCurrentIndex(k);
+        c.cbostar[1]->setCurrentIndex(12 - k);
+        for (const Picture *t : {c.imgstarv, c.imgstarh, c.imgstarl})
+            QVERIFY(!t->isVisible());
+    }
+    QVERIFY(c.imgstar[0]->isVisible());
+}
+
+void tst_Form1::menus_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("menuCaption");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("itemCaption");
+    QTest::addColumn<QKeySequence>("shortcut");
+    QTest::newRow("file") << u"MnuDatei"_s << u"&Datei"_s << u"MnuDateiItem"_s << u"&Ende"_s
+                          << QKeySequence(Qt::CTRL | Qt::Key_Q);
+    QTest::newRow("info") << u"MnuInfo"_s << u"&Info"_s << u"MnuInfoItem"_s << u"&Info"_s
+                          << QKeySequence(Qt::CTRL | Qt::Key_I);
+}
+
+void tst_Form1::menus()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, menuCaption);
+    QFETCH(QString, item);
+    QFETCH(QString, itemCaption);
+    QFETCH(QKeySequence, shortcut);
+    Form1 &form = makeWindow();
+    auto *menuControl = form.findChild<QMenu *>(menu);
+    QVERIFY(menuControl);
+    QCOMPARE(menuControl->title(), menuCaption);
+    auto *action = form.findChild<QAction *>(item);
+    QVERIFY(action);
+    QCOMPARE(action->text(), itemCaption);
+    QCOMPARE(action->shortcut(), shortcut);
+    QVERIFY(action->isEnabled() && action->isVisible() && !action->isChecked());
+    QCOMPARE(form.menuBar()->actions().indexOf(menuControl->menuAction()), menu == u"MnuDatei"_s ? 0 : 1);
+}
+
+void tst_Form1::aboutBoxThroughRealMessageBox()
+{
+    m_services.reset();
+    auto services = std::make_shared<WindowServices>();
+    m_form = std::make_unique<Form1>(
+        Form1::Environment{services, createSystemDriveProvider(), m_dir->path()});
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    MessageBoxAnswer answer;
+    answer.armFor(m_form.get());
+    QTest::keyClick(m_form.get(), Qt::Key_I, Qt::ControlModifier);
+    QVERIFY(answer.answered);
+    QCOMPARE(answer.text, aboutText());
+    QCOMPARE(answer.text.toUtf8(), "Kelvora St\xc3\xa4rkeneditor v0.1\n"
+                                   "Ein freies Werkzeug des Kelvora-Entwicklerteams");
+    QCOMPARE(answer.title, u"Info"_s);
+    QCOMPARE(answer.icon, QMessageBox::Information);
+    QCOMPARE(answer.buttons, 1);
+}
+
+void tst_Form1::saveThroughTheWindow()
+{
+    Form1 &form = makeWindow();
+    const Controls &c = form.controls();
+    c.Fildatei->setCurrentRow(1);
+    QVERIFY(c.btnspeichern->isEnabled());
+    c.cbostar[0]->setCurrentIndex(7);
+    c.cbostar[1]->setCurrentIndex(9);
+    QTest::mouseClick(c.btnspeichern, Qt::LeftButton);
+    QCOMPARE(readAll(m_dir->filePath(u"b_sp.cfg.new"_s)),
+             QByteArray("01STx 1" + QByteArray(25, ' ') + " 7000 \r\n"));
+    QCOMPARE(readAll(m_dir->filePath(u"b_sp.cfg"_s)), QByteArray("01STx 1\r\n"));
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].text, u"Speichern erfolgreich"_s);
+    QCOMPARE(m_services->messages[0].title, u"Speichern"_s);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Information);
+    QVERIFY(c.lblprobar->text().isEmpty());
+}
+
+void tst_Form1::ratingChangedDuringSaveAppliesToLaterLines()
+{
+    QByteArray input;
+    for (int i = 0; i < 4; ++i)
+        input += "00STRENGTH 0\r\n";
+    QVERIFY(writeFile(m_dir->filePath(u"c_sp.cfg"_s), input));
+    Form1 &form = makeWindow();
+    const Controls &c = form.controls();
+    c.Fildatei->setCurrentRow(2);
+    QCOMPARE(c.Fildatei->selectedFileName(), u"c_sp.cfg"_s);
+    QStringList labels;
+    m_services->onPump = [&](int pump) {
+        labels.append(c.lblprobar->text());
+        if (pump == 2)
+            c.cbostar[0]->setCurrentIndex(4);
+    };
+    QTest::mouseClick(c.btnspeichern, Qt::LeftButton);
+    const QByteArray zero = "00STRENG" + QByteArray(25, ' ') + " 0 \r\n";
+    const QByteArray four = "00STRENG" + QByteArray(25, ' ') + " 4000 \r\n";
+    QCOMPARE(readAll(m_dir->filePath(u"c_sp.cfg.new"_s)), zero + four + four + four);
+    QCOMPARE(labels, QStringList({u"*****"_s, QString(10, u'*'), QString(15, u'*'), QString(20, u'*')}));
+}
+
+void tst_Form1::secondPressDuringSaveIsIgnored()
+{
+    Form1 &form = makeWindow();
+    const Controls &c = form.controls();
+    c.Fildatei->setCurrentRow(1);
+    m_services->onPump = [&](int) { QTest::mouseClick(c.btnspeichern, Qt::LeftButton); };
+    QTest::mouseClick(c.btnspeichern, Qt::LeftButton);
+    QCOMPARE(m_services->pumps, 1);
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].text, u"Speichern erfolgreich"_s);
+    QVERIFY(!form.isSaving());
+}
+
+void tst_Form1::endingDuringSaveDiscardsOutput_data()
+{
+    QTest::addColumn<bool>("byClosingTheWindow");
+    QTest::newRow("window closed") << true;
+    QTest::newRow("Ende chosen") << false;
+}
+
+void tst_Form1::endingDuringSaveDiscardsOutput()
+{
+    QFETCH(bool, byClosingTheWindow);
+    const QByteArray input = QByteArray("01ST 1000\r\n").repeated(100);
+    const QString path = m_dir->filePath(u"c_sp.cfg"_s);
+    QVERIFY(writeFile(path, input));
+    QVERIFY(writeFile(path + ".new"_L1, "earlier"));
+    Form1 &form = makeWindow();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.controls().Fildatei->setCurrentRow(2);
+    m_services->onPump = [&](int pump) {
+        if (pump != 10)
+            return;
+        if (byClosingTheWindow)
+            form.close();
+        else
+            form.findChild<QAction *>(u"MnuDateiItem"_s)->trigger();
+        QCOMPARE(m_services->ends, 0); // not before the save has stopped
+    };
+    QTest::mouseClick(form.controls().btnspeichern, Qt::LeftButton);
+    QCOMPARE(m_services->pumps, 10);
+    QCOMPARE(m_services->ends, 1);
+    QVERIFY(m_services->messages.isEmpty());
+    QCOMPARE(readAll(path), input);
+    QCOMPARE(readAll(path + ".new"_L1), QByteArray("earlier"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 5);
+}
+
+void tst_Form1::conversionsOfferedByTheWindow()
+{
+    QCOMPARE(Form1::CUint(-1), 65535);
+    QCOMPARE(Form1::Dec2Bin(5), u"0000000000000101"_s);
+}
+
+void tst_Form1::ctrlQEndsTheProgram()
+{
+    m_services.reset();
+    m_form = std::make_unique<Form1>(Form1::Environment{
+        std::make_shared<WindowServices>(), createSystemDriveProvider(), m_dir->path()});
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    m_form->controls().Fildatei->setCurrentRow(0);
+    QTimer::singleShot(0, m_form.get(), [this] {
+        QTest::keyClick(m_form.get(), Qt::Key_Q, Qt::ControlModifier);
+    });
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(2); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(!QFile::exists(m_dir->filePath(u"a_sp2.cfg.new"_s)));
+}
+
+QTEST_MAIN(tst_Form1)
+#include "tst_form1.moc"

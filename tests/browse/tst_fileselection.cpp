@@ -1,0 +1,313 @@
+#include "browse/drivelist.h"
+#include "browse/filelist.h"
+#include "browse/fileselection.h"
+#include "browse/folderlist.h"
+#include "fixeddriveprovider.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool createFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+}
+
+QStringList namesOf(const QListWidget &list)
+{
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i)
+        names.append(list.item(i)->text());
+    return names;
+}
+
+// The three lists and the Save button wired as the window wires them.
+struct Selection
+{
+    explicit Selection(std::shared_ptr<const DriveProvider> drives)
+        : drvlaufwerk(new DriveList(drives, &frame)),
+          Dirverzeichnis(new FolderList(drives, &frame)),
+          Fildatei(new FileList(StrengthFilePattern.toString(), &frame)),
+          btnspeichern(new QPushButton(u"Speichern"_s, &frame))
+    {
+        auto *layout = new QVBoxLayout(&frame);
+        layout->addWidget(drvlaufwerk);
+        layout->addWidget(Dirverzeichnis);
+        layout->addWidget(Fildatei);
+        layout->addWidget(btnspeichern);
+        btnspeichern->setEnabled(false);
+        connectFileSelection(*drvlaufwerk, *Dirverzeichnis, *Fildatei, *btnspeichern, &frame);
+        frame.resize(300, 500);
+    }
+
+    bool show()
+    {
+        frame.show();
+        return QTest::qWaitForWindowExposed(&frame);
+    }
+
+    void pickDrive(const QString &root)
+    {
+        // The index change a pick from the drop-down makes, so the same notification runs.
+        drvlaufwerk->setCurrentIndex(drvlaufwerk->findData(root));
+    }
+
+    void doubleClickFolder(const QString &name)
+    {
+        const QList<QTreeWidgetItem *> found =
+            Dirverzeichnis->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        QVERIFY2(found.size() == 1, qPrintable(name));
+        QTest::mouseDClick(Dirverzeichnis->viewport(), Qt::LeftButton, {},
+                           Dirverzeichnis->visualItemRect(found.first()).center());
+    }
+
+    QWidget frame;
+    DriveList *drvlaufwerk;
+    FolderList *Dirverzeichnis;
+    FileList *Fildatei;
+    QPushButton *btnspeichern;
+};
+
+} // namespace
+
+class tst_FileSelection : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void readableDriveShowsItsFolderAndFiles();
+    void unreadableDriveIsUndoneSilently_data();
+    void unreadableDriveIsUndoneSilently();
+    void eachDriveReturnsToItsLastFolder();
+    void openingFolderRefillsFileList_data();
+    void openingFolderRefillsFileList();
+    void firstSelectionEnablesSaveForGood_data();
+    void firstSelectionEnablesSaveForGood();
+    void clickWithNothingSelectedLeavesSaveDisabled();
+
+private:
+    QString makeFolder(const QString &relative) const
+    {
+        const QString path = m_dir->filePath(relative);
+        return QDir().mkpath(path) ? path : QString();
+    }
+
+    std::optional<QTemporaryDir> m_dir;
+    std::shared_ptr<FixedDriveProvider> m_drives;
+    QString m_a;
+    QString m_b;
+    QString m_gone; // a drive whose mount point no longer exists
+};
+
+void tst_FileSelection::init()
+{
+    m_dir.emplace();
+    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
+    m_a = makeFolder(u"a"_s);
+    m_b = makeFolder(u"b"_s);
+    m_gone = m_dir->filePath(u"gone"_s);
+    QVERIFY(!m_a.isEmpty() && !m_b.isEmpty());
+    QVERIFY(!makeFolder(u"a/sub/deeper"_s).isEmpty());
+    QVERIFY(!makeFolder(u"b/empty"_s).isEmpty());
+    for (const QString &file : {u"a/sub/a_sp.cfg"_s, u"a/sub/x_sp2.cfg"_s, u"a/sub/notes.txt"_s,
+                                u"a/sub/deeper/d_sp.cfg"_s, u"b/b_sp.cfg"_s, u"b/empty/b.cfg"_s})
+        QVERIFY(createFile(m_dir->filePath(file)));
+    m_drives = std::make_shared<FixedDriveProvider>(
+        QList<Drive>{FixedDriveProvider::driveAt(m_a), FixedDriveProvider::driveAt(m_b),
+                     FixedDriveProvider::driveAt(m_gone)});
+}
+
+void tst_FileSelection::cleanup()
+{
+    // Nothing may have been said: no message box or other window left behind.
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    m_dir.reset();
+}
+
+void tst_FileSelection::readableDriveShowsItsFolderAndFiles()
+{
+    Selection s(m_drives);
+    QVERIFY(s.Dirverzeichnis->setPath(m_a + u"/sub"_s));
+    QCOMPARE(namesOf(*s.Fildatei), (QStringList{u"a_sp.cfg"_s, u"x_sp2.cfg"_s}));
+
+    s.pickDrive(m_b);
+
+    QCOMPARE(s.drvlaufwerk->drive(), m_b);
+    QCOMPARE(s.Dirverzeichnis->path(), m_b);
+    QCOMPARE(s.Fildatei->folder(), m_b);
+    QCOMPARE(namesOf(*s.Fildatei), QStringList{u"b_sp.cfg"_s});
+    QCOMPARE(s.Fildatei->selectedIndex(), -1);
+}
+
+void tst_FileSelection::unreadableDriveIsUndoneSilently_data()
+{
+    QTest::addColumn<QString>("shownFolder");
+    QTest::addColumn<bool>("removeShownDrive");
+    QTest::addColumn<QString>("expectedDrive");
+    QTest::addColumn<QStringList>("expectedFiles");
+
+    QTest::newRow("back on the drive of the shown folder")
+        << u"a/sub"_s << false << u"a"_s << QStringList{u"a_sp.cfg"_s, u"x_sp2.cfg"_s};
+    QTest::newRow("shown drive gone as well: lists stay on the last folder")
+        << u"a/sub"_s << true << u"a"_s << QStringList{u"a_sp.cfg"_s, u"x_sp2.cfg"_s};
+    QTest::newRow("shown folder on no drive: drive list keeps the pick")
+        << u"elsewhere"_s << false << u"gone"_s << QStringList{u"e_sp.cfg"_s};
+}
+
+void tst_FileSelection::unreadableDriveIsUndoneSilently()
+{
+    QFETCH(QString, shownFolder);
+    QFETCH(bool, removeShownDrive);
+    QFETCH(QString, expectedDrive);
+    QFETCH(QStringList, expectedFiles);
+
+    QVERIFY(createFile(makeFolder(u"elsewhere"_s) + u"/e_sp.cfg"_s));
+    Selection s(m_drives);
+    const QString folder = m_dir->filePath(shownFolder);
+    QVERIFY(s.Dirverzeichnis->setPath(folder));
+    s.drvlaufwerk->setDrive(folder);
+    if (removeShownDrive)
+        QVERIFY(QDir(m_a).removeRecursively());
+    QSignalSpy driveChanges(s.drvlaufwerk, &DriveList::driveChanged);
+    QSignalSpy pathChanges(s.Dirverzeichnis, &FolderList::pathChanged);
+    const int windowsBefore = static_cast<int>(QApplication::topLevelWidgets().size());
+
+    s.pickDrive(m_gone);
+
+    QCOMPARE(s.drvlaufwerk->drive(), m_dir->filePath(expectedDrive));
+    QCOMPARE(s.Dirverzeichnis->path(), folder);
+    QCOMPARE(s.Fildatei->folder(), folder);
+    QCOMPARE(namesOf(*s.Fildatei), expectedFiles);
+    QCOMPARE(pathChanges.count(), 0);
+    // The pick, then at most the one restore.
+    QCOMPARE(driveChanges.count(), expectedDrive == "gone"_L1 ? 1 : 2);
+    QCOMPARE(QApplication::topLevelWidgets().size(), windowsBefore);
+}
+
+void tst_FileSelection::eachDriveReturnsToItsLastFolder()
+{
+    Selection s(m_drives);
+    QVERIFY(s.show());
+    QVERIFY(s.Dirverzeichnis->setPath(m_a + u"/sub"_s));
+    s.drvlaufwerk->setDrive(m_a);
+
+    s.pickDrive(m_b);
+    s.doubleClickFolder(u"empty"_s);
+    QCOMPARE(s.Dirverzeichnis->path(), m_b + u"/empty"_s);
+
+    s.pickDrive(m_a);
+    QCOMPARE(s.Dirverzeichnis->path(), m_a + u"/sub"_s);
+    QCOMPARE(namesOf(*s.Fildatei), (QStringList{u"a_sp.cfg"_s, u"x_sp2.cfg"_s}));
+
+    s.pickDrive(m_b);
+    QCOMPARE(s.Dirverzeichnis->path(), m_b + u"/empty"_s);
+    QVERIFY(namesOf(*s.Fildatei).isEmpty());
+}
+
+void tst_FileSelection::openingFolderRefillsFileList_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("byKeyboard");
+    QTest::addColumn<QString>("expectedPath");
+    QTest::addColumn<QStringList>("expectedFiles");
+
+    QTest::newRow("double-click on a subfolder")
+        << u"deeper"_s << false << u"a/sub/deeper"_s << QStringList{u"d_sp.cfg"_s};
+    QTest::newRow("Enter on a subfolder")
+        << u"deeper"_s << true << u"a/sub/deeper"_s << QStringList{u"d_sp.cfg"_s};
+    QTest::newRow("double-click on the drive root")
+        << u"root"_s << false << u"a"_s << QStringList{};
+}
+
+void tst_FileSelection::openingFolderRefillsFileList()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, byKeyboard);
+    QFETCH(QString, expectedPath);
+    QFETCH(QStringList, expectedFiles);
+
+    Selection s(m_drives);
+    QVERIFY(s.show());
+    QVERIFY(s.Dirverzeichnis->setPath(m_a + u"/sub"_s));
+    const QString rowName = folder == "root"_L1 ? QDir::toNativeSeparators(m_a) : folder;
+    if (byKeyboard) {
+        const QList<QTreeWidgetItem *> found =
+            s.Dirverzeichnis->findItems(rowName, Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        s.Dirverzeichnis->setCurrentItem(found.first());
+        QTest::keyClick(s.Dirverzeichnis, Qt::Key_Return);
+    } else {
+        s.doubleClickFolder(rowName);
+    }
+
+    QCOMPARE(s.Dirverzeichnis->path(), m_dir->filePath(expectedPath));
+    QCOMPARE(s.Fildatei->folder(), m_dir->filePath(expectedPath));
+    QCOMPARE(namesOf(*s.Fildatei), expectedFiles);
+}
+
+void tst_FileSelection::firstSelectionEnablesSaveForGood_data()
+{
+    QTest::addColumn<bool>("byKeyboard");
+
+    QTest::newRow("mouse click") << false;
+    QTest::newRow("down arrow") << true;
+}
+
+void tst_FileSelection::firstSelectionEnablesSaveForGood()
+{
+    QFETCH(bool, byKeyboard);
+
+    Selection s(m_drives);
+    QVERIFY(s.show());
+    QVERIFY(s.Dirverzeichnis->setPath(m_a + u"/sub"_s));
+    QVERIFY(!s.btnspeichern->isEnabled());
+
+    if (byKeyboard)
+        QTest::keyClick(s.Fildatei, Qt::Key_Down);
+    else
+        QTest::mouseClick(s.Fildatei->viewport(), Qt::LeftButton, {},
+                          s.Fildatei->visualItemRect(s.Fildatei->item(1)).center());
+    QVERIFY(s.Fildatei->selectedIndex() != -1);
+    QVERIFY(s.btnspeichern->isEnabled());
+
+    // A folder without matching files, then another drive: nothing selected, Save stays.
+    s.doubleClickFolder(QDir::toNativeSeparators(m_a));
+    QVERIFY(namesOf(*s.Fildatei).isEmpty());
+    QVERIFY(s.btnspeichern->isEnabled());
+    s.pickDrive(m_b);
+    QCOMPARE(namesOf(*s.Fildatei), QStringList{u"b_sp.cfg"_s});
+    QCOMPARE(s.Fildatei->selectedIndex(), -1);
+    QVERIFY(s.btnspeichern->isEnabled());
+}
+
+void tst_FileSelection::clickWithNothingSelectedLeavesSaveDisabled()
+{
+    Selection s(m_drives);
+    QVERIFY(s.show());
+    QVERIFY(s.Dirverzeichnis->setPath(m_b + u"/empty"_s));
+    QVERIFY(namesOf(*s.Fildatei).isEmpty());
+
+    QTest::mouseClick(s.Fildatei->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::keyClick(s.Fildatei, Qt::Key_Down);
+    FildateiClick(*s.Fildatei, *s.btnspeichern);
+
+    QCOMPARE(s.Fildatei->selectedIndex(), -1);
+    QVERIFY(!s.btnspeichern->isEnabled());
+}
+
+QTEST_MAIN(tst_FileSelection)
+#include "tst_fileselection.moc"

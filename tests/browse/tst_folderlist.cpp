@@ -1,0 +1,308 @@
+#include "browse/folderlist.h"
+#include "fixeddriveprovider.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The rows as the user reads them: each name indented by its depth, "> " marking the
+// current folder.
+QStringList rowsOf(const QTreeWidget &list)
+{
+    QStringList rows;
+    const auto add = [&](const auto &self, const QTreeWidgetItem *item, int depth) -> void {
+        const QString marker = item == list.currentItem() ? u"> "_s : QString();
+        rows.append(QString(depth * 2, u' ') + marker + item->text(0));
+        for (int i = 0; i < item->childCount(); ++i)
+            self(self, item->child(i), depth + 1);
+    };
+    for (int i = 0; i < list.topLevelItemCount(); ++i)
+        add(add, list.topLevelItem(i), 0);
+    return rows;
+}
+
+QTreeWidgetItem *rowNamed(const QTreeWidget &list, const QString &name)
+{
+    const QList<QTreeWidgetItem *> found =
+        list.findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+} // namespace
+
+class tst_FolderList : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void showsPathFromDriveRootAndSubfolders();
+    void startsAtFileSystemRootOffTheDrives();
+    void unreadableFolderKeepsPath_data();
+    void unreadableFolderKeepsPath();
+    void pathChangedOncePerChange();
+    void driveTextShowsLastFolderOnThatDrive();
+    void driveTextFallsBackToRootWhenLastFolderIsGone();
+    void opensFolder_data();
+    void opensFolder();
+    void opensSymlinkedFolder();
+    void vanishedFolderIsDroppedInsteadOfOpened();
+    void largeFolderListsEverySubfolder();
+
+private:
+    QString makeFolder(const QString &relative) const
+    {
+        const QString path = m_dir->filePath(relative);
+        return QDir().mkpath(path) ? path : QString();
+    }
+
+    std::optional<QTemporaryDir> m_dir;
+    std::shared_ptr<FixedDriveProvider> m_drives;
+    QString m_a; // drive A
+    QString m_b; // drive B
+};
+
+void tst_FolderList::init()
+{
+    m_dir.emplace();
+    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
+    m_a = makeFolder(u"a"_s);
+    m_b = makeFolder(u"b"_s);
+    QVERIFY(!m_a.isEmpty() && !m_b.isEmpty());
+    m_drives = std::make_shared<FixedDriveProvider>(
+        QList<Drive>{FixedDriveProvider::driveAt(m_a), FixedDriveProvider::driveAt(m_b)});
+}
+
+void tst_FolderList::cleanup()
+{
+    m_dir.reset();
+}
+
+void tst_FolderList::showsPathFromDriveRootAndSubfolders()
+{
+    const QString folder = makeFolder(u"a/x/y"_s);
+    for (const QString &name : {u"Zeta"_s, u"alpha"_s, u".hidden"_s, u"Beta"_s, u"beta"_s})
+        QVERIFY(!makeFolder(u"a/x/y/"_s + name).isEmpty());
+    QFile file(folder + u"/file.txt"_s);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(QFile::link(m_b, folder + u"/link"_s));
+    QVERIFY(QFile::link(folder + u"/missing"_s, folder + u"/broken"_s));
+
+    FolderList list(m_drives);
+    QVERIFY(list.setPath(folder));
+
+    QCOMPARE(list.path(), folder);
+    QCOMPARE(rowsOf(list), (QStringList{QDir::toNativeSeparators(m_a), u"  x"_s, u"    > y"_s,
+                                        u"      .hidden"_s, u"      alpha"_s, u"      Beta"_s,
+                                        u"      beta"_s, u"      link"_s, u"      Zeta"_s}));
+}
+
+void tst_FolderList::startsAtFileSystemRootOffTheDrives()
+{
+    const QString folder = makeFolder(u"elsewhere"_s);
+    FolderList list(std::make_shared<FixedDriveProvider>());
+    QVERIFY(list.setPath(folder));
+
+    const QStringList rows = rowsOf(list);
+    QCOMPARE(rows.first(), QDir::toNativeSeparators(QDir::rootPath()));
+    QCOMPARE(rows.last().trimmed(), u"> elsewhere"_s);
+}
+
+void tst_FolderList::unreadableFolderKeepsPath_data()
+{
+    QTest::addColumn<QString>("assigned");
+    QTest::addColumn<int>("expectedError");
+
+    QTest::newRow("missing folder") << u"a/missing"_s << ENOENT;
+    QTest::newRow("file in place of a folder") << u"a/file_sp.cfg"_s << ENOTDIR;
+    QTest::newRow("drive whose mount point is gone") << u"gone"_s << ENOENT;
+    QTest::newRow("empty path") << QString() << ENOENT;
+}
+
+void tst_FolderList::unreadableFolderKeepsPath()
+{
+    QFETCH(QString, assigned);
+    QFETCH(int, expectedError);
+
+    QFile file(m_a + u"/file_sp.cfg"_s);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString gone = m_dir->filePath(u"gone"_s);
+    m_drives->setDrives(m_drives->drives() << FixedDriveProvider::driveAt(gone));
+    const QString folder = makeFolder(u"a/x"_s);
+    FolderList list(m_drives);
+    QVERIFY(list.setPath(folder));
+    const QStringList rowsBefore = rowsOf(list);
+    QSignalSpy changes(&list, &FolderList::pathChanged);
+
+    const PathResult result =
+        list.setPath(assigned.isEmpty() ? assigned : m_dir->filePath(assigned));
+    QVERIFY(!result);
+    QCOMPARE(result.errorNumber, expectedError);
+    QCOMPARE(list.path(), folder);
+    QCOMPARE(rowsOf(list), rowsBefore);
+    QCOMPARE(changes.count(), 0);
+}
+
+void tst_FolderList::pathChangedOncePerChange()
+{
+    const QString x = makeFolder(u"a/x"_s);
+    FolderList list(m_drives);
+    QVERIFY(list.setPath(m_a));
+    QString pathSeenByHandler;
+    connect(&list, &FolderList::pathChanged, this, [&] { pathSeenByHandler = list.path(); });
+    QSignalSpy changes(&list, &FolderList::pathChanged);
+
+    QVERIFY(list.setPath(x));
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(pathSeenByHandler, x);
+
+    QVERIFY(list.setPath(x + u"/"_s));
+    QCOMPARE(changes.count(), 1);
+}
+
+void tst_FolderList::driveTextShowsLastFolderOnThatDrive()
+{
+    const QString ax = makeFolder(u"a/x/y"_s);
+    const QString bq = makeFolder(u"b/q"_s);
+    FolderList list(m_drives);
+
+    QVERIFY(list.setPath(ax));
+    QVERIFY(list.setPath(m_b));
+    QCOMPARE(list.path(), m_b); // first visit: the root
+    QVERIFY(list.setPath(bq));
+    QVERIFY(list.setPath(m_a));
+    QCOMPARE(list.path(), ax);
+    QVERIFY(list.setPath(m_b));
+    QCOMPARE(list.path(), bq);
+}
+
+void tst_FolderList::driveTextFallsBackToRootWhenLastFolderIsGone()
+{
+    const QString ax = makeFolder(u"a/x"_s);
+    FolderList list(m_drives);
+    QVERIFY(list.setPath(ax));
+    QVERIFY(list.setPath(m_b));
+    QVERIFY(QDir(ax).removeRecursively());
+
+    QVERIFY(list.setPath(m_a));
+    QCOMPARE(list.path(), m_a);
+}
+
+void tst_FolderList::opensFolder_data()
+{
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<bool>("byKeyboard");
+    QTest::addColumn<QString>("expectedPath");
+    QTest::addColumn<int>("expectedChanges");
+
+    // Shown before each row: a/x/sub.
+    QTest::newRow("double-click on a subfolder") << u"deeper"_s << false << u"a/x/sub/deeper"_s << 1;
+    QTest::newRow("double-click on the drive root") << u"root"_s << false << u"a"_s << 1;
+    QTest::newRow("double-click on a folder above") << u"x"_s << false << u"a/x"_s << 1;
+    QTest::newRow("double-click on the current folder") << u"sub"_s << false << u"a/x/sub"_s << 0;
+    QTest::newRow("Enter on a subfolder") << u"deeper"_s << true << u"a/x/sub/deeper"_s << 1;
+    QTest::newRow("Enter on the drive root") << u"root"_s << true << u"a"_s << 1;
+}
+
+void tst_FolderList::opensFolder()
+{
+    QFETCH(QString, row);
+    QFETCH(bool, byKeyboard);
+    QFETCH(QString, expectedPath);
+    QFETCH(int, expectedChanges);
+
+    QVERIFY(!makeFolder(u"a/x/sub/deeper"_s).isEmpty());
+    QVERIFY(!makeFolder(u"a/x/sub/other"_s).isEmpty());
+    FolderList list(m_drives);
+    list.resize(300, 400);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(list.setPath(m_dir->filePath(u"a/x/sub"_s)));
+    QSignalSpy changes(&list, &FolderList::pathChanged);
+
+    QTreeWidgetItem *item = row == "root"_L1 ? list.topLevelItem(0) : rowNamed(list, row);
+    QVERIFY(item);
+    if (byKeyboard) {
+        list.setCurrentItem(item);
+        QTest::keyClick(&list, Qt::Key_Return);
+    } else {
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {},
+                           list.visualItemRect(item).center());
+    }
+
+    QCOMPARE(list.path(), m_dir->filePath(expectedPath));
+    QCOMPARE(changes.count(), expectedChanges);
+    // The rows are rebuilt around the opened folder.
+    const QString currentRow = expectedPath == "a"_L1 ? QDir::toNativeSeparators(m_a)
+                                                      : expectedPath.section(u'/', -1);
+    QVERIFY(list.currentItem());
+    QCOMPARE(list.currentItem()->text(0), currentRow);
+}
+
+void tst_FolderList::opensSymlinkedFolder()
+{
+    QVERIFY(!makeFolder(u"b/inside"_s).isEmpty());
+    QVERIFY(QFile::link(m_b, m_a + u"/link"_s));
+    FolderList list(m_drives);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(list.setPath(m_a));
+
+    QTreeWidgetItem *link = rowNamed(list, u"link"_s);
+    QVERIFY(link);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(link).center());
+
+    QCOMPARE(list.path(), m_a + u"/link"_s);
+    QVERIFY(rowNamed(list, u"inside"_s));
+}
+
+void tst_FolderList::vanishedFolderIsDroppedInsteadOfOpened()
+{
+    const QString sub = makeFolder(u"a/sub"_s);
+    QVERIFY(!makeFolder(u"a/stays"_s).isEmpty());
+    FolderList list(m_drives);
+    QVERIFY(list.setPath(m_a));
+    QSignalSpy changes(&list, &FolderList::pathChanged);
+    QVERIFY(QDir(sub).removeRecursively());
+
+    QTreeWidgetItem *item = rowNamed(list, u"sub"_s);
+    QVERIFY(item);
+    list.setCurrentItem(item);
+    QTest::keyClick(&list, Qt::Key_Enter);
+
+    QCOMPARE(list.path(), m_a);
+    QCOMPARE(changes.count(), 0);
+    QVERIFY(!rowNamed(list, u"sub"_s));
+    QVERIFY(rowNamed(list, u"stays"_s));
+}
+
+void tst_FolderList::largeFolderListsEverySubfolder()
+{
+    const QString big = makeFolder(u"a/big"_s);
+    QDir dir(big);
+    for (int i = 0; i < 10000; ++i)
+        QVERIFY(dir.mkdir(u"f%1"_s.arg(i, 5, 10, QChar(u'0'))));
+    FolderList list(m_drives);
+    QVERIFY(list.setPath(big));
+
+    QTreeWidgetItem *current = list.currentItem();
+    QVERIFY(current);
+    QCOMPARE(current->childCount(), 10000);
+    QCOMPARE(current->child(0)->text(0), u"f00000"_s);
+    QCOMPARE(current->child(9999)->text(0), u"f09999"_s);
+}
+
+QTEST_MAIN(tst_FolderList)
+#include "tst_folderlist.moc"

@@ -1,0 +1,878 @@
+#include "rewrite/savestrengthfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Icon = SaveServices::MessageIcon;
+
+template <qsizetype N>
+QByteArray bytes(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+
+QByteArray spaces(qsizetype count)
+{
+    return QByteArray(count, ' ');
+}
+
+// The system's own wording for an error number, as the messages should quote it.
+QString systemError(int errorNumber)
+{
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+struct Message
+{
+    Icon icon;
+    QString title;
+    QString text;
+};
+
+// Stands in for the window: answers the four inputs, and records every call in order.
+class RecordingServices : public SaveServices
+{
+public:
+    QString folder;
+    QString fileName;
+    int startIndex = 0;
+    int maxIndex = 0;
+    // Runs inside the pump with its number (1 for the first line), like a nested handler.
+    std::function<void(int)> onPump;
+    // stopRequested() turns true from this pump on; 0 never.
+    int stopFromPump = 0;
+    // Runs while a message box would be open.
+    std::function<void()> onMessage;
+
+    QStringList calls;
+    QList<int> progress;
+    QList<Message> messages;
+    int pumps = 0;
+
+    QString folderPath() override
+    {
+        calls << u"folderPath"_s;
+        return folder;
+    }
+    QString selectedFileName() override
+    {
+        calls << u"selectedFileName"_s;
+        return fileName;
+    }
+    int startRatingIndex() override
+    {
+        calls << u"startRatingIndex"_s;
+        return startIndex;
+    }
+    int maxRatingIndex() override
+    {
+        calls << u"maxRatingIndex"_s;
+        return maxIndex;
+    }
+    void showProgress(int asterisks) override
+    {
+        calls << u"showProgress %1"_s.arg(asterisks);
+        progress << asterisks;
+    }
+    void runPendingEvents() override
+    {
+        calls << u"runPendingEvents"_s;
+        ++pumps;
+        if (onPump)
+            onPump(pumps);
+    }
+    bool stopRequested() override
+    {
+        calls << u"stopRequested"_s;
+        return stopFromPump > 0 && pumps >= stopFromPump;
+    }
+    void showMessage(Icon icon, const QString &title, const QString &text) override
+    {
+        calls << u"showMessage"_s;
+        messages.append({icon, title, text});
+        if (onMessage)
+            onMessage();
+    }
+};
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
+}
+
+// The bytes of a file, or nothing when it is missing or no file.
+std::optional<QByteArray> readFile(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+// Every entry of a folder, hidden ones included, so a left-behind temporary file shows up.
+QStringList listing(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+struct CommandResult
+{
+    int exitCode = -1;
+    QString output;
+};
+
+CommandResult run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return {-1, u"did not finish: "_s + process.errorString()};
+    const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return {code, QString::fromLocal8Bit(process.readAll()).trimmed()};
+}
+
+// A mount that is undone when the test ends, passed or failed.
+class MountGuard
+{
+public:
+    explicit MountGuard(QString target) : m_target(std::move(target)) {}
+    ~MountGuard()
+    {
+        if (m_mounted && run(u"umount"_s, {m_target}).exitCode != 0)
+            run(u"umount"_s, {u"-l"_s, m_target});
+    }
+    MountGuard(const MountGuard &) = delete;
+    MountGuard &operator=(const MountGuard &) = delete;
+
+    // Empty on success, else why the mount was refused.
+    QString mount(const QStringList &arguments)
+    {
+        const CommandResult result = run(u"mount"_s, arguments + QStringList{m_target});
+        if (result.exitCode != 0)
+            return result.output.isEmpty() ? u"mount failed"_s : result.output;
+        m_mounted = true;
+        return {};
+    }
+
+private:
+    QString m_target;
+    bool m_mounted = false;
+};
+
+// Start-strength lines of 18 bytes that grow to 41 when rewritten.
+QByteArray growingContent(int lines)
+{
+    QByteArray content;
+    for (int i = 0; i < lines; ++i)
+        content += QByteArray::number(10 + i % 90) + "STRENGTH  3000\r\n";
+    return content;
+}
+
+// growingContent() after the save, with the start value given.
+QByteArray rewrittenGrowingContent(int lines, const QByteArray &value)
+{
+    QByteArray content;
+    for (int i = 0; i < lines; ++i)
+        content += QByteArray::number(10 + i % 90) + "STRENG" + spaces(25) + ' ' + value + " \r\n";
+    return content;
+}
+
+const QByteArray EarlierOutput("an earlier save\r\nwith two lines\r\n");
+
+// What is wrong with the one failure message a save showed, or nothing. The message names the
+// file in native form and gives the reason on its own paragraph: exactly `reason` when the
+// system's wording is known, else any text that does not merely say "Unknown error".
+QString warningProblem(const RecordingServices &window, const QString &namedPath,
+                       const QString &reason)
+{
+    if (window.messages.size() != 1)
+        return u"%1 messages shown"_s.arg(window.messages.size());
+    const Message &message = window.messages.first();
+    if (message.icon != Icon::Warning || message.title != u"Speichern"_s)
+        return u"not a warning titled Speichern: "_s + message.title;
+    if (!message.text.contains(QDir::toNativeSeparators(namedPath)))
+        return u"does not name "_s + namedPath + u": "_s + message.text;
+    if (message.text.contains(u"erfolgreich"_s))
+        return u"claims success: "_s + message.text;
+    const QString shownReason = message.text.split(u"\n\n"_s).value(1);
+    if (reason.isEmpty() ? shownReason.trimmed().isEmpty() || shownReason == u"Unknown error"_s
+                         : shownReason != reason)
+        return u"reason \"%1\", expected \"%2\""_s.arg(shownReason, reason);
+    return {};
+}
+
+} // namespace
+
+class tst_SaveStrengthFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void savesRewrittenCopy_data();
+    void savesRewrittenCopy();
+
+    void asterisks_data();
+    void asterisks();
+    void asteriskCountRounding_data();
+    void asteriskCountRounding();
+
+    void callOrder();
+    void ratingChangedDuringSaveAppliesFromCurrentLine();
+    void messageComesAfterOutputIsComplete();
+    void replacesEarlierOutput();
+    void emptyInputGivesEmptyOutput();
+    void folderPathEndingInSeparator();
+    void crLfAcrossBlockBoundaryAndLinesLongerThanABlock();
+
+    void noFileSelected();
+    void failures_data();
+    void failures();
+    void readOnlyFileSystem_data();
+    void readOnlyFileSystem();
+    void diskFull();
+    void childProcess_data();
+    void childProcess();
+
+    void stopRequested_data();
+    void stopRequested();
+};
+
+// ---------------------------------------------------------------------------------------------
+// Successful saves
+
+void tst_SaveStrengthFile::savesRewrittenCopy_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("startIndex");
+    QTest::addColumn<int>("maxIndex");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<int>("lastAsterisks");
+
+    const QByteArray start7 = spaces(25) + " 7000 ";
+    const QByteArray max9 = spaces(21) + " 9000 ";
+
+    QTest::newRow("mixed file rewritten byte for byte")
+        << QByteArray("; Staerken\r\n"
+                      "01STRENGTH  3000\r\n"
+                      "01MAXSTRENGTH   8000\r\n"
+                      "\r\n"
+                      "01strength  3000\r\n"
+                      "xxST\r\n"
+                      "xxMAX\r\n"
+                      "02NAME  Kelvora\r\n")
+        << 7 << 9
+        << "; Staerken\r\n"
+           "01STRENG" + start7 + "\r\n"
+           "01MAXSTRENGT" + max9 + "\r\n"
+           "\r\n"
+           "01strength  3000\r\n"
+           "xxST" + start7 + "\r\n"
+           "xxMAX" + max9 + "\r\n"
+           "02NAME  Kelvora\r\n"
+        << 20;
+    QTest::newRow("CR LF file keeps its line count and ends on twenty")
+        << QByteArray("a\r\nbb\r\n\r\nccc\r\n") << 0 << 0 << QByteArray("a\r\nbb\r\n\r\nccc\r\n")
+        << 20;
+    QTest::newRow("last line without terminator gains CR LF")
+        << QByteArray("one\r\n01STRENGTH  3000") << 7 << 9
+        << "one\r\n01STRENG" + start7 + "\r\n" << 22;
+    QTest::newRow("lone CR becomes CR LF")
+        << QByteArray("a\rb\r01MAXSTRENGTH 8000\r") << 7 << 9
+        << "a\r\nb\r\n01MAXSTRENGT" + max9 + "\r\n" << 23;
+    QTest::newRow("LF only file rewrites each line on its own")
+        << QByteArray("01STRENGTH  3000\n01MAXSTRENGTH   8000\nplain\n") << 7 << 9
+        << "01STRENG" + start7 + "\r\n01MAXSTRENGT" + max9 + "\r\nplain\r\n" << 21;
+    QTest::newRow("LF CR is two line ends")
+        << QByteArray("a\n\rb") << 0 << 0 << QByteArray("a\r\n\r\nb\r\n") << 40;
+    QTest::newRow("file without strength lines copied unchanged")
+        << QByteArray("[section]\r\nkey=value\r\n  01STRENGTH\r\n") << 7 << 9
+        << QByteArray("[section]\r\nkey=value\r\n  01STRENGTH\r\n") << 20;
+    QTest::newRow("NUL and high bytes kept")
+        << bytes("\x00\xe4\xf6\xfc\r\n\x80\x81ST\x00\xff\xfe\xfd old\r\n") << 2 << 9
+        << bytes("\x00\xe4\xf6\xfc\r\n\x80\x81ST\x00\xff\xfe\xfd") + spaces(25) + " 2000 \r\n"
+        << 20;
+    QTest::newRow("extreme indexes")
+        << QByteArray("01STRENGTH  3000\r\n01MAXSTRENGTH   8000\r\n") << 0 << 12
+        << "01STRENG" + spaces(25) + " 0 \r\n01MAXSTRENGT" + spaces(21) + " 12000 \r\n" << 20;
+}
+
+void tst_SaveStrengthFile::savesRewrittenCopy()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, startIndex);
+    QFETCH(int, maxIndex);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, lastAsterisks);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(u"kelvora_sp1.cfg"_s);
+    QVERIFY(writeFile(inputPath, input));
+
+    RecordingServices window;
+    window.folder = dir.path();
+    window.fileName = u"kelvora_sp1.cfg"_s;
+    window.startIndex = startIndex;
+    window.maxIndex = maxIndex;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+
+    QCOMPARE(readFile(inputPath + ".new"_L1), expected);
+    QCOMPARE(readFile(inputPath), input);
+    QCOMPARE(listing(dir.path()), QStringList({u"kelvora_sp1.cfg"_s, u"kelvora_sp1.cfg.new"_s}));
+    QCOMPARE(window.messages.size(), 1);
+    QCOMPARE(window.messages.first().icon, Icon::Information);
+    QCOMPARE(window.messages.first().title, u"Speichern"_s);
+    QCOMPARE(window.messages.first().text, u"Speichern erfolgreich"_s);
+    // One row per line read, then the label is cleared.
+    QCOMPARE(window.progress.size(), expected.count("\r\n") + 1);
+    QCOMPARE(window.progress.at(window.progress.size() - 2), lastAsterisks);
+    QCOMPARE(window.progress.last(), 0);
+}
+
+void tst_SaveStrengthFile::asterisks_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QList<int>>("expected");
+
+    QTest::newRow("3 of 40 bytes is 2.5 and shows 2")
+        << "abc\r\n" + QByteArray(33, 'x') + "\r\n" << QList<int>{2, 20};
+    QTest::newRow("5 of 40 bytes is 3.5 and shows 4")
+        << "abcde\r\n" + QByteArray(31, 'x') + "\r\n" << QList<int>{4, 20};
+    QTest::newRow("30 bytes without terminator show 21") << QByteArray(30, 'x') << QList<int>{21};
+    QTest::newRow("8 bytes without terminator show 25") << QByteArray(8, 'x') << QList<int>{25};
+    QTest::newRow("LF counts as two bytes") << QByteArray("ab\ncd\n") << QList<int>{13, 27};
+    QTest::newRow("row set for every line even when unchanged")
+        << QByteArray(100, '\r') << [] {
+               QList<int> rows;
+               for (int line = 1; line <= 100; ++line)
+                   rows << qRound(line * 2 * 20 / 100.0);
+               return rows;
+           }();
+}
+
+void tst_SaveStrengthFile::asterisks()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QList<int>, expected);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QVERIFY(writeFile(dir.filePath(u"a_sp.cfg"_s), input));
+
+    RecordingServices window;
+    window.folder = dir.path();
+    window.fileName = u"a_sp.cfg"_s;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+    QCOMPARE(window.progress, expected + QList<int>{0});
+}
+
+void tst_SaveStrengthFile::asteriskCountRounding_data()
+{
+    QTest::addColumn<qint64>("progress");
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("exact half rounds down to even") << qint64(5) << qint64(40) << 2;
+    QTest::newRow("exact half rounds up to even") << qint64(7) << qint64(40) << 4;
+    QTest::newRow("whole file is twenty") << qint64(40) << qint64(40) << 20;
+    QTest::newRow("nothing yet") << qint64(0) << qint64(40) << 0;
+    QTest::newRow("beyond 2 GiB") << qint64(3'000'000'000) << qint64(6'000'000'000) << 10;
+    QTest::newRow("beyond 4 GiB whole") << qint64(5'000'000'000) << qint64(5'000'000'000) << 20;
+    QTest::newRow("exact half beyond 4 GiB")
+        << qint64(5'000'000'000) / 40 * 5 << qint64(5'000'000'000) << 2;
+}
+
+void tst_SaveStrengthFile::asteriskCountRounding()
+{
+    QFETCH(qint64, progress);
+    QFETCH(qint64, length);
+    QFETCH(int, expected);
+    QCOMPARE(asteriskCount(progress, length), expected);
+}
+
+// The inputs are read once, folder first; per line the row is shown and events run before the
+// rating is read, and a rating is read only for its own kind of line.
+void tst_SaveStrengthFile::callOrder()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QVERIFY(writeFile(dir.filePath(u"a_sp.cfg"_s), "01STx\r\nplain\r\n01MAXy\r\n"));
+
+    RecordingServices window;
+    window.folder = dir.path();
+    window.fileName = u"a_sp.cfg"_s;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+    const QStringList expected{
+        u"folderPath"_s,       u"selectedFileName"_s,
+        u"showProgress 6"_s,   u"runPendingEvents"_s, u"stopRequested"_s, u"startRatingIndex"_s,
+        u"showProgress 13"_s,  u"runPendingEvents"_s, u"stopRequested"_s,
+        u"showProgress 20"_s,  u"runPendingEvents"_s, u"stopRequested"_s, u"maxRatingIndex"_s,
+        u"showMessage"_s,      u"showProgress 0"_s,
+    };
+    QCOMPARE(window.calls, expected);
+}
+
+void tst_SaveStrengthFile::ratingChangedDuringSaveAppliesFromCurrentLine()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
+    const QByteArray input("01STa\r\n01MAXb\r\n01STc\r\n01MAXd\r\n");
+    QVERIFY(writeFile(inputPath, input));
+
+    RecordingServices window;
+    window.folder = dir.path();
+    window.fileName = u"a_sp.cfg"_s;
+    window.startIndex = 1;
+    window.maxIndex = 2;
+    // A selector is changed while the second line is being processed.
+    window.onPump = [&window](int pump) {
+        if (pump == 2) {
+            window.startIndex = 5;
+            window.maxIndex = 6;
+        }
+    };
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+    QCOMPARE(readFile(inputPath + ".new"_L1),
+             "01STa" + spaces(25) + " 1000 \r\n"
+                 + "01MAXb" + spaces(21) + " 6000 \r\n"
+                 + "01STc" + spaces(25) + " 5000 \r\n"
+                 + "01MAXd" + spaces(21) + " 6000 \r\n");
+    QCOMPARE(readFile(inputPath), input);
+}
+
+// "Speichern erfolgreich" only once the output is complete under its final name.
+void tst_SaveStrengthFile::messageComesAfterOutputIsComplete()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
+    const QByteArray input = growingContent(60000); // more than one write block of output
+    QVERIFY(writeFile(inputPath, input));
+    QVERIFY(writeFile(inputPath + ".new"_L1, EarlierOutput));
+
+    RecordingServices window;
+    window.folder = dir.path();
+    window.fileName = u"a_sp.cfg"_s;
+    window.startIndex = 3;
+    std::optional<QByteArray> outputAtMessage;
+    QStringList listingAtMessage;
+    window.onMessage = [&] {
+        outputAtMessage = readFile(inputPath + ".new"_L1);
+        listingAtMessage = listing(dir.path());
+    };
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+    QVERIFY(outputAtMessage);
+    QVERIFY(*outputAtMessage == rewrittenGrowingContent(60000, "3000"));
+    QCOMPARE(outputAtMessage, readFile(inputPath + ".new"_L1));
+    QCOMPARE(listingAtMessage, QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
+    QCOMPARE(window.progress.at(window.progress.size() - 2), 20);
+}
+
+void tst_SaveStrengthFile::replacesEarlierOutput()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
+    QVERIFY(writeFile(inputPath, "x\r\n"));
+    QVERIFY(writeFile(inputPath + ".new"_L1, QByteArray(5000, 'o')));
+
+    RecordingServices window;
+    window.folder = dir.path();
+    window.fileName = u"a_sp.cfg"_s;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+    QCOMPARE(readFile(inputPath + ".new"_L1), QByteArray("x\r\n"));
+    QCOMPARE(listing(dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
+}
+
+void tst_SaveStrengthFile::emptyInputGivesEmptyOutput()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
+    QVERIFY(writeFile(inputPath, {}));
+    QVERIFY(writeFile(inputPath + ".new"_L1, EarlierOutput));
+
+    RecordingServices window;
+    window.folder = dir.path();
+    window.fileName = u"a_sp.cfg"_s;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+    QCOMPARE(readFile(inputPath + ".new"_L1), QByteArray(""));
+    QCOMPARE(readFile(inputPath), QByteArray(""));
+    QCOMPARE(listing(dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
+    QCOMPARE(window.messages.size(), 1);
+    QCOMPARE(window.messages.first().icon, Icon::Information);
+    QCOMPARE(window.messages.first().title, u"Speichern"_s);
+    QCOMPARE(window.messages.first().text, u"Speichern erfolgreich"_s);
+    QCOMPARE(window.progress, QList<int>{0});
+    QVERIFY(!window.calls.contains(u"startRatingIndex"_s));
+    QVERIFY(!window.calls.contains(u"maxRatingIndex"_s));
+}
+
+// At a drive's root the folder path ends in a separator and one more is added after it.
+void tst_SaveStrengthFile::folderPathEndingInSeparator()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
+    QVERIFY(writeFile(inputPath, "01STRENGTH  3000\r\n"));
+
+    RecordingServices window;
+    window.folder = dir.path() + u'/';
+    window.fileName = u"a_sp.cfg"_s;
+    window.startIndex = 4;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+    QCOMPARE(readFile(inputPath + ".new"_L1), "01STRENG" + spaces(25) + " 4000 \r\n");
+    QCOMPARE(listing(dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
+}
+
+// The save reads and writes in blocks of about a megabyte; a CR LF split between two blocks is
+// still one terminator, and a line longer than a block is still one line.
+void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
+
+    const qsizetype block = 1 << 20;
+    QByteArray input;
+    while (input.size() + 9 < block - 1)
+        input += "abcdefg\r\n";
+    input += QByteArray(block - 1 - input.size(), 'f'); // CR as the block's last byte
+    input += "\r\n";
+    QCOMPARE(input.at(block - 1), '\r');
+    QCOMPARE(input.at(block), '\n');
+    input += "01STRENGTH  3000\r\n";
+    input += QByteArray(block + block / 2, '\xe4') + "\r\n";
+    input += "01MAXSTRENGTH   8000\r\n";
+    QVERIFY(writeFile(inputPath, input));
+
+    RecordingServices window;
+    window.folder = dir.path();
+    window.fileName = u"a_sp.cfg"_s;
+    window.startIndex = 1;
+    window.maxIndex = 2;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+
+    QByteArray expected = input;
+    expected.replace("01STRENGTH  3000\r\n", "01STRENG" + spaces(25) + " 1000 \r\n");
+    expected.replace("01MAXSTRENGTH   8000\r\n", "01MAXSTRENGT" + spaces(21) + " 2000 \r\n");
+    const std::optional<QByteArray> output = readFile(inputPath + ".new"_L1);
+    QVERIFY(output);
+    QCOMPARE(output->size(), expected.size());
+    QVERIFY(*output == expected);
+    QCOMPARE(window.progress.size(), input.count("\r\n") + 1);
+    QCOMPARE(window.progress.at(window.progress.size() - 2), 20);
+    QVERIFY(readFile(inputPath) == input);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Failures: a warning that names the file and quotes the system, nothing reported as success, the
+// selected file byte-identical, no partial output and an earlier ".new" untouched.
+
+void tst_SaveStrengthFile::noFileSelected()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QVERIFY(writeFile(dir.filePath(u"a_sp.cfg"_s), "01STRENGTH  3000\r\n"));
+
+    RecordingServices window;
+    window.folder = dir.path();
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Failed);
+    QCOMPARE(listing(dir.path()), QStringList{u"a_sp.cfg"_s});
+    QCOMPARE(readFile(dir.filePath(u"a_sp.cfg"_s)), QByteArray("01STRENGTH  3000\r\n"));
+    QCOMPARE(window.messages.size(), 1);
+    QCOMPARE(window.messages.first().icon, Icon::Warning);
+    QCOMPARE(window.messages.first().title, u"Speichern"_s);
+    QVERIFY(window.messages.first().text.contains(u"keine Datei"_s));
+    QCOMPARE(window.calls,
+             QStringList({u"folderPath"_s, u"selectedFileName"_s, u"showMessage"_s}));
+    qInfo().noquote() << "message:" << window.messages.first().text;
+}
+
+namespace {
+
+enum class Fault {
+    InputMissing,
+    InputIsFolder,
+    InputReadFails,
+    OutputNameIsFolder,
+    FolderMissing,
+};
+
+} // namespace
+
+void tst_SaveStrengthFile::failures_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<bool>("namesOutput");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("selected file missing") << Fault::InputMissing << false << systemError(ENOENT);
+    QTest::newRow("selected file is a folder") << Fault::InputIsFolder << false << QString();
+    QTest::newRow("selected file cannot be read") << Fault::InputReadFails << false
+                                                  << systemError(EIO);
+    QTest::newRow("a folder named like the output is in the way")
+        << Fault::OutputNameIsFolder << true << QString();
+    QTest::newRow("folder missing") << Fault::FolderMissing << true << systemError(ENOENT);
+}
+
+void tst_SaveStrengthFile::failures()
+{
+    QFETCH(Fault, fault);
+    QFETCH(bool, namesOutput);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QString folder = dir.path();
+    const QString name = u"a_sp.cfg"_s;
+    const QByteArray input("01STRENGTH  3000\r\n");
+    switch (fault) {
+    case Fault::InputMissing:
+        QVERIFY(writeFile(dir.filePath(name + ".new"_L1), EarlierOutput));
+        break;
+    case Fault::InputIsFolder:
+        QVERIFY(QDir(folder).mkdir(name));
+        QVERIFY(writeFile(dir.filePath(name + ".new"_L1), EarlierOutput));
+        break;
+    case Fault::InputReadFails:
+        // Reading this process's memory from offset 0 fails with an I/O error, even as root.
+        QVERIFY(QFile::link(u"/proc/self/mem"_s, dir.filePath(name)));
+        QVERIFY(writeFile(dir.filePath(name + ".new"_L1), EarlierOutput));
+        break;
+    case Fault::OutputNameIsFolder:
+        QVERIFY(writeFile(dir.filePath(name), input));
+        QVERIFY(QDir(folder).mkdir(name + ".new"_L1));
+        break;
+    case Fault::FolderMissing:
+        folder = dir.filePath(u"gone"_s);
+        break;
+    }
+    const QStringList before = listing(dir.path());
+    const QString inputPath = folder + u'/' + name;
+    const QString namedPath = namesOutput ? inputPath + ".new"_L1 : inputPath;
+
+    RecordingServices window;
+    window.folder = folder;
+    window.fileName = name;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Failed);
+
+    QCOMPARE(listing(dir.path()), before);
+    if (fault == Fault::OutputNameIsFolder) {
+        QCOMPARE(readFile(inputPath), input);
+        QVERIFY(QFileInfo(inputPath + ".new"_L1).isDir());
+        QCOMPARE(listing(inputPath + ".new"_L1), QStringList());
+    } else if (fault != Fault::FolderMissing) {
+        QCOMPARE(readFile(inputPath + ".new"_L1), EarlierOutput);
+    }
+    const QString problem = warningProblem(window, namedPath, reason);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(window.progress.last(), 0);
+    qInfo().noquote() << "message:" << window.messages.first().text;
+}
+
+void tst_SaveStrengthFile::readOnlyFileSystem_data()
+{
+    QTest::addColumn<bool>("earlierOutput");
+    QTest::newRow("without an earlier output") << false;
+    QTest::newRow("with an earlier output") << true;
+}
+
+void tst_SaveStrengthFile::readOnlyFileSystem()
+{
+    QFETCH(bool, earlierOutput);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString source = dir.filePath(u"source"_s);
+    const QString mounted = dir.filePath(u"mounted"_s);
+    QVERIFY(QDir().mkpath(source));
+    QVERIFY(QDir().mkpath(mounted));
+    const QByteArray input("01STRENGTH  3000\r\nplain\r\n");
+    QVERIFY(writeFile(source + "/a_sp.cfg"_L1, input));
+    if (earlierOutput)
+        QVERIFY(writeFile(source + "/a_sp.cfg.new"_L1, EarlierOutput));
+    const QStringList before = listing(source);
+
+    // As root, permission bits do not stop writes; a read-only mount does.
+    MountGuard guard(mounted);
+    if (const QString refused = guard.mount({u"--bind"_s, source}); !refused.isEmpty())
+        QSKIP(qPrintable(u"bind mount refused: "_s + refused));
+    const CommandResult remount = run(u"mount"_s, {u"-o"_s, u"remount,ro,bind"_s, mounted});
+    if (remount.exitCode != 0)
+        QSKIP(qPrintable(u"read-only remount refused: "_s + remount.output));
+
+    RecordingServices window;
+    window.folder = mounted;
+    window.fileName = u"a_sp.cfg"_s;
+    window.startIndex = 9;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Failed);
+
+    QCOMPARE(listing(source), before);
+    QCOMPARE(readFile(source + "/a_sp.cfg"_L1), input);
+    if (earlierOutput)
+        QCOMPARE(readFile(source + "/a_sp.cfg.new"_L1), EarlierOutput);
+    // With an earlier output in place Qt refuses it as "not writable" before asking the system.
+    const QString problem = warningProblem(window, mounted + "/a_sp.cfg.new"_L1,
+                                           earlierOutput ? QString() : systemError(EROFS));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    qInfo().noquote() << "message:" << window.messages.first().text;
+}
+
+// Output that outgrows a small file system fails part-way through a write.
+void tst_SaveStrengthFile::diskFull()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString mounted = dir.filePath(u"small"_s);
+    QVERIFY(QDir().mkpath(mounted));
+    MountGuard guard(mounted);
+    if (const QString refused = guard.mount({u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=64k"_s,
+                                              u"tmpfs"_s});
+        !refused.isEmpty())
+        QSKIP(qPrintable(u"tmpfs mount refused: "_s + refused));
+
+    // 20 KB of start lines grow to about 46 KB, more than the space left.
+    const QByteArray input = growingContent(1100);
+    const QString inputPath = mounted + "/a_sp.cfg"_L1;
+    QVERIFY(writeFile(inputPath, input));
+    QVERIFY(writeFile(inputPath + ".new"_L1, EarlierOutput));
+    const QStringList before = listing(mounted);
+
+    RecordingServices window;
+    window.folder = mounted;
+    window.fileName = u"a_sp.cfg"_s;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Failed);
+
+    QCOMPARE(listing(mounted), before);
+    QCOMPARE(readFile(inputPath), input);
+    QCOMPARE(readFile(inputPath + ".new"_L1), EarlierOutput);
+    const QString problem = warningProblem(window, inputPath + ".new"_L1, systemError(ENOSPC));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(window.progress.last(), 0);
+    qInfo().noquote() << "message:" << window.messages.first().text;
+}
+
+void tst_SaveStrengthFile::childProcess_data()
+{
+    QTest::addColumn<QString>("limit");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("messageLine");
+
+    QTest::newRow("saves without a limit") << u"unlimited"_s << 0
+                                           << u"Information|Speichern|Speichern erfolgreich"_s;
+    // 16 KiB: the input fits, its rewritten copy does not.
+    QTest::newRow("file size limit stops a write half-way")
+        << u"16"_s << 1 << u"Warning|Speichern|"_s;
+}
+
+// The save runs in a child so that a file size limit makes one of its writes come up short.
+void tst_SaveStrengthFile::childProcess()
+{
+    QFETCH(QString, limit);
+    QFETCH(int, exitCode);
+    QFETCH(QString, messageLine);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
+    const QByteArray input = growingContent(700); // 12.6 KB in, 28.7 KB out
+    QVERIFY(writeFile(inputPath, input));
+    QVERIFY(writeFile(inputPath + ".new"_L1, EarlierOutput));
+    const QStringList before = listing(dir.path());
+
+    const CommandResult result = run(
+        u"bash"_s, {u"-c"_s, u"trap '' XFSZ; ulimit -f %1 && exec \"$0\" \"$1\" 6 8"_s.arg(limit),
+                    QStringLiteral(HEADLESS_SAVE_PATH), inputPath});
+    qInfo().noquote() << "output:" << result.output;
+    QCOMPARE(result.exitCode, exitCode);
+    const QStringList lines = result.output.split(u'\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.first().startsWith(messageLine), qPrintable(result.output));
+    QCOMPARE(readFile(inputPath), input);
+    QCOMPARE(listing(dir.path()), before);
+    if (exitCode == 0) {
+        QCOMPARE(lines.last(), u"progress|20|701"_s);
+        const std::optional<QByteArray> output = readFile(inputPath + ".new"_L1);
+        QVERIFY(output);
+        QVERIFY(*output == rewrittenGrowingContent(700, "6000"));
+    } else {
+        QVERIFY2(lines.first().contains(QDir::toNativeSeparators(inputPath + ".new"_L1)),
+                 qPrintable(result.output));
+        QVERIFY2(lines.first().contains(u"\\n\\n"_s + systemError(EFBIG) + u"\\n\\n"_s),
+                 qPrintable(result.output));
+        QCOMPARE(readFile(inputPath + ".new"_L1), EarlierOutput);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stop requests (the window closing or the program ending during a save)
+
+void tst_SaveStrengthFile::stopRequested_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("stopFromPump");
+    QTest::addColumn<bool>("earlierOutput");
+
+    QTest::newRow("at the first line, no earlier output") << 5 << 1 << false;
+    QTest::newRow("half-way, earlier output kept") << 5 << 3 << true;
+    QTest::newRow("at the last line, earlier output kept") << 5 << 5 << true;
+    // About 1.6 MB of output were already written to disk when the stop came.
+    QTest::newRow("after output blocks were written, no earlier output")
+        << 60000 << 40000 << false;
+    QTest::newRow("after output blocks were written, earlier output kept")
+        << 60000 << 40000 << true;
+}
+
+void tst_SaveStrengthFile::stopRequested()
+{
+    QFETCH(int, lines);
+    QFETCH(int, stopFromPump);
+    QFETCH(bool, earlierOutput);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
+    const QByteArray input = growingContent(lines);
+    QVERIFY(writeFile(inputPath, input));
+    if (earlierOutput)
+        QVERIFY(writeFile(inputPath + ".new"_L1, EarlierOutput));
+    const QStringList before = listing(dir.path());
+
+    RecordingServices window;
+    window.folder = dir.path();
+    window.fileName = u"a_sp.cfg"_s;
+    window.stopFromPump = stopFromPump;
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Stopped);
+
+    QCOMPARE(window.messages.size(), 0);
+    QCOMPARE(window.pumps, stopFromPump);
+    // The line during which the stop came is not rewritten any more.
+    QCOMPARE(window.calls.count(u"startRatingIndex"_s), stopFromPump - 1);
+    QCOMPARE(window.progress.last(), 0);
+    QCOMPARE(listing(dir.path()), before);
+    QCOMPARE(readFile(inputPath), input);
+    if (earlierOutput)
+        QCOMPARE(readFile(inputPath + ".new"_L1), EarlierOutput);
+}
+
+QTEST_GUILESS_MAIN(tst_SaveStrengthFile)
+#include "tst_savestrengthfile.moc"
