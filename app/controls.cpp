@@ -64,18 +64,32 @@ QLabel *createBanner(QWidget *client)
 QFont boldFont(const QStringList &families, int points)
 {
     QFont font;
-    // Families missing here fall back through the font system to metric-compatible ones.
+    // Where a family is missing, its metric-compatible stand-in from fonts-liberation is next.
     font.setFamilies(families);
     font.setPointSize(points);
     font.setBold(true);
     return font;
 }
 
+// The fixed layout is measured for an 8-point dialog font. Linux desktops default to larger
+// fonts, which would clip "0.0 Sterne" in the rating lists, so the controls get the 8-point one.
+void useDialogFont(QWidget *client)
+{
+#ifndef Q_OS_WIN
+    QFont font;
+    font.setFamilies({u"MS Sans Serif"_s, u"Arial"_s, u"Liberation Sans"_s});
+    font.setPointSize(8);
+    client->setFont(font);
+#else
+    Q_UNUSED(client);
+#endif
+}
+
 // A caption beside a rating list, sized to its text.
 QLabel *createCaption(QWidget *frame, const QString &name, TwipsRect at, const QString &text)
 {
     auto *caption = place<QLabel>(frame, name, at, text);
-    caption->setFont(boldFont({u"MS Sans Serif"_s, u"Arial"_s}, 12));
+    caption->setFont(boldFont({u"MS Sans Serif"_s, u"Arial"_s, u"Liberation Sans"_s}, 12));
     paintGreyWithWhiteText(caption);
     caption->adjustSize();
     return caption;
@@ -84,7 +98,7 @@ QLabel *createCaption(QWidget *frame, const QString &name, TwipsRect at, const Q
 QLabel *createProgressLabel(QWidget *frame)
 {
     auto *label = place<QLabel>(frame, u"lblprobar"_s, ControlTable::lblprobar);
-    label->setFont(boldFont({u"Arial"_s}, 18));
+    label->setFont(boldFont({u"Arial"_s, u"Liberation Sans"_s}, 18));
     paintGreyWithWhiteText(label);
     return label;
 }
@@ -147,6 +161,7 @@ StarControls Controls::starControls() const
 
 Controls createControls(QWidget *client, const std::shared_ptr<DriveProvider> &drives)
 {
+    useDialogFont(client);
     Controls c;
     c.frame1 = createFrame(client, u"frame1"_s, ControlTable::frame1);
     c.Picture1 = createBanner(client);

@@ -39,7 +39,9 @@ Form1::Form1(Environment environment) : m_environment(std::move(environment))
     auto *client = new QWidget(this);
     client->setObjectName(u"client"_s);
     client->setFixedSize(ControlTable::ClientArea.toPixels().size());
-    client->setPalette(QPalette(Qt::black));
+    QPalette black = client->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    client->setPalette(black);
     client->setAutoFillBackground(true);
     setCentralWidget(client);
     // Nothing reacts to a size change, so the window keeps the size of its client area.
