@@ -7,6 +7,7 @@
 #include "browse/filelist.h"
 #include "browse/folderlist.h"
 #include "rating/picture.h"
+#include "tests/app/messageboxanswer.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -83,31 +84,6 @@ QString starPattern(const std::array<Picture *, 6> &row, const Controls &c)
     }
     return pattern;
 }
-
-// Finds the open modal message box from a timer, records it and presses its OK button.
-struct MessageBoxAnswer
-{
-    QString text;
-    QString title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QList<QAbstractButton *>::size_type buttons = 0;
-    bool answered = false;
-
-    void armFor(QObject *context)
-    {
-        QTimer::singleShot(0, context, [this, context] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return armFor(context);
-            text = box->text();
-            title = box->windowTitle();
-            icon = box->icon();
-            buttons = box->buttons().size();
-            answered = true;
-            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-        });
-    }
-};
 
 } // namespace
 
