@@ -134,6 +134,18 @@ void createSelectionControls(Controls &c, const std::shared_ptr<DriveProvider> &
     c.drvlaufwerk = place<DriveList>(c.frame1, u"drvlaufwerk"_s, ControlTable::drvlaufwerk, drives);
 }
 
+// The lists have no captions on screen; screen readers get these names instead.
+void nameForScreenReaders(const Controls &c)
+{
+    c.drvlaufwerk->setAccessibleName(u"Laufwerk"_s);
+    c.Dirverzeichnis->setAccessibleName(u"Verzeichnis"_s);
+    c.Fildatei->setAccessibleName(u"Datei"_s);
+    c.cbostar[0]->setAccessibleName(c.Label2->text());
+    c.cbostar[1]->setAccessibleName(c.Label3->text());
+    c.lblprobar->setAccessibleName(u"Fortschritt"_s);
+    c.Picture1->setAccessibleName(u"Kelvora Stärkeneditor"_s);
+}
+
 void createRatingControls(Controls &c)
 {
     QWidget *f = c.Frame2;
@@ -168,5 +180,6 @@ Controls createControls(QWidget *client, const std::shared_ptr<DriveProvider> &d
     c.Frame2 = createFrame(client, u"Frame2"_s, ControlTable::Frame2);
     createSelectionControls(c, drives);
     createRatingControls(c);
+    nameForScreenReaders(c);
     return c;
 }

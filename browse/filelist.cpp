@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QKeyEvent>
 
 namespace {
 
@@ -64,6 +65,18 @@ QString FileList::selectedFileName() const
 {
     const int row = selectedIndex();
     return row >= 0 ? item(row)->text() : QString();
+}
+
+// Tabbing into the list marks the first entry as current without selecting it, so the first
+// arrow key would skip it. With nothing selected, an arrow key selects the current entry.
+void FileList::keyPressEvent(QKeyEvent *event)
+{
+    const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
+    if (arrow && selectedIndex() == -1 && currentItem()) {
+        currentItem()->setSelected(true);
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void FileList::onSelectionChanged()

@@ -27,6 +27,9 @@ public:
 Q_SIGNALS:
     void fileClicked();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void onSelectionChanged();
 

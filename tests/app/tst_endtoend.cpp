@@ -1,6 +1,7 @@
 // Drives the real window like a user: mouse and keyboard only, real message box.
 #include "app/form1.h"
 #include "app/windowservices.h"
+#include "browse/drivelist.h"
 #include "browse/driveprovider.h"
 #include "browse/filelist.h"
 #include "browse/folderlist.h"
@@ -25,7 +26,37 @@ class tst_EndToEnd : public QObject
 private Q_SLOTS:
     void cleanup();
     void chooseRateAndSave();
+    void keyboardOnly();
+
+private:
+    QString makeStrengthFolder(const QTemporaryDir &dir);
 };
+
+namespace {
+const QByteArray Original = "[Team]\r\n01STRENGTH  3000\r\n01MAXSTRENGTH   8000\r\nende";
+const QByteArray Saved = "[Team]\r\n"
+                         "01STRENG" + QByteArray(25, ' ') + " 5000 \r\n"
+                         "01MAXSTRENGT" + QByteArray(21, ' ') + " 8000 \r\n"
+                         "ende\r\n";
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+} // namespace
+
+// A folder "Spielstand" holding one strength file; returns the file's path.
+QString tst_EndToEnd::makeStrengthFolder(const QTemporaryDir &dir)
+{
+    if (!QDir(dir.path()).mkdir(u"Spielstand"_s))
+        return {};
+    const QString input = dir.filePath(u"Spielstand/team_sp3.cfg"_s);
+    QFile file(input);
+    if (!file.open(QIODevice::WriteOnly) || file.write(Original) != Original.size())
+        return {};
+    return input;
+}
 
 void tst_EndToEnd::cleanup()
 {
@@ -56,14 +87,8 @@ void tst_EndToEnd::chooseRateAndSave()
 {
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    QVERIFY(QDir(dir.path()).mkdir(u"Spielstand"_s));
-    const QString input = dir.filePath(u"Spielstand/team_sp3.cfg"_s);
-    const QByteArray original = "[Team]\r\n01STRENGTH  3000\r\n01MAXSTRENGTH   8000\r\nende";
-    {
-        QFile file(input);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(original), original.size());
-    }
+    const QString input = makeStrengthFolder(dir);
+    QVERIFY(!input.isEmpty());
 
     Form1 form({std::make_shared<WindowServices>(), createSystemDriveProvider(), dir.path()});
     form.show();
@@ -78,7 +103,7 @@ void tst_EndToEnd::chooseRateAndSave()
                       c.Fildatei->visualItemRect(c.Fildatei->item(0)).center());
     QVERIFY(c.btnspeichern->isEnabled());
 
-    pressDown(c.cbostar[0], 5); // "2.5 Sterne"
+    pressDown(c.cbostar[0], 5);                 // "2.5 Sterne"
     QCOMPARE(c.cbostar[1]->currentIndex(), 5); // pulled up with the start
     pressDown(c.cbostar[1], 3);                // "4.0 Sterne"
     QCOMPARE(c.cbostar[0]->currentText(), u"2.5 Sterne"_s);
@@ -86,21 +111,57 @@ void tst_EndToEnd::chooseRateAndSave()
 
     MessageBoxAnswer answer;
     answer.armFor(&form);
-    c.btnspeichern->setFocus();
-    QTest::keyClick(c.btnspeichern, Qt::Key_Space);
+    QTest::mouseClick(c.btnspeichern, Qt::LeftButton);
 
     QVERIFY(answer.answered);
     QCOMPARE(answer.text, u"Speichern erfolgreich"_s);
     QCOMPARE(answer.icon, QMessageBox::Information);
-    QFile output(input + ".new"_L1);
-    QVERIFY(output.open(QIODevice::ReadOnly));
-    QCOMPARE(output.readAll(), "[Team]\r\n"
-                               "01STRENG" + QByteArray(25, ' ') + " 5000 \r\n"
-                               "01MAXSTRENGT" + QByteArray(21, ' ') + " 8000 \r\n"
-                               "ende\r\n");
-    QFile unchanged(input);
-    QVERIFY(unchanged.open(QIODevice::ReadOnly));
-    QCOMPARE(unchanged.readAll(), original);
+    QCOMPARE(contents(input + ".new"_L1), Saved);
+    QCOMPARE(contents(input), Original);
+}
+
+void tst_EndToEnd::keyboardOnly()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString input = makeStrengthFolder(dir);
+    QVERIFY(!input.isEmpty());
+
+    Form1 form({std::make_shared<WindowServices>(), createSystemDriveProvider(), dir.path()});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const Controls &c = form.controls();
+    auto press = [](Qt::Key key, int times = 1) {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(QApplication::focusWidget(), key);
+    };
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(c.drvlaufwerk));
+
+    press(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), c.Dirverzeichnis);
+    for (int i = 0; i < 10 && c.Dirverzeichnis->currentItem()->text(0) != u"Spielstand"_s; ++i)
+        press(Qt::Key_Down);
+    press(Qt::Key_Return);
+    QCOMPARE(c.Dirverzeichnis->path(), QFileInfo(input).absolutePath());
+
+    press(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), c.Fildatei);
+    press(Qt::Key_Down);
+    QCOMPARE(c.Fildatei->selectedFileName(), u"team_sp3.cfg"_s);
+    QVERIFY(c.btnspeichern->isEnabled());
+
+    press(Qt::Key_Tab);
+    press(Qt::Key_Down, 5);
+    press(Qt::Key_Tab);
+    press(Qt::Key_Down, 3);
+    press(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), c.btnspeichern);
+
+    MessageBoxAnswer answer;
+    answer.armFor(&form);
+    press(Qt::Key_Space);
+    QVERIFY(answer.answered);
+    QCOMPARE(contents(input + ".new"_L1), Saved);
 }
 
 QTEST_MAIN(tst_EndToEnd)

@@ -114,15 +114,19 @@ void tst_FileList::refillSelectsNothingAndRaisesNothing()
 void tst_FileList::selectingRaisesClick_data()
 {
     QTest::addColumn<bool>("byKeyboard");
+    QTest::addColumn<bool>("tabbedIn");
     QTest::addColumn<int>("expectedIndex");
 
-    QTest::newRow("mouse click on the second entry") << false << 1;
-    QTest::newRow("down arrow selects the first entry") << true << 0;
+    QTest::newRow("mouse click on the second entry") << false << false << 1;
+    QTest::newRow("down arrow selects the first entry") << true << false << 0;
+    // Focus by Tab makes the first entry current without selecting it.
+    QTest::newRow("tabbed in, down arrow selects the first entry") << true << true << 0;
 }
 
 void tst_FileList::selectingRaisesClick()
 {
     QFETCH(bool, byKeyboard);
+    QFETCH(bool, tabbedIn);
     QFETCH(int, expectedIndex);
 
     QTemporaryDir dir;
@@ -136,6 +140,12 @@ void tst_FileList::selectingRaisesClick()
     int indexSeenByHandler = -2;
     connect(&list, &FileList::fileClicked, this, [&] { indexSeenByHandler = list.selectedIndex(); });
     QSignalSpy clicks(&list, &FileList::fileClicked);
+    if (tabbedIn) {
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        list.clearFocus();
+        list.setFocus(Qt::TabFocusReason);
+        QVERIFY(list.currentItem());
+    }
 
     if (byKeyboard)
         QTest::keyClick(&list, Qt::Key_Down);
