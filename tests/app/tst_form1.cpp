@@ -106,6 +106,8 @@ private Q_SLOTS:
     void templatesNeverShown();
     void menus_data();
     void menus();
+    void menuAccessKeys_data();
+    void menuAccessKeys();
     void aboutBoxThroughRealMessageBox();
     void saveThroughTheWindow();
     void ratingChangedDuringSaveAppliesToLaterLines();
@@ -338,6 +340,34 @@ void tst_Form1::menus()
     QCOMPARE(action->shortcut(), shortcut);
     QVERIFY(action->isEnabled() && action->isVisible() && !action->isChecked());
     QCOMPARE(form.menuBar()->actions().indexOf(menuControl->menuAction()), menu == u"MnuDatei"_s ? 0 : 1);
+}
+
+void tst_Form1::menuAccessKeys_data()
+{
+    QTest::addColumn<Qt::Key>("menuKey");
+    QTest::addColumn<Qt::Key>("itemKey");
+    QTest::addColumn<int>("ends");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("Alt+D, E ends") << Qt::Key_D << Qt::Key_E << 1 << 0;
+    QTest::newRow("Alt+I, I shows the about box") << Qt::Key_I << Qt::Key_I << 0 << 1;
+}
+
+void tst_Form1::menuAccessKeys()
+{
+    QFETCH(Qt::Key, menuKey);
+    QFETCH(Qt::Key, itemKey);
+    QFETCH(int, ends);
+    QFETCH(int, messages);
+    Form1 &form = makeWindow();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(QApplication::focusWidget(), menuKey, Qt::AltModifier);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QTest::keyClick(QApplication::activePopupWidget(), itemKey);
+    QTRY_COMPARE(m_services->ends, ends);
+    QCOMPARE(m_services->messages.size(), messages);
+    if (messages)
+        QCOMPARE(m_services->messages[0].text, aboutText());
 }
 
 void tst_Form1::aboutBoxThroughRealMessageBox()
