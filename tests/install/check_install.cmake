@@ -1,0 +1,200 @@
+# Installs the build twice, once into a plain prefix and once as a package would (prefix /usr
+# under DESTDIR), and checks both hold exactly the program, its menu entry and its icons.
+#
+#   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DSTAGING_DIR=<scratch> [-DCONFIG=<cfg>]
+#         -P check_install.cmake
+
+foreach(var IN ITEMS BUILD_DIR SOURCE_DIR STAGING_DIR)
+    if(NOT ${var})
+        message(FATAL_ERROR "${var} is not set")
+    endif()
+endforeach()
+
+set(program kelvora-staerkeneditor)
+set(failures 0)
+
+function(fail text)
+    message(SEND_ERROR "FAIL: ${text}")
+    math(EXPR count "${failures} + 1")
+    set(failures ${count} PARENT_SCOPE)
+endfunction()
+
+# `cmake --install`, failing the test on any error it reports.
+function(install_build prefix destdir)
+    set(config_args)
+    if(CONFIG)
+        set(config_args --config ${CONFIG})
+    endif()
+    execute_process(
+        COMMAND ${CMAKE_COMMAND} -E env "DESTDIR=${destdir}"
+            ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config_args}
+        RESULT_VARIABLE result
+        OUTPUT_VARIABLE output
+        ERROR_VARIABLE output)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "cmake --install --prefix ${prefix} (DESTDIR='${destdir}') failed:\n${output}")
+    endif()
+endfunction()
+
+function(file_mode path out)
+    execute_process(COMMAND stat -c %a ${path} OUTPUT_VARIABLE mode OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(${out} "${mode}" PARENT_SCOPE)
+endfunction()
+
+# Width and height from a PNG's IHDR chunk, as "<w>x<h>".
+function(png_size path out)
+    file(READ ${path} header LIMIT 24 HEX)
+    string(SUBSTRING "${header}" 0 16 signature)
+    if(NOT signature STREQUAL "89504e470d0a1a0a")
+        set(${out} "not a PNG" PARENT_SCOPE)
+        return()
+    endif()
+    string(SUBSTRING "${header}" 32 8 width_hex)
+    string(SUBSTRING "${header}" 40 8 height_hex)
+    math(EXPR width "0x${width_hex}")
+    math(EXPR height "0x${height_hex}")
+    set(${out} "${width}x${height}" PARENT_SCOPE)
+endfunction()
+
+# The value of the first "key=" line of a desktop entry.
+function(desktop_value path key out)
+    file(STRINGS ${path} lines REGEX "^${key}=" ENCODING UTF-8)
+    if(NOT lines)
+        set(${out} "" PARENT_SCOPE)
+        return()
+    endif()
+    list(GET lines 0 line)
+    string(LENGTH "${key}=" skip)
+    string(SUBSTRING "${line}" ${skip} -1 value)
+    set(${out} "${value}" PARENT_SCOPE)
+endfunction()
+
+# Every icon drawn in the source tree is installed under the same size folder, and nothing else.
+file(GLOB source_icons RELATIVE ${SOURCE_DIR}/resources/icons
+    ${SOURCE_DIR}/resources/icons/hicolor/*/apps/${program}.png)
+if(NOT source_icons)
+    message(FATAL_ERROR "no hicolor icons found under ${SOURCE_DIR}/resources/icons")
+endif()
+set(expected bin/${program} share/applications/${program}.desktop)
+foreach(icon IN LISTS source_icons)
+    list(APPEND expected share/icons/${icon})
+endforeach()
+list(SORT expected)
+
+# Checks one installed tree rooted at <root> (the prefix as seen on disk).
+function(check_tree root label)
+    file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
+    list(SORT found)
+    if(NOT found STREQUAL expected)
+        set(extra ${found})
+        list(REMOVE_ITEM extra ${expected})
+        set(missing ${expected})
+        if(found)
+            list(REMOVE_ITEM missing ${found})
+        endif()
+        fail("${label}: installed files differ\n  unexpected: ${extra}\n  missing: ${missing}")
+        set(failures ${failures} PARENT_SCOPE)
+        return()
+    endif()
+
+    set(installed_program ${root}/bin/${program})
+    file_mode(${installed_program} mode)
+    if(NOT mode STREQUAL "755")
+        fail("${label}: bin/${program} has mode ${mode}, not 755")
+    endif()
+    file(READ ${installed_program} magic LIMIT 4 HEX)
+    if(NOT magic STREQUAL "7f454c46")
+        fail("${label}: bin/${program} is not an ELF executable")
+    endif()
+    # Every library the program needs comes from the system, none from the build or staging tree.
+    file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${installed_program}
+        RESOLVED_DEPENDENCIES_VAR resolved UNRESOLVED_DEPENDENCIES_VAR unresolved)
+    if(unresolved)
+        fail("${label}: bin/${program} needs libraries that are not found: ${unresolved}")
+    endif()
+    foreach(library IN LISTS resolved)
+        cmake_path(IS_PREFIX BUILD_DIR ${library} NORMALIZE in_build)
+        cmake_path(IS_PREFIX STAGING_DIR ${library} NORMALIZE in_staging)
+        if(in_build OR in_staging)
+            fail("${label}: bin/${program} loads ${library} from the build tree")
+        endif()
+    endforeach()
+
+    foreach(data IN LISTS expected)
+        if(data STREQUAL "bin/${program}")
+            continue()
+        endif()
+        file_mode(${root}/${data} mode)
+        if(NOT mode STREQUAL "644")
+            fail("${label}: ${data} has mode ${mode}, not 644")
+        endif()
+    endforeach()
+
+    foreach(icon IN LISTS source_icons)
+        set(installed_icon ${root}/share/icons/${icon})
+        execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files
+            ${SOURCE_DIR}/resources/icons/${icon} ${installed_icon} RESULT_VARIABLE differs)
+        if(differs)
+            fail("${label}: share/icons/${icon} differs from the source icon")
+        endif()
+        # The theme picks an icon by its folder, so the folder must match the picture.
+        string(REGEX MATCH "hicolor/([^/]+)/" folder_match "${icon}")
+        png_size(${installed_icon} actual)
+        if(NOT actual STREQUAL CMAKE_MATCH_1)
+            fail("${label}: share/icons/${icon} is ${actual}, not ${CMAKE_MATCH_1}")
+        endif()
+    endforeach()
+
+    set(entry ${root}/share/applications/${program}.desktop)
+    set(wanted_Name "Kelvora Stärkeneditor")
+    set(wanted_Exec ${program})
+    set(wanted_TryExec ${program})
+    set(wanted_Icon ${program})
+    set(wanted_Type Application)
+    set(wanted_Terminal false)
+    foreach(key IN ITEMS Name Exec TryExec Icon Type Terminal)
+        desktop_value(${entry} ${key} value)
+        if(NOT value STREQUAL wanted_${key})
+            fail("${label}: ${program}.desktop has ${key}=${value}, not ${wanted_${key}}")
+        endif()
+    endforeach()
+    foreach(key IN ITEMS GenericName Comment)
+        desktop_value(${entry} ${key} value)
+        if(value STREQUAL "")
+            fail("${label}: ${program}.desktop has no ${key}")
+        endif()
+    endforeach()
+
+    find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
+    if(DESKTOP_FILE_VALIDATE)
+        execute_process(COMMAND ${DESKTOP_FILE_VALIDATE} ${entry}
+            RESULT_VARIABLE invalid OUTPUT_VARIABLE report ERROR_VARIABLE report)
+        # It exits 0 on hints too; only errors make it fail, and warnings are worth failing on.
+        if(invalid OR report MATCHES "error:|warning:")
+            fail("${label}: desktop-file-validate rejects ${program}.desktop:\n${report}")
+        endif()
+    else()
+        message(STATUS "SKIP: desktop-file-validate not found (Debian package desktop-file-utils); "
+            "${program}.desktop not validated")
+    endif()
+    set(failures ${failures} PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${STAGING_DIR})
+
+install_build(${STAGING_DIR}/prefix "")
+check_tree(${STAGING_DIR}/prefix "--prefix")
+
+# A package installs under /usr; with DESTDIR nothing may land outside it.
+install_build(/usr ${STAGING_DIR}/destdir)
+file(GLOB outside LIST_DIRECTORIES true RELATIVE ${STAGING_DIR}/destdir ${STAGING_DIR}/destdir/*)
+if(NOT outside STREQUAL "usr")
+    fail("DESTDIR: top-level entries are '${outside}', not only usr")
+endif()
+check_tree(${STAGING_DIR}/destdir/usr "DESTDIR with --prefix /usr")
+
+if(failures GREATER 0)
+    message(FATAL_ERROR "${failures} install check(s) failed")
+endif()
+list(JOIN expected "\n  " listing)
+message(STATUS "installed exactly:\n  ${listing}")
