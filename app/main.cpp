@@ -35,7 +35,9 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Kelvora Stärkeneditor"_s);
-    QApplication::setApplicationVersion(u"0.1"_s);
+    QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
+    // Lets Wayland desktops match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(u"kelvora-staerkeneditor"_s);
     QApplication::setWindowIcon(QIcon(ResourcePaths::iconPath()));
     Form1 window;
     window.show();
