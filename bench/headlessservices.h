@@ -37,4 +37,5 @@ private:
     int m_progressCalls = 0;
     int m_lastAsterisks = 0;
     qint64 m_lastPumpNs = 0;
+    int m_callsSinceClockLook = 0;
 };

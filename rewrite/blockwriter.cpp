@@ -4,22 +4,29 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Room beyond a block, so that the lines which fill it need no growing.
+constexpr qsizetype Slack = 64 * 1024;
+
+} // namespace
+
 BlockWriter::BlockWriter(QIODevice &device, qsizetype blockSize)
-    : m_device(device), m_blockSize(blockSize)
+    : m_device(device), m_storage(blockSize + Slack, Qt::Uninitialized), m_blockSize(blockSize)
 {
-    m_buffer.reserve(blockSize + 4096);
 }
 
-bool BlockWriter::flushIfFull()
+// Only a line longer than the slack gets here; the storage keeps its size afterwards.
+void BlockWriter::grow(qsizetype count)
 {
-    return m_buffer.size() < m_blockSize || flush();
+    m_storage.resize(m_used + count);
 }
 
 bool BlockWriter::flush()
 {
     qsizetype done = 0;
-    while (!failed() && done < m_buffer.size()) {
-        const qint64 written = m_device.write(m_buffer.constData() + done, m_buffer.size() - done);
+    while (!failed() && done < m_used) {
+        const qint64 written = m_device.write(m_storage.constData() + done, m_used - done);
         if (written > 0) {
             done += written;
             continue;
@@ -28,8 +35,6 @@ bool BlockWriter::flush()
         if (m_error.isEmpty() || m_error == "Unknown error"_L1)
             m_error = u"Es konnten nicht alle Daten geschrieben werden."_s;
     }
-    // resize(0), not clear(): clear() frees the block, and growing a new one for every block
-    // costs more than the rewrite itself.
-    m_buffer.resize(0);
+    m_used = 0;
     return !failed();
 }

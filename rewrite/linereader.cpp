@@ -1,43 +1,62 @@
 #include "rewrite/linereader.h"
 
+#include "rewrite/lineend.h"
+
 #include <QIODevice>
 #include <algorithm>
-#include <cstring>
-
-namespace {
-
-// Position of the first `byte` in block[from, end), or end when there is none.
-qsizetype findByte(const QByteArray &block, qsizetype from, qsizetype end, char byte)
-{
-    const char *data = block.constData();
-    const void *hit = std::memchr(data + from, byte, static_cast<size_t>(end - from));
-    return hit ? static_cast<const char *>(hit) - data : end;
-}
-
-} // namespace
 
 LineReader::LineReader(QIODevice &device, qsizetype blockSize)
     : m_device(device), m_block(std::max<qsizetype>(blockSize, 1), Qt::Uninitialized)
 {
 }
 
+// A CR LF pair is one terminator. When the CR is the block's last byte, the LF is looked for
+// at the next call, so no read is made before the line is handed out.
+inline void LineReader::passTerminator(qsizetype stop)
+{
+    const char *data = m_block.constData();
+    m_pos = stop + 1;
+    if (data[stop] != '\r')
+        return;
+    if (m_pos == m_end)
+        m_lastEndedWithCr = true;
+    else if (data[m_pos] == '\n')
+        ++m_pos;
+}
+
 std::optional<QByteArrayView> LineReader::next()
 {
-    skipLineFeedAfterCarriageReturn();
+    if (m_lastEndedWithCr)
+        skipLineFeedAfterCarriageReturn();
+    // Nearly every line ends inside the current block: hand out a view into it.
+    const char *data = m_block.constData();
+    const char *start = data + m_pos;
+    const char *stop = findLineEnd(start, data + m_end);
+    if (stop != data + m_end) {
+        passTerminator(stop - data);
+        return QByteArrayView(start, stop);
+    }
+    return nextAcrossBlocks();
+}
+
+// The line starting at m_pos runs to the end of the block (or there is no block yet): collect
+// it in m_carry, reading blocks until its terminator or the end of input.
+std::optional<QByteArrayView> LineReader::nextAcrossBlocks()
+{
     bool spansBlocks = false;
-    m_carry.clear();
+    m_carry.clear(); // frees what a long line took; this path runs about once per block
     while (ensureData()) {
-        const qsizetype start = m_pos;
-        const qsizetype stop = findTerminator();
-        const QByteArrayView piece(m_block.constData() + start, stop - start);
-        if (stop == m_end) {
+        const char *data = m_block.constData();
+        const char *start = data + m_pos;
+        const char *stop = findLineEnd(start, data + m_end);
+        const QByteArrayView piece(start, stop);
+        if (stop == data + m_end) {
             m_carry.append(piece);
             m_pos = m_end;
             spansBlocks = true;
             continue;
         }
-        m_lastEndedWithCr = m_block.at(stop) == '\r';
-        m_pos = stop + 1;
+        passTerminator(stop - data);
         if (!spansBlocks)
             return piece;
         m_carry.append(piece);
@@ -48,11 +67,12 @@ std::optional<QByteArrayView> LineReader::next()
     return QByteArrayView(m_carry);
 }
 
+// Only after a line whose CR was the last byte of its block.
 void LineReader::skipLineFeedAfterCarriageReturn()
 {
-    if (m_lastEndedWithCr && ensureData() && m_block.at(m_pos) == '\n')
-        ++m_pos;
     m_lastEndedWithCr = false;
+    if (ensureData() && m_block.at(m_pos) == '\n')
+        ++m_pos;
 }
 
 bool LineReader::ensureData()
@@ -64,17 +84,7 @@ bool LineReader::ensureData()
     const qint64 got = m_device.read(m_block.data(), m_block.size());
     m_pos = 0;
     m_end = std::max<qint64>(got, 0);
-    m_nextCr = m_nextLf = -1;
     m_failed = got < 0;
     m_atEnd = got <= 0;
     return got > 0;
-}
-
-qsizetype LineReader::findTerminator()
-{
-    if (m_nextCr < m_pos)
-        m_nextCr = findByte(m_block, m_pos, m_end, '\r');
-    if (m_nextLf < m_pos)
-        m_nextLf = findByte(m_block, m_pos, m_end, '\n');
-    return std::min(m_nextCr, m_nextLf);
 }

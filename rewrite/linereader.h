@@ -24,19 +24,18 @@ public:
     bool failed() const { return m_failed; }
 
 private:
-    bool ensureData();
-    qsizetype findTerminator();
+    std::optional<QByteArrayView> nextAcrossBlocks();
+    void passTerminator(qsizetype stop);
     void skipLineFeedAfterCarriageReturn();
+    bool ensureData();
 
     QIODevice &m_device;
     QByteArray m_block;
     qsizetype m_pos = 0;
     qsizetype m_end = 0;
-    // Positions of the next CR and LF at or after m_pos, remembered so that a block holding
-    // only one kind of terminator is still scanned once, not once per line.
-    qsizetype m_nextCr = -1;
-    qsizetype m_nextLf = -1;
     QByteArray m_carry; // a line that spans blocks
+    // The last line ended with the block's last byte, a CR: an LF starting the next block
+    // belongs to its terminator.
     bool m_lastEndedWithCr = false;
     bool m_atEnd = false;
     bool m_failed = false;

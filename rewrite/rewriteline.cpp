@@ -1,6 +1,8 @@
 #include "rewrite/rewriteline.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 namespace {
 
@@ -10,26 +12,72 @@ constexpr qsizetype StartPadding = 25;
 constexpr qsizetype MaximumKept = 12;
 constexpr qsizetype MaximumPadding = 21;
 
+// " 7000 ": one space, the decimal digits of a strength value, one space. The longest is
+// " -32768 ", for indexes outside 0..12 whose product wraps.
+struct ValueText
+{
+    std::array<char, 8> bytes{};
+    qsizetype size = 0;
+};
+
+constexpr ValueText makeValueText(qint16 strength)
+{
+    std::array<char, 6> digits{}; // backwards
+    qsizetype count = 0;
+    int rest = strength < 0 ? -int(strength) : int(strength);
+    do {
+        digits[count++] = char('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+
+    ValueText text;
+    text.bytes[text.size++] = ' ';
+    if (strength < 0)
+        text.bytes[text.size++] = '-';
+    while (count > 0)
+        text.bytes[text.size++] = digits[--count];
+    text.bytes[text.size++] = ' ';
+    return text;
+}
+
+// The product is formed as a 16-bit integer, wrapping like one, for any index.
+qint16 strengthValue(int ratingIndex)
+{
+    return static_cast<qint16>(qint64(ratingIndex) * 1000);
+}
+
+// The selectors only offer 0..12; their texts are made once, not per line.
+constexpr int RatingIndexCount = 13;
+constexpr auto CommonValueTexts = [] {
+    std::array<ValueText, RatingIndexCount> texts;
+    for (int index = 0; index < RatingIndexCount; ++index)
+        texts[index] = makeValueText(static_cast<qint16>(index * 1000));
+    return texts;
+}();
+
+char *writeValueText(char *out, int ratingIndex)
+{
+    const ValueText text = ratingIndex >= 0 && ratingIndex < RatingIndexCount
+        ? CommonValueTexts[ratingIndex]
+        : makeValueText(strengthValue(ratingIndex));
+    std::memcpy(out, text.bytes.data(), sizeof text.bytes); // all 8: a fixed size copies fastest
+    return out + text.size;
+}
+
+char *writeKeptAndValue(char *out, QByteArrayView line, qsizetype kept, qsizetype padding,
+                        int ratingIndex)
+{
+    const qsizetype keptSize = std::min(kept, line.size());
+    std::memcpy(out, line.data(), size_t(keptSize));
+    out += keptSize;
+    std::memset(out, ' ', size_t(padding));
+    return writeValueText(out + padding, ratingIndex);
+}
+
 bool hasAtColumn3(QByteArrayView line, QByteArrayView marker)
 {
-    return line.size() >= 2 + marker.size() && line.sliced(2, marker.size()) == marker;
-}
-
-// " 7000 ": one space, the decimal digits of index × 1000, one space.
-void appendValueText(QByteArray &out, int ratingIndex)
-{
-    const auto strength = static_cast<qint16>(ratingIndex * 1000);
-    out.append(' ');
-    out.append(QByteArray::number(strength));
-    out.append(' ');
-}
-
-void appendKeptAndValue(QByteArray &out, QByteArrayView line, qsizetype kept,
-                        qsizetype padding, int ratingIndex)
-{
-    out.append(line.first(std::min(kept, line.size())));
-    out.append(padding, ' ');
-    appendValueText(out, ratingIndex);
+    return line.size() >= 2 + marker.size()
+        && std::memcmp(line.data() + 2, marker.data(), size_t(marker.size())) == 0;
 }
 
 } // namespace
@@ -43,19 +91,27 @@ StrengthLine classifyLine(QByteArrayView line)
     return StrengthLine::Other;
 }
 
-void appendRewrittenLine(QByteArray &out, QByteArrayView line, StrengthLine kind, int ratingIndex)
+char *writeRewrittenLine(char *out, QByteArrayView line, StrengthLine kind, int ratingIndex)
 {
     switch (kind) {
     case StrengthLine::Start:
-        appendKeptAndValue(out, line, StartKept, StartPadding, ratingIndex);
-        return;
+        return writeKeptAndValue(out, line, StartKept, StartPadding, ratingIndex);
     case StrengthLine::Maximum:
-        appendKeptAndValue(out, line, MaximumKept, MaximumPadding, ratingIndex);
-        return;
+        return writeKeptAndValue(out, line, MaximumKept, MaximumPadding, ratingIndex);
     case StrengthLine::Other:
-        out.append(line);
-        return;
+        break;
     }
+    if (!line.isEmpty())
+        std::memcpy(out, line.data(), size_t(line.size()));
+    return out + line.size();
+}
+
+void appendRewrittenLine(QByteArray &out, QByteArrayView line, StrengthLine kind, int ratingIndex)
+{
+    const qsizetype before = out.size();
+    out.resize(before + maxRewrittenLineSize(line));
+    char *end = writeRewrittenLine(out.data() + before, line, kind, ratingIndex);
+    out.resize(end - out.constData());
 }
 
 QByteArray RewriteLine(QByteArrayView line, int startIndex, int maxIndex)

@@ -16,5 +16,16 @@ StrengthLine classifyLine(QByteArrayView line);
 // the start index for a start line, the maximum index for a maximum line, unused otherwise.
 void appendRewrittenLine(QByteArray &out, QByteArrayView line, StrengthLine kind, int ratingIndex);
 
+// Room that writeRewrittenLine needs for `line`, whatever its kind and rating index.
+constexpr qsizetype maxRewrittenLineSize(QByteArrayView line)
+{
+    // Kept bytes and padding end in column 33; the longest value text, " -32768 ", has 8.
+    return line.size() > 33 + 8 ? line.size() : 33 + 8;
+}
+
+// appendRewrittenLine into raw memory, for the save's output buffer: writes the output line at
+// `out`, which must have room for maxRewrittenLineSize(line) bytes, and returns its end.
+char *writeRewrittenLine(char *out, QByteArrayView line, StrengthLine kind, int ratingIndex);
+
 // The whole rule for one line: the output line, without terminator.
 QByteArray RewriteLine(QByteArrayView line, int startIndex, int maxIndex);

@@ -7,16 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-#include <algorithm>
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr int FullRow = 20;
-// A file that grows while it is read would otherwise ask for an ever longer label.
-constexpr double MaxAsterisks = 10.0 * FullRow;
 
 const QString SaveTitle = u"Speichern"_s;
 
@@ -71,10 +65,11 @@ private:
     {
         const qint64 length = m_input.size();
         qint64 progress = 0;
+        AsteriskCounter asterisks(length);
         LineReader reader(m_input);
         while (const auto line = reader.next()) {
             progress += line->size() + 2;
-            m_window.showProgress(asteriskCount(progress, length));
+            m_window.showProgress(asterisks.count(progress));
             m_window.runPendingEvents();
             if (m_window.stopRequested())
                 return SaveResult::Stopped;
@@ -99,9 +94,11 @@ private:
             rating = m_window.startRatingIndex();
         else if (kind == StrengthLine::Maximum)
             rating = m_window.maxRatingIndex();
-        QByteArray &out = m_writer.buffer();
-        appendRewrittenLine(out, line, kind, rating);
-        out.append("\r\n");
+        char *out = m_writer.room(maxRewrittenLineSize(line) + 2);
+        out = writeRewrittenLine(out, line, kind, rating);
+        *out++ = '\r';
+        *out++ = '\n';
+        m_writer.added(out);
     }
 
     bool commitOutput()
@@ -141,15 +138,6 @@ private:
 };
 
 } // namespace
-
-int asteriskCount(qint64 progress, qint64 length)
-{
-    if (length <= 0)
-        return FullRow;
-    // nearbyint rounds half to even in the default rounding mode: 2.5 gives 2, 3.5 gives 4.
-    const double share = static_cast<double>(progress) / static_cast<double>(length) * FullRow;
-    return static_cast<int>(std::clamp(std::nearbyint(share), 0.0, MaxAsterisks));
-}
 
 SaveResult SaveStrengthFile(SaveServices &window)
 {

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "rewrite/asteriskcounter.h"
 #include "rewrite/saveservices.h"
-
-#include <QtGlobal>
 
 enum class SaveResult { Saved, Failed, Stopped };
 
@@ -11,6 +10,3 @@ enum class SaveResult { Saved, Failed, Stopped };
 // file appears only when complete: a failed or stopped save leaves no partial output and an
 // earlier ".new" untouched.
 SaveResult SaveStrengthFile(SaveServices &window);
-
-// Asterisks for `progress` bytes of `length`: twenty for the whole file, rounded half to even.
-int asteriskCount(qint64 progress, qint64 length);

@@ -1,6 +1,8 @@
+#include "rewrite/lineend.h"
 #include "rewrite/linereader.h"
 
 #include <QBuffer>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <algorithm>
@@ -64,6 +66,53 @@ Lines readAll(LineReader &reader)
 
 const int BlockSizes[] = {1, 2, 3, 7, int(LineReader::DefaultBlockSize)};
 
+// The line rules spelled out byte by byte, to check the block reader against.
+Lines splitByteByByte(const QByteArray &input)
+{
+    Lines lines;
+    QByteArray line;
+    for (qsizetype i = 0; i < input.size(); ++i) {
+        const char byte = input.at(i);
+        if (byte != '\r' && byte != '\n') {
+            line += byte;
+            continue;
+        }
+        lines.append(line);
+        line.clear();
+        if (byte == '\r' && i + 1 < input.size() && input.at(i + 1) == '\n')
+            ++i;
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines;
+}
+
+// Lines of 0 to maxLength bytes from `alphabet`, each ended by a terminator from `terminators`.
+QByteArray randomLines(quint32 seed, int count, int maxLength, const QByteArray &alphabet,
+                       const QList<QByteArray> &terminators)
+{
+    QRandomGenerator random(seed);
+    QByteArray input;
+    for (int line = 0; line < count; ++line) {
+        const int length = random.bounded(maxLength + 1);
+        for (int i = 0; i < length; ++i)
+            input += alphabet.at(random.bounded(int(alphabet.size())));
+        input += terminators.at(random.bounded(int(terminators.size())));
+    }
+    return input;
+}
+
+// Every byte value but CR and LF, the ones next to them and their high-bit twins included.
+QByteArray allButTerminators()
+{
+    QByteArray bytes;
+    for (int value = 0; value < 256; ++value) {
+        if (value != '\r' && value != '\n')
+            bytes += char(value);
+    }
+    return bytes;
+}
+
 } // namespace
 
 class tst_LineReader : public QObject
@@ -75,6 +124,12 @@ private Q_SLOTS:
     void splitsLines();
 
     void staysAtEndAfterLastLine();
+
+    void findLineEnd_data();
+    void findLineEnd();
+
+    void linesAtEveryBlockBoundary_data();
+    void linesAtEveryBlockBoundary();
 
     void readErrorEndsWithoutBogusLine_data();
     void readErrorEndsWithoutBogusLine();
@@ -151,6 +206,85 @@ void tst_LineReader::staysAtEndAfterLastLine()
     QVERIFY(!reader.next());
     QVERIFY(!reader.next());
     QVERIFY(!reader.failed());
+}
+
+void tst_LineReader::findLineEnd_data()
+{
+    QTest::addColumn<QByteArray>("filler");
+    QTest::addColumn<char>("terminator");
+
+    QTest::newRow("CR among letters") << QByteArray("abcdefghijklmnopq") << '\r';
+    QTest::newRow("LF among letters") << QByteArray("abcdefghijklmnopq") << '\n';
+    QTest::newRow("CR among every other byte value") << allButTerminators() << '\r';
+    QTest::newRow("LF among every other byte value") << allButTerminators() << '\n';
+    QTest::newRow("CR among near misses") << bytes("\x0b\x0c\x0e\x8a\x8d\x00\xff\x09") << '\r';
+    QTest::newRow("LF among near misses") << bytes("\x0b\x0c\x0e\x8a\x8d\x00\xff\x09") << '\n';
+}
+
+// At every alignment, for every range length up to a few vector widths and every position of
+// the terminator: the first terminator is found, none past the end is, and a range without one
+// yields its end.
+void tst_LineReader::findLineEnd()
+{
+    QFETCH(QByteArray, filler);
+    QFETCH(char, terminator);
+
+    constexpr int MaxLength = 70;
+    for (int offset = 0; offset < 32; ++offset) {
+        for (int length = 0; length <= MaxLength; ++length) {
+            // Terminators right after the range must not be found.
+            QByteArray buffer(offset + length + 32, terminator);
+            for (int i = 0; i < length; ++i)
+                buffer[offset + i] = filler.at((i * 7 + offset) % filler.size());
+            const char *begin = buffer.constData() + offset;
+            const char *end = begin + length;
+            QVERIFY2(::findLineEnd(begin, end) == end,
+                     qPrintable(u"offset %1, length %2, no terminator"_s.arg(offset).arg(length)));
+            for (int at = 0; at < length; ++at) {
+                buffer[offset + at] = terminator;
+                if (at + 1 < length) // a second one behind the first must not win
+                    buffer[offset + length - 1] = terminator == '\r' ? '\n' : '\r';
+                const qsizetype found = ::findLineEnd(begin, end) - begin;
+                QVERIFY2(found == at, qPrintable(u"offset %1, length %2: found %3, expected %4"_s
+                                                     .arg(offset).arg(length).arg(found).arg(at)));
+                buffer[offset + at] = filler.at((at * 7 + offset) % filler.size());
+                buffer[offset + length - 1] = filler.at(((length - 1) * 7 + offset) % filler.size());
+            }
+        }
+    }
+}
+
+void tst_LineReader::linesAtEveryBlockBoundary_data()
+{
+    QTest::addColumn<QByteArray>("input");
+
+    const QByteArray letters("abcdefghijKLMNOPQRST0123456789 ;=");
+    QTest::newRow("CR LF lines") << randomLines(1, 300, 40, letters, {"\r\n"});
+    QTest::newRow("lone CR lines") << randomLines(2, 300, 40, letters, {"\r"});
+    QTest::newRow("LF lines") << randomLines(3, 300, 40, letters, {"\n"});
+    QTest::newRow("mixed terminators, many empty lines")
+        << randomLines(4, 600, 3, letters, {"\r\n", "\r", "\n", "\n\r", "\r\r\n"});
+    QTest::newRow("every byte value, mixed terminators")
+        << randomLines(5, 300, 70, allButTerminators(), {"\r\n", "\r", "\n"});
+    QTest::newRow("unterminated last line")
+        << randomLines(6, 200, 40, letters, {"\r\n", "\r"}) + "tail";
+    QTest::newRow("ends with a lone CR") << randomLines(7, 200, 40, letters, {"\r\n"}) + "x\r";
+}
+
+// Each block size puts the block ends, and so the CR LF pairs split between blocks, elsewhere.
+void tst_LineReader::linesAtEveryBlockBoundary()
+{
+    QFETCH(QByteArray, input);
+
+    const Lines expected = splitByteByByte(input);
+    for (int blockSize = 1; blockSize <= 100; ++blockSize) {
+        QBuffer device(&input);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        LineReader reader(device, blockSize);
+        const Lines lines = readAll(reader);
+        QVERIFY2(lines == expected, qPrintable(u"block size %1"_s.arg(blockSize)));
+        QVERIFY(!reader.failed());
+    }
 }
 
 void tst_LineReader::readErrorEndsWithoutBogusLine_data()

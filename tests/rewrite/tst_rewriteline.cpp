@@ -2,6 +2,10 @@
 
 #include <QTest>
 
+#include <climits>
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Byte strings with embedded NULs keep their full length.
@@ -35,6 +39,11 @@ private Q_SLOTS:
     void classifyLine();
 
     void appendRewrittenLineKeepsWhatIsAlreadyThere();
+
+    void valueTextOfAnyIndex_data();
+    void valueTextOfAnyIndex();
+
+    void writeStaysWithinItsRoom();
 };
 
 void tst_RewriteLine::rewriteLine_data()
@@ -230,6 +239,62 @@ void tst_RewriteLine::appendRewrittenLineKeepsWhatIsAlreadyThere()
     appendRewrittenLine(out, "01MAXSTRENGTH   8000", StrengthLine::Maximum, 9);
     QCOMPARE(out, QByteArray("earlier line\r\n") + "01STRENG" + spaces(25) + " 4000 " + "plain"
                       + "01MAXSTRENGT" + spaces(21) + " 9000 ");
+}
+
+void tst_RewriteLine::valueTextOfAnyIndex_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("digits");
+
+    // The product is a 16-bit signed integer, wrapping like one.
+    QTest::newRow("one above the selectors") << 13 << QByteArray("13000");
+    QTest::newRow("largest that fits") << 32 << QByteArray("32000");
+    QTest::newRow("first that wraps") << 33 << QByteArray("-32536");
+    QTest::newRow("wraps to the smallest value") << 4096 << QByteArray("-32768");
+    QTest::newRow("wraps to zero") << 65536 << QByteArray("0");
+    QTest::newRow("minus one") << -1 << QByteArray("-1000");
+    QTest::newRow("negative that wraps") << -33 << QByteArray("32536");
+    QTest::newRow("largest int") << INT_MAX << QByteArray("-1000");
+    QTest::newRow("smallest int") << INT_MIN << QByteArray("0");
+}
+
+// The selectors only hold 0 to 12, but the rule gives the same text for any index it is passed.
+void tst_RewriteLine::valueTextOfAnyIndex()
+{
+    QFETCH(int, index);
+    QFETCH(QByteArray, digits);
+
+    QCOMPARE(RewriteLine("01STRENGTH  3000", index, 0),
+             "01STRENG" + spaces(25) + ' ' + digits + ' ');
+    QCOMPARE(RewriteLine("01MAXSTRENGTH   8000", 0, index),
+             "01MAXSTRENGT" + spaces(21) + ' ' + digits + ' ');
+}
+
+// The save writes each line straight into its output buffer after reserving
+// maxRewrittenLineSize(line) bytes: no kind, length or index may write beyond them.
+void tst_RewriteLine::writeStaysWithinItsRoom()
+{
+    QList<QByteArray> lines;
+    for (int length = 0; length <= 50; ++length) {
+        lines << QByteArray("01STRENGTH  3000  ; old value and a comment after it, long").left(length)
+              << QByteArray("01MAXSTRENGTH   8000 ; old value and a comment after it").left(length)
+              << QByteArray(length, 'x');
+    }
+    const int indexes[] = {0, 1, 9, 10, 12, 13, 33, 4096, -1, INT_MAX, INT_MIN};
+    constexpr char Guard = '\x5a';
+    for (const QByteArray &line : std::as_const(lines)) {
+        const StrengthLine kind = ::classifyLine(line);
+        for (const int index : indexes) {
+            const qsizetype room = maxRewrittenLineSize(line);
+            QByteArray buffer(room + 16, Guard);
+            const char *end = writeRewrittenLine(buffer.data(), line, kind, index);
+            const QByteArray expected = RewriteLine(line, index, index);
+            const QString where = u"line \"%1\", index %2"_s.arg(QString::fromLatin1(line)).arg(index);
+            QVERIFY2(end - buffer.constData() == expected.size(), qPrintable(where));
+            QVERIFY2(buffer.first(expected.size()) == expected, qPrintable(where));
+            QVERIFY2(buffer.sliced(room) == QByteArray(16, Guard), qPrintable(where));
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(tst_RewriteLine)

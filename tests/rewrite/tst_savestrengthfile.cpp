@@ -4,12 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -232,6 +234,8 @@ private Q_SLOTS:
     void asterisks();
     void asteriskCountRounding_data();
     void asteriskCountRounding();
+    void asteriskCounterMatchesFormula_data();
+    void asteriskCounterMatchesFormula();
 
     void callOrder();
     void ratingChangedDuringSaveAppliesFromCurrentLine();
@@ -405,6 +409,99 @@ void tst_SaveStrengthFile::asteriskCountRounding()
     QFETCH(qint64, length);
     QFETCH(int, expected);
     QCOMPARE(asteriskCount(progress, length), expected);
+}
+
+void tst_SaveStrengthFile::asteriskCounterMatchesFormula_data()
+{
+    QTest::addColumn<qint64>("length");
+
+    constexpr qint64 Largest = std::numeric_limits<qint64>::max();
+    QTest::newRow("one byte") << qint64(1);
+    QTest::newRow("seven bytes") << qint64(7);
+    QTest::newRow("forty bytes, exact halves") << qint64(40);
+    QTest::newRow("997 bytes") << qint64(997);
+    QTest::newRow("a megabyte") << qint64(1'048'611);
+    QTest::newRow("just below 2 GiB") << qint64(0x7fff'ffff);
+    QTest::newRow("2 GiB") << qint64(0x8000'0000);
+    QTest::newRow("just above 2 GiB") << qint64(0x8000'0001);
+    QTest::newRow("above 4 GiB") << qint64(5'000'000'003);
+    QTest::newRow("just below 2^53") << (qint64(1) << 53) - 1;
+    QTest::newRow("2^53, where doubles stop holding every integer") << (qint64(1) << 53);
+    QTest::newRow("just above 2^53") << (qint64(1) << 53) + 1;
+    QTest::newRow("above 2^62") << (qint64(1) << 62) + 12345;
+    QTest::newRow("largest qint64") << Largest;
+    QTest::newRow("zero length") << qint64(0);
+    QTest::newRow("negative length") << qint64(-5);
+}
+
+// The save counts asterisks without dividing per line; the counts must be those of the formula
+// for every progress, and change exactly where the formula's do.
+void tst_SaveStrengthFile::asteriskCounterMatchesFormula()
+{
+    QFETCH(qint64, length);
+    constexpr qint64 Largest = std::numeric_limits<qint64>::max();
+    constexpr qint64 Smallest = std::numeric_limits<qint64>::min();
+    auto differs = [length](AsteriskCounter &counter, qint64 progress) {
+        const int expected = asteriskCount(progress, length);
+        const int counted = counter.count(progress);
+        if (counted == expected)
+            return QString();
+        return u"progress %1: counted %2, formula %3"_s.arg(progress).arg(counted).arg(expected);
+    };
+
+    // Every progress of a small file, byte by byte, beyond its end and from below zero.
+    if (length > 0 && length <= 1000) {
+        AsteriskCounter counter(length);
+        for (qint64 progress = -3; progress <= 11 * length; ++progress) {
+            const QString problem = differs(counter, progress);
+            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        }
+    }
+
+    // From each change to the next: the count holds up to one below it and differs at it.
+    AsteriskCounter walker(length);
+    qint64 progress = 0;
+    int changes = 0;
+    while (true) {
+        QString problem = differs(walker, progress);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        const qint64 next = walker.nextChange();
+        QVERIFY2(next > progress, qPrintable(u"next change %1 at progress %2"_s.arg(next).arg(progress)));
+        if (next == Largest)
+            break;
+        ++changes;
+        QVERIFY(changes <= 200);
+        AsteriskCounter fresh(length);
+        problem = differs(fresh, next - 1);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QVERIFY2(asteriskCount(next - 1, length) == asteriskCount(progress, length),
+                 qPrintable(u"count changes before %1"_s.arg(next)));
+        QVERIFY2(asteriskCount(next, length) > asteriskCount(progress, length),
+                 qPrintable(u"count does not grow at %1"_s.arg(next)));
+        progress = next;
+    }
+    QCOMPARE(walker.count(Largest), asteriskCount(Largest, length));
+
+    // Growing in random steps, as lines do, a little beyond the end.
+    QRandomGenerator random(static_cast<quint32>(length));
+    const qint64 step = std::max<qint64>(length / 2000, 1);
+    const qint64 stop = length > Largest / 11 ? Largest - 2 * step : 11 * std::max<qint64>(length, 1);
+    AsteriskCounter grower(length);
+    for (qint64 at = 0; at <= stop; at += random.bounded(qint64(2) * step)) {
+        const QString problem = differs(grower, at);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // Jumping about in any order: anywhere at all, or within a dozen lengths of the start.
+    const qint64 near = std::min<qint64>(std::max<qint64>(length, 1), Largest / 13) * 12;
+    AsteriskCounter jumper(length);
+    for (int i = 0; i < 20000; ++i) {
+        const qint64 at = i % 2 == 0 ? static_cast<qint64>(random.generate64())
+                                     : random.bounded(-near / 12, near);
+        const QString problem = differs(jumper, at);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+    QCOMPARE(jumper.count(Smallest), asteriskCount(Smallest, length));
 }
 
 // The inputs are read once, folder first; per line the row is shown and events run before the
