@@ -1,5 +1,6 @@
 #include "browse/filelist.h"
 #include "browse/fileselection.h"
+#include "listhelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,24 +9,6 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-bool createFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
-}
-
-QStringList namesOf(const QListWidget &list)
-{
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names.append(list.item(i)->text());
-    return names;
-}
-
-} // namespace
 
 class tst_FileList : public QObject
 {

@@ -2,6 +2,7 @@
 #include "browse/filelist.h"
 #include "browse/fileselection.h"
 #include "browse/folderlist.h"
+#include "listhelpers.h"
 #include "fixeddriveprovider.h"
 
 #include <QApplication>
@@ -18,19 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool createFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
-}
-
-QStringList namesOf(const QListWidget &list)
-{
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names.append(list.item(i)->text());
-    return names;
-}
 
 // The three lists and the Save button wired as the window wires them.
 struct Selection
