@@ -24,12 +24,15 @@ class tst_EndToEnd : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void init();
     void cleanup();
     void chooseRateAndSave();
     void keyboardOnly();
 
 private:
-    QString makeStrengthFolder(const QTemporaryDir &dir);
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_input;
+    std::unique_ptr<Form1> m_form;
 };
 
 namespace {
@@ -46,20 +49,24 @@ QByteArray contents(const QString &path)
 }
 } // namespace
 
-// A folder "Spielstand" holding one strength file; returns the file's path.
-QString tst_EndToEnd::makeStrengthFolder(const QTemporaryDir &dir)
+// The program's folder holds a folder "Spielstand" with one strength file; the window is open.
+void tst_EndToEnd::init()
 {
-    if (!QDir(dir.path()).mkdir(u"Spielstand"_s))
-        return {};
-    const QString input = dir.filePath(u"Spielstand/team_sp3.cfg"_s);
-    QFile file(input);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Original) != Original.size())
-        return {};
-    return input;
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
+    QVERIFY(QDir(m_dir->path()).mkdir(u"Spielstand"_s));
+    m_input = m_dir->filePath(u"Spielstand/team_sp3.cfg"_s);
+    QFile file(m_input);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(Original) == Original.size());
+    m_form = std::make_unique<Form1>(Form1::Environment{
+        std::make_shared<WindowServices>(), createSystemDriveProvider(), m_dir->path()});
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
 }
 
 void tst_EndToEnd::cleanup()
 {
+    m_form.reset();
     QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(), "a window was left behind");
 }
 
@@ -85,15 +92,8 @@ void pressDown(QWidget *widget, int times)
 
 void tst_EndToEnd::chooseRateAndSave()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString input = makeStrengthFolder(dir);
-    QVERIFY(!input.isEmpty());
-
-    Form1 form({std::make_shared<WindowServices>(), createSystemDriveProvider(), dir.path()});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    const Controls &c = form.controls();
+    const Controls &c = m_form->controls();
+    const QString &input = m_input;
     QCOMPARE(c.Fildatei->count(), 0);
 
     doubleClickFolder(*c.Dirverzeichnis, u"Spielstand"_s);
@@ -110,7 +110,7 @@ void tst_EndToEnd::chooseRateAndSave()
     QCOMPARE(c.cbostar[1]->currentText(), u"4.0 Sterne"_s);
 
     MessageBoxAnswer answer;
-    answer.armFor(&form);
+    answer.armFor(m_form.get());
     QTest::mouseClick(c.btnspeichern, Qt::LeftButton);
 
     QVERIFY(answer.answered);
@@ -122,15 +122,8 @@ void tst_EndToEnd::chooseRateAndSave()
 
 void tst_EndToEnd::keyboardOnly()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString input = makeStrengthFolder(dir);
-    QVERIFY(!input.isEmpty());
-
-    Form1 form({std::make_shared<WindowServices>(), createSystemDriveProvider(), dir.path()});
-    form.show();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    const Controls &c = form.controls();
+    const Controls &c = m_form->controls();
+    const QString &input = m_input;
     auto press = [](Qt::Key key, int times = 1) {
         for (int i = 0; i < times; ++i)
             QTest::keyClick(QApplication::focusWidget(), key);
@@ -158,7 +151,7 @@ void tst_EndToEnd::keyboardOnly()
     QCOMPARE(QApplication::focusWidget(), c.btnspeichern);
 
     MessageBoxAnswer answer;
-    answer.armFor(&form);
+    answer.armFor(m_form.get());
     press(Qt::Key_Space);
     QVERIFY(answer.answered);
     QCOMPARE(contents(input + ".new"_L1), Saved);
