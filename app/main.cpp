@@ -1,12 +1,8 @@
+#include "app/applicationsetup.h"
 #include "app/form1.h"
 
-#include "resources/resourcepaths.h"
-
 #include <QApplication>
-#include <QIcon>
 #include <cstdio>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -34,11 +30,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(u"Kelvora Stärkeneditor"_s);
-    QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
-    // Lets Wayland desktops match the window to its menu entry and icon.
-    QGuiApplication::setDesktopFileName(u"kelvora-staerkeneditor"_s);
-    QApplication::setWindowIcon(QIcon(ResourcePaths::iconPath()));
+    setUpApplication();
     Form1 window;
     window.show();
     return QApplication::exec();

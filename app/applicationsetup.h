@@ -1,0 +1,5 @@
+#pragma once
+
+// Names, version and icon of the application, set once right after QApplication is created;
+// shared by the program's main() and the start-up benchmark so the two cannot drift apart.
+void setUpApplication();
