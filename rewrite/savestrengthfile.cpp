@@ -1,11 +1,13 @@
 #include "rewrite/savestrengthfile.h"
 
 #include "rewrite/blockwriter.h"
+#include "rewrite/fileaccess.h"
 #include "rewrite/linereader.h"
 #include "rewrite/rewriteline.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 using namespace Qt::StringLiterals;
@@ -13,6 +15,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString SaveTitle = u"Speichern"_s;
+const QString NothingChanged =
+    u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
 
 QString shown(const QString &path)
 {
@@ -32,7 +36,9 @@ public:
 
     SaveResult run()
     {
-        if (!openOutput() || !openInput())
+        // The input first, so that a missing folder or file is reported as what it is. Nothing
+        // of the output is visible before its commit either way.
+        if (!openInput() || !openOutput())
             return SaveResult::Failed;
         const SaveResult copied = copyLines();
         if (copied != SaveResult::Saved) {
@@ -44,21 +50,42 @@ public:
     }
 
 private:
-    bool openOutput()
-    {
-        // The temporary file lives beside the target and replaces it only on commit.
-        if (m_output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return true;
-        reportWriteFailure(m_output.errorString());
-        return false;
-    }
-
     bool openInput()
     {
         if (m_input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return true;
-        reportReadFailure(m_input.errorString());
+        // Qt's reason for a folder is English and vague.
+        reportReadFailure(QFileInfo(m_input.fileName()).isDir()
+                              ? u"Das ist ein Ordner, keine Datei."_s
+                              : m_input.errorString());
         return false;
+    }
+
+    bool openOutput()
+    {
+        // QSaveFile writes through a symbolic link and replaces the file it leads to; that
+        // file must not be the selected one.
+        const QFileInfo existing(m_output.fileName());
+        if (existing.isSymLink() && isSameFile(existing.filePath(), m_input)) {
+            reportWriteFailure(u"Sie ist eine Verknüpfung auf die ausgewählte Datei, "
+                               "die dabei ersetzt würde."_s);
+            return false;
+        }
+        // The temporary file lives beside the target and replaces it only on commit.
+        if (m_output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return true;
+        reportWriteFailure(outputRefusal(existing));
+        return false;
+    }
+
+    // QSaveFile refuses an existing target it cannot replace with English texts of its own.
+    QString outputRefusal(const QFileInfo &existing) const
+    {
+        if (existing.isDir())
+            return u"An ihrer Stelle liegt ein Ordner."_s;
+        if (existing.exists() && !existing.isWritable())
+            return notWritableReason(existing.filePath());
+        return m_output.errorString();
     }
 
     SaveResult copyLines()
@@ -79,6 +106,9 @@ private:
         }
         if (reader.failed())
             return reportReadFailure(m_input.errorString());
+        // Output from a file that shrank or grew while it was read matches no state of it.
+        if (m_input.pos() != length)
+            return reportInputChanged(length, m_input.pos());
         if (!m_writer.flush())
             return reportWriteFailure(m_writer.errorString());
         return SaveResult::Saved;
@@ -103,6 +133,11 @@ private:
 
     bool commitOutput()
     {
+        if (const QString reason = syncToDisk(m_output); !reason.isEmpty()) {
+            m_output.cancelWriting();
+            reportWriteFailure(reason);
+            return false;
+        }
         if (m_output.commit())
             return true;
         reportWriteFailure(m_output.errorString());
@@ -123,10 +158,21 @@ private:
                              reason);
     }
 
-    SaveResult reportFailure(const QString &what, const QString &reason)
+    SaveResult reportInputChanged(qint64 lengthAtStart, qint64 bytesRead)
     {
-        m_failure = what + "\n\n"_L1 + reason + "\n\n"_L1
-            + u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
+        return reportFailure(u"Die Datei „%1“ wurde während des Speicherns verändert."_s
+                                 .arg(shown(m_input.fileName())),
+                             u"Beim Start war sie %1 Bytes groß, gelesen wurden %2 Bytes."_s
+                                 .arg(lengthAtStart)
+                                 .arg(bytesRead),
+                             u"Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt "
+                             "unverändert."_s);
+    }
+
+    SaveResult reportFailure(const QString &what, const QString &reason,
+                             const QString &outcome = NothingChanged)
+    {
+        m_failure = what + "\n\n"_L1 + reason + "\n\n"_L1 + outcome;
         return SaveResult::Failed;
     }
 

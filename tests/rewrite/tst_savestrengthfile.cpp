@@ -1,19 +1,18 @@
+#include "mountguard.h"
+#include "recordingservices.h"
+#include "savetesthelpers.h"
+
 #include "rewrite/savestrengthfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
-#include <cstring>
-#include <functional>
 #include <limits>
 #include <optional>
-#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -31,152 +30,6 @@ QByteArray spaces(qsizetype count)
 {
     return QByteArray(count, ' ');
 }
-
-// The system's own wording for an error number, as the messages should quote it.
-QString systemError(int errorNumber)
-{
-    return QString::fromLocal8Bit(std::strerror(errorNumber));
-}
-
-struct Message
-{
-    Icon icon;
-    QString title;
-    QString text;
-};
-
-// Stands in for the window: answers the four inputs, and records every call in order.
-class RecordingServices : public SaveServices
-{
-public:
-    QString folder;
-    QString fileName;
-    int startIndex = 0;
-    int maxIndex = 0;
-    // Runs inside the pump with its number (1 for the first line), like a nested handler.
-    std::function<void(int)> onPump;
-    // stopRequested() turns true from this pump on; 0 never.
-    int stopFromPump = 0;
-    // Runs while a message box would be open.
-    std::function<void()> onMessage;
-
-    QStringList calls;
-    QList<int> progress;
-    QList<Message> messages;
-    int pumps = 0;
-
-    QString folderPath() override
-    {
-        calls << u"folderPath"_s;
-        return folder;
-    }
-    QString selectedFileName() override
-    {
-        calls << u"selectedFileName"_s;
-        return fileName;
-    }
-    int startRatingIndex() override
-    {
-        calls << u"startRatingIndex"_s;
-        return startIndex;
-    }
-    int maxRatingIndex() override
-    {
-        calls << u"maxRatingIndex"_s;
-        return maxIndex;
-    }
-    void showProgress(int asterisks) override
-    {
-        calls << u"showProgress %1"_s.arg(asterisks);
-        progress << asterisks;
-    }
-    void runPendingEvents() override
-    {
-        calls << u"runPendingEvents"_s;
-        ++pumps;
-        if (onPump)
-            onPump(pumps);
-    }
-    bool stopRequested() override
-    {
-        calls << u"stopRequested"_s;
-        return stopFromPump > 0 && pumps >= stopFromPump;
-    }
-    void showMessage(Icon icon, const QString &title, const QString &text) override
-    {
-        calls << u"showMessage"_s;
-        messages.append({icon, title, text});
-        if (onMessage)
-            onMessage();
-    }
-};
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
-}
-
-// The bytes of a file, or nothing when it is missing or no file.
-std::optional<QByteArray> readFile(const QString &path)
-{
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
-}
-
-// Every entry of a folder, hidden ones included, so a left-behind temporary file shows up.
-QStringList listing(const QString &folder)
-{
-    return QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-struct CommandResult
-{
-    int exitCode = -1;
-    QString output;
-};
-
-CommandResult run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return {-1, u"did not finish: "_s + process.errorString()};
-    const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return {code, QString::fromLocal8Bit(process.readAll()).trimmed()};
-}
-
-// A mount that is undone when the test ends, passed or failed.
-class MountGuard
-{
-public:
-    explicit MountGuard(QString target) : m_target(std::move(target)) {}
-    ~MountGuard()
-    {
-        if (m_mounted && run(u"umount"_s, {m_target}).exitCode != 0)
-            run(u"umount"_s, {u"-l"_s, m_target});
-    }
-    MountGuard(const MountGuard &) = delete;
-    MountGuard &operator=(const MountGuard &) = delete;
-
-    // Empty on success, else why the mount was refused.
-    QString mount(const QStringList &arguments)
-    {
-        const CommandResult result = run(u"mount"_s, arguments + QStringList{m_target});
-        if (result.exitCode != 0)
-            return result.output.isEmpty() ? u"mount failed"_s : result.output;
-        m_mounted = true;
-        return {};
-    }
-
-private:
-    QString m_target;
-    bool m_mounted = false;
-};
 
 // Start-strength lines of 18 bytes that grow to 41 when rewritten.
 QByteArray growingContent(int lines)
@@ -197,28 +50,6 @@ QByteArray rewrittenGrowingContent(int lines, const QByteArray &value)
 }
 
 const QByteArray EarlierOutput("an earlier save\r\nwith two lines\r\n");
-
-// What is wrong with the one failure message a save showed, or nothing. The message names the
-// file in native form and gives the reason on its own paragraph: exactly `reason` when the
-// system's wording is known, else any text that does not merely say "Unknown error".
-QString warningProblem(const RecordingServices &window, const QString &namedPath,
-                       const QString &reason)
-{
-    if (window.messages.size() != 1)
-        return u"%1 messages shown"_s.arg(window.messages.size());
-    const Message &message = window.messages.first();
-    if (message.icon != Icon::Warning || message.title != u"Speichern"_s)
-        return u"not a warning titled Speichern: "_s + message.title;
-    if (!message.text.contains(QDir::toNativeSeparators(namedPath)))
-        return u"does not name "_s + namedPath + u": "_s + message.text;
-    if (message.text.contains(u"erfolgreich"_s))
-        return u"claims success: "_s + message.text;
-    const QString shownReason = message.text.split(u"\n\n"_s).value(1);
-    if (reason.isEmpty() ? shownReason.trimmed().isEmpty() || shownReason == u"Unknown error"_s
-                         : shownReason != reason)
-        return u"reason \"%1\", expected \"%2\""_s.arg(shownReason, reason);
-    return {};
-}
 
 } // namespace
 
@@ -723,12 +554,14 @@ void tst_SaveStrengthFile::failures_data()
     QTest::addColumn<QString>("reason");
 
     QTest::newRow("selected file missing") << Fault::InputMissing << false << systemError(ENOENT);
-    QTest::newRow("selected file is a folder") << Fault::InputIsFolder << false << QString();
+    QTest::newRow("selected file is a folder")
+        << Fault::InputIsFolder << false << u"Das ist ein Ordner, keine Datei."_s;
     QTest::newRow("selected file cannot be read") << Fault::InputReadFails << false
                                                   << systemError(EIO);
     QTest::newRow("a folder named like the output is in the way")
-        << Fault::OutputNameIsFolder << true << QString();
-    QTest::newRow("folder missing") << Fault::FolderMissing << true << systemError(ENOENT);
+        << Fault::OutputNameIsFolder << true << u"An ihrer Stelle liegt ein Ordner."_s;
+    // The selected file is opened first, so that is what is reported missing.
+    QTest::newRow("folder missing") << Fault::FolderMissing << false << systemError(ENOENT);
 }
 
 void tst_SaveStrengthFile::failures()
@@ -780,7 +613,9 @@ void tst_SaveStrengthFile::failures()
     } else if (fault != Fault::FolderMissing) {
         QCOMPARE(readFile(inputPath + ".new"_L1), EarlierOutput);
     }
-    const QString problem = warningProblem(window, namedPath, reason);
+    const QString problem =
+        warningProblem(window, namesOutput ? writeFailureText(namedPath, reason)
+                                           : readFailureText(namedPath, reason));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(window.progress.last(), 0);
     qInfo().noquote() << "message:" << window.messages.first().text;
@@ -813,9 +648,8 @@ void tst_SaveStrengthFile::readOnlyFileSystem()
     MountGuard guard(mounted);
     if (const QString refused = guard.mount({u"--bind"_s, source}); !refused.isEmpty())
         QSKIP(qPrintable(u"bind mount refused: "_s + refused));
-    const CommandResult remount = run(u"mount"_s, {u"-o"_s, u"remount,ro,bind"_s, mounted});
-    if (remount.exitCode != 0)
-        QSKIP(qPrintable(u"read-only remount refused: "_s + remount.output));
+    if (const QString refused = guard.remountReadOnly(); !refused.isEmpty())
+        QSKIP(qPrintable(u"read-only remount refused: "_s + refused));
 
     RecordingServices window;
     window.folder = mounted;
@@ -827,9 +661,10 @@ void tst_SaveStrengthFile::readOnlyFileSystem()
     QCOMPARE(readFile(source + "/a_sp.cfg"_L1), input);
     if (earlierOutput)
         QCOMPARE(readFile(source + "/a_sp.cfg.new"_L1), EarlierOutput);
-    // With an earlier output in place Qt refuses it as "not writable" before asking the system.
-    const QString problem = warningProblem(window, mounted + "/a_sp.cfg.new"_L1,
-                                           earlierOutput ? QString() : systemError(EROFS));
+    // With an earlier output in place Qt refuses it as "not writable"; the reason is the system's.
+    const QString problem =
+        warningProblem(window,
+                       writeFailureText(mounted + "/a_sp.cfg.new"_L1, systemError(EROFS)));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     qInfo().noquote() << "message:" << window.messages.first().text;
 }
@@ -862,7 +697,8 @@ void tst_SaveStrengthFile::diskFull()
     QCOMPARE(listing(mounted), before);
     QCOMPARE(readFile(inputPath), input);
     QCOMPARE(readFile(inputPath + ".new"_L1), EarlierOutput);
-    const QString problem = warningProblem(window, inputPath + ".new"_L1, systemError(ENOSPC));
+    const QString problem =
+        warningProblem(window, writeFailureText(inputPath + ".new"_L1, systemError(ENOSPC)));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(window.progress.last(), 0);
     qInfo().noquote() << "message:" << window.messages.first().text;
@@ -912,10 +748,8 @@ void tst_SaveStrengthFile::childProcess()
         QVERIFY(output);
         QVERIFY(*output == rewrittenGrowingContent(700, "6000"));
     } else {
-        QVERIFY2(lines.first().contains(QDir::toNativeSeparators(inputPath + ".new"_L1)),
-                 qPrintable(result.output));
-        QVERIFY2(lines.first().contains(u"\\n\\n"_s + systemError(EFBIG) + u"\\n\\n"_s),
-                 qPrintable(result.output));
+        QString expected = writeFailureText(inputPath + ".new"_L1, systemError(EFBIG));
+        QCOMPARE(lines.first(), messageLine + expected.replace(u'\n', "\\n"_L1));
         QCOMPARE(readFile(inputPath + ".new"_L1), EarlierOutput);
     }
 }

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class QFileDevice;
+
+// The few file system questions the save has that Qt leaves unanswered, asked of the system.
+
+// Why the existing file at `path` cannot be written, in words for the user.
+QString notWritableReason(const QString &path);
+
+// True when `path`, its symbolic links followed, is the very file open in `file`.
+bool isSameFile(const QString &path, const QFileDevice &file);
+
+// Forces what was written to `file` onto the disk. Empty when done, else the system's reason.
+// QSaveFile syncs on commit too, but ignores a failure there.
+QString syncToDisk(const QFileDevice &file);

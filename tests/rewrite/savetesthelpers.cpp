@@ -1,0 +1,91 @@
+#include "savetesthelpers.h"
+
+#include "recordingservices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
+}
+
+std::optional<QByteArray> readFile(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+QStringList listing(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString systemError(int errorNumber)
+{
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+CommandResult run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return {-1, u"did not finish: "_s + process.errorString()};
+    const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return {code, QString::fromLocal8Bit(process.readAll()).trimmed()};
+}
+
+namespace {
+
+const QString NothingChanged =
+    u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
+
+} // namespace
+
+QString readFailureText(const QString &inputPath, const QString &reason)
+{
+    return u"Die Datei „%1“ konnte nicht gelesen werden.\n\n%2\n\n"_s.arg(
+               QDir::toNativeSeparators(inputPath), reason)
+        + NothingChanged;
+}
+
+QString writeFailureText(const QString &outputPath, const QString &reason)
+{
+    return u"Die Datei „%1“ konnte nicht geschrieben werden.\n\n%2\n\n"_s.arg(
+               QDir::toNativeSeparators(outputPath), reason)
+        + NothingChanged;
+}
+
+QString inputChangedText(const QString &inputPath, qint64 lengthAtStart, qint64 bytesRead)
+{
+    return u"Die Datei „%1“ wurde während des Speicherns verändert.\n\n"
+           "Beim Start war sie %2 Bytes groß, gelesen wurden %3 Bytes.\n\n"
+           "Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt unverändert."_s
+        .arg(QDir::toNativeSeparators(inputPath))
+        .arg(lengthAtStart)
+        .arg(bytesRead);
+}
+
+QString warningProblem(const RecordingServices &window, const QString &expectedText)
+{
+    if (window.messages.size() != 1)
+        return u"%1 messages shown"_s.arg(window.messages.size());
+    const Message &message = window.messages.first();
+    if (message.icon != SaveServices::MessageIcon::Warning || message.title != u"Speichern"_s)
+        return u"not a warning titled Speichern: "_s + message.title;
+    if (message.text != expectedText)
+        return u"message\n%1\nexpected\n%2"_s.arg(message.text, expectedText);
+    return {};
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class RecordingServices;
+
+bool writeFile(const QString &path, const QByteArray &content);
+
+// The bytes of a file, or nothing when it is missing or no file.
+std::optional<QByteArray> readFile(const QString &path);
+
+// Every entry of a folder, hidden ones included, so a left-behind temporary file shows up.
+QStringList listing(const QString &folder);
+
+// The system's own wording for an error number, as the messages should quote it.
+QString systemError(int errorNumber);
+
+struct CommandResult
+{
+    int exitCode = -1;
+    QString output;
+};
+
+// Runs a program to its end, standard output and error merged.
+CommandResult run(const QString &program, const QStringList &arguments);
+
+// The warnings a failed save shows: what failed, naming the file in native form; the reason;
+// what was left as it was.
+QString readFailureText(const QString &inputPath, const QString &reason);
+QString writeFailureText(const QString &outputPath, const QString &reason);
+QString inputChangedText(const QString &inputPath, qint64 lengthAtStart, qint64 bytesRead);
+
+// What is wrong with the messages a failed save showed, or nothing: there must be exactly one,
+// a warning titled "Speichern" with exactly the text expected.
+QString warningProblem(const RecordingServices &window, const QString &expectedText);

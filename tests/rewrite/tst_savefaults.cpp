@@ -1,0 +1,800 @@
+#include "mountguard.h"
+#include "recordingservices.h"
+#include "savetesthelpers.h"
+
+#include "rewrite/linereader.h"
+#include "rewrite/savestrengthfile.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Icon = SaveServices::MessageIcon;
+
+const QByteArray EarlierOutput("an earlier save\r\nwith two lines\r\n");
+const QString InputName = u"a_sp.cfg"_s;
+const QString OutputName = u"a_sp.cfg.new"_s;
+
+// A strength file and the output a save with start index 6 makes of it: start-strength lines
+// that grow from 18 to 41 bytes, each followed by a plain line.
+struct Sample
+{
+    QByteArray input;
+    QByteArray output;
+};
+
+Sample sample(int pairs)
+{
+    const QByteArray start("01STRENGTH  3000\r\n");
+    const QByteArray plain("; a plain line of the file\r\n");
+    const QByteArray rewritten = "01STRENG" + QByteArray(25, ' ') + " 6000 \r\n";
+    Sample result;
+    result.input.reserve(pairs * (start.size() + plain.size()));
+    result.output.reserve(pairs * (rewritten.size() + plain.size()));
+    for (int i = 0; i < pairs; ++i) {
+        result.input += start + plain;
+        result.output += rewritten + plain;
+    }
+    return result;
+}
+
+// Every entry below `folder`, hidden ones included, links not followed: a link by where it
+// leads, a folder as such, a file by its bytes. A left-behind temporary file shows up here.
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> entries;
+    const QDir base(folder);
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        QByteArray &entry = entries[base.relativeFilePath(info.filePath())];
+        if (info.isSymLink())
+            entry = "link to " + info.symLinkTarget().toUtf8();
+        else if (info.isDir())
+            entry = "folder";
+        else
+            entry = "file " + readFile(info.filePath()).value_or("unreadable");
+    }
+    return entries;
+}
+
+RecordingServices windowFor(const QString &folder)
+{
+    RecordingServices window;
+    window.folder = folder;
+    window.fileName = InputName;
+    window.startIndex = 6;
+    window.maxIndex = 8;
+    return window;
+}
+
+// What is wrong with a save that should have succeeded, or nothing.
+QString successProblem(const RecordingServices &window, SaveResult result)
+{
+    if (result != SaveResult::Saved)
+        return u"save failed: "_s + window.messages.value(0).text;
+    if (window.messages.size() != 1 || window.messages.first().icon != Icon::Information
+        || window.messages.first().text != u"Speichern erfolgreich"_s)
+        return u"not exactly one success message"_s;
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// The headless save as a child, optionally under strace
+
+// Why strace cannot inject faults here, or nothing.
+QString straceUnavailable()
+{
+    if (QStandardPaths::findExecutable(u"strace"_s).isEmpty())
+        return u"strace is not installed"_s;
+    const CommandResult probe = run(u"strace"_s, {u"-o"_s, u"/dev/null"_s, u"true"_s});
+    if (probe.exitCode != 0)
+        return u"strace cannot trace here (is ptrace permitted?): "_s + probe.output;
+    return {};
+}
+
+struct ChildSave
+{
+    int exitCode = -1;
+    QString messageLine; // "Icon|Title|Text", line breaks in the text written as \n
+    QString errors;
+};
+
+ChildSave runHeadlessSave(const QString &inputPath, const QStringList &straceArguments = {})
+{
+    QString program = QStringLiteral(HEADLESS_SAVE_PATH);
+    QStringList arguments{inputPath, u"6"_s, u"8"_s};
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!straceArguments.isEmpty()) {
+        // LeakSanitizer needs ptrace for its check, and strace holds it already.
+        const QString asan = environment.value(u"ASAN_OPTIONS"_s);
+        environment.insert(u"ASAN_OPTIONS"_s,
+                           asan.isEmpty() ? u"detect_leaks=0"_s : asan + u":detect_leaks=0"_s);
+        arguments = straceArguments + QStringList{u"--"_s, program} + arguments;
+        program = u"strace"_s;
+    }
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000))
+        return {-1, {}, u"did not finish: "_s + process.errorString()};
+    ChildSave result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.messageLine = QString::fromUtf8(process.readAllStandardOutput()).section(u'\n', 0, 0);
+    result.errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    return result;
+}
+
+QString asMessageLine(const QString &icon, QString text)
+{
+    return icon + u"|Speichern|"_s + text.replace(u'\n', "\\n"_L1);
+}
+
+// One system call from a trace written with `strace -f -y -o`.
+struct SystemCall
+{
+    QString name;
+    QString arguments;
+    QString result;
+    int number = 0; // among the calls of its name, counting from 1 as strace's when= does
+};
+
+// The calls of the one process traced; nothing if there was more than one process.
+std::optional<QList<SystemCall>> readTrace(const QString &path)
+{
+    static const QRegularExpression callLine(
+        u"^(\\d+)\\s+(\\w+)\\((.*)\\)\\s+=\\s+(\\S.*)$"_s);
+    const std::optional<QByteArray> text = readFile(path);
+    if (!text)
+        return std::nullopt;
+    QList<SystemCall> calls;
+    QMap<QString, int> counts;
+    QString pid;
+    for (const QString &line : QString::fromUtf8(*text).split(u'\n')) {
+        const QRegularExpressionMatch match = callLine.match(line);
+        if (!match.hasMatch())
+            continue;
+        if (!pid.isEmpty() && match.captured(1) != pid)
+            return std::nullopt; // strace counts per process; the numbers would not apply
+        pid = match.captured(1);
+        const QString name = match.captured(2);
+        calls.append({name, match.captured(3), match.captured(4), ++counts[name]});
+    }
+    return calls;
+}
+
+// True when the call's first argument, as `strace -y` shows it, is a file in `folder`.
+bool onFileIn(const SystemCall &call, const QString &folder)
+{
+    return call.arguments.section(u',', 0, 0).contains(u'<' + folder + u'/');
+}
+
+// The last string argument of a call, a target path for link and rename calls.
+QString lastPathArgument(const SystemCall &call)
+{
+    static const QRegularExpression quoted(u"\"((?:[^\"\\\\]|\\\\.)*)\""_s);
+    QString last;
+    for (const QRegularExpressionMatch &match : quoted.globalMatch(call.arguments))
+        last = match.captured(1);
+    return last;
+}
+
+enum class FaultAt { FirstBlock, MiddleBlock, LastBlock, Sync, Commit };
+
+// The call of a clean save's trace where the fault goes, or nothing with the reason.
+std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at,
+                                      const QString &folder, QString &why)
+{
+    QList<SystemCall> writes;
+    for (const SystemCall &call : calls) {
+        if (call.name == u"write"_s && onFileIn(call, folder))
+            writes.append(call);
+        if (call.name == u"pwrite64"_s && onFileIn(call, folder)) {
+            why = u"the output is written with pwrite64 too: "_s + call.arguments;
+            return std::nullopt;
+        }
+    }
+    qInfo().noquote() << writes.size() << "block writes to the output";
+    if (writes.size() < 3) {
+        why = u"%1 block writes, fewer than a first, a middle and a last"_s.arg(writes.size());
+        return std::nullopt;
+    }
+    switch (at) {
+    case FaultAt::FirstBlock:
+        return writes.first();
+    case FaultAt::MiddleBlock:
+        return writes.at(writes.size() / 2);
+    case FaultAt::LastBlock:
+        return writes.last();
+    case FaultAt::Sync:
+        for (const SystemCall &call : calls)
+            if ((call.name == u"fsync"_s || call.name == u"fdatasync"_s) && onFileIn(call, folder))
+                return call;
+        why = u"no sync of the output"_s;
+        return std::nullopt;
+    case FaultAt::Commit:
+        // The call that put the output under its name: a link or rename onto it.
+        std::optional<SystemCall> commit;
+        for (const SystemCall &call : calls)
+            if (call.result == u"0"_s && lastPathArgument(call) == folder + u'/' + OutputName)
+                commit = call;
+        if (!commit)
+            why = u"no call put the output in place"_s;
+        return commit;
+    }
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------------
+// What is in the output's place before a save
+
+enum class InTheWay {
+    LinkToSelectedFile,
+    LinkChainToSelectedFile,
+    LinkThroughLinkedFolder,
+    LinkThroughBindMount,
+    LinkToFileBehindSelectedLink,
+    Folder,
+    LinkToFolder,
+    ImmutableFile,
+    ReadOnlyBindMountedFile,
+    DanglingLinkIntoMissingFolder,
+    LinkToOtherFile,
+    LinkChainToOtherFile,
+    DanglingLink,
+    HardLinkToSelectedFile,
+};
+
+// The selected folder "work" and a folder "elsewhere" beside it in a fresh folder.
+struct Layout
+{
+    explicit Layout(const QString &folder)
+        : root(folder),
+          work(folder + "/work"_L1),
+          elsewhere(folder + "/elsewhere"_L1),
+          input(work + u'/' + InputName),
+          output(work + u'/' + OutputName)
+    {
+    }
+
+    bool create(const QByteArray &content) const
+    {
+        return QDir().mkpath(work) && QDir().mkpath(elsewhere) && writeFile(input, content);
+    }
+
+    QString root;
+    QString work;
+    QString elsewhere;
+    QString input;
+    QString output;
+};
+
+const QString LinkToSelectedFileReason =
+    u"Sie ist eine Verknüpfung auf die ausgewählte Datei, die dabei ersetzt würde."_s;
+const QString FolderReason = u"An ihrer Stelle liegt ein Ordner."_s;
+
+} // namespace
+
+class tst_SaveFaults : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void injectedSystemCallFault_data();
+    void injectedSystemCallFault();
+
+    void outputRefused_data();
+    void outputRefused();
+    void outputThroughLink_data();
+    void outputThroughLink();
+
+    void inputChangedDuringSave_data();
+    void inputChangedDuringSave();
+
+    void inputLargerThanTwoGiB();
+};
+
+// ---------------------------------------------------------------------------------------------
+// System calls of the save failing, injected with strace into the headless save
+
+void tst_SaveFaults::injectedSystemCallFault_data()
+{
+    QTest::addColumn<FaultAt>("at");
+    QTest::addColumn<QString>("errorName");
+    QTest::addColumn<int>("errorNumber");
+    QTest::addColumn<bool>("earlierOutput");
+
+    QTest::newRow("no space left at the first block")
+        << FaultAt::FirstBlock << u"ENOSPC"_s << ENOSPC << true;
+    QTest::newRow("no space left at a middle block")
+        << FaultAt::MiddleBlock << u"ENOSPC"_s << ENOSPC << false;
+    QTest::newRow("no space left at the last block")
+        << FaultAt::LastBlock << u"ENOSPC"_s << ENOSPC << true;
+    QTest::newRow("I/O error at the first block")
+        << FaultAt::FirstBlock << u"EIO"_s << EIO << false;
+    QTest::newRow("I/O error at a middle block") << FaultAt::MiddleBlock << u"EIO"_s << EIO << true;
+    QTest::newRow("I/O error at the last block") << FaultAt::LastBlock << u"EIO"_s << EIO << false;
+    QTest::newRow("sync to disk fails with an I/O error")
+        << FaultAt::Sync << u"EIO"_s << EIO << true;
+    QTest::newRow("sync to disk finds no space left")
+        << FaultAt::Sync << u"ENOSPC"_s << ENOSPC << false;
+    QTest::newRow("output refused its name, no earlier output")
+        << FaultAt::Commit << u"EACCES"_s << EACCES << false;
+    QTest::newRow("earlier output refuses to be replaced")
+        << FaultAt::Commit << u"EACCES"_s << EACCES << true;
+    QTest::newRow("I/O error replacing the earlier output")
+        << FaultAt::Commit << u"EIO"_s << EIO << true;
+}
+
+// A clean save is traced first to find the call to fail; the same save then runs with that one
+// call failing, and once more without a fault.
+void tst_SaveFaults::injectedSystemCallFault()
+{
+    QFETCH(FaultAt, at);
+    QFETCH(QString, errorName);
+    QFETCH(int, errorNumber);
+    QFETCH(bool, earlierOutput);
+
+    if (const QString why = straceUnavailable(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QTemporaryDir traces;
+    QVERIFY2(traces.isValid(), qPrintable(traces.errorString()));
+    const QString inputPath = dir.filePath(InputName);
+    const QString outputPath = dir.filePath(OutputName);
+    // About 3.5 MiB of output: four blocks of the save's writer.
+    const Sample file = sample(53200);
+    QVERIFY(writeFile(inputPath, file.input));
+    auto resetOutput = [&] {
+        return earlierOutput ? writeFile(outputPath, EarlierOutput)
+                             : !QFileInfo::exists(outputPath) || QFile::remove(outputPath);
+    };
+    QVERIFY(resetOutput());
+    const QStringList traceOptions{u"-f"_s, u"-y"_s, u"-e"_s, u"signal=none"_s, u"-e"_s,
+                                   u"trace=write,pwrite64,fsync,fdatasync,%file"_s};
+
+    const QString cleanTrace = traces.filePath(u"clean"_s);
+    const ChildSave clean =
+        runHeadlessSave(inputPath, traceOptions + QStringList{u"-o"_s, cleanTrace});
+    QVERIFY2(clean.exitCode == 0, qPrintable(clean.messageLine + u' ' + clean.errors));
+    QVERIFY(readFile(outputPath) == file.output);
+    const std::optional<QList<SystemCall>> calls = readTrace(cleanTrace);
+    QVERIFY2(calls, "the save ran in more than one process or thread");
+    QString why;
+    const std::optional<SystemCall> target = faultTarget(*calls, at, dir.path(), why);
+    QVERIFY2(target, qPrintable(why));
+    qInfo().noquote() << "failing" << target->name << "call" << target->number << "with"
+                      << errorName << ":" << target->arguments.left(100);
+
+    QVERIFY(resetOutput());
+    const QStringList before = listing(dir.path());
+    const QString faultTrace = traces.filePath(u"fault"_s);
+    const ChildSave faulty = runHeadlessSave(
+        inputPath, traceOptions
+                       + QStringList{u"-o"_s, faultTrace, u"-e"_s,
+                                     u"inject=%1:error=%2:when=%3"_s.arg(target->name, errorName)
+                                         .arg(target->number)});
+    qInfo().noquote() << "message:" << faulty.messageLine;
+    QVERIFY2(faulty.exitCode == 1, qPrintable(faulty.messageLine + u' ' + faulty.errors));
+
+    // The fault hit exactly the call chosen, and nothing else.
+    const std::optional<QList<SystemCall>> faultCalls = readTrace(faultTrace);
+    QVERIFY(faultCalls);
+    QList<SystemCall> injected;
+    for (const SystemCall &call : *faultCalls)
+        if (call.result.contains(u"(INJECTED)"_s))
+            injected.append(call);
+    QCOMPARE(injected.size(), 1);
+    QCOMPARE(injected.first().name, target->name);
+    QCOMPARE(injected.first().number, target->number);
+    QCOMPARE(injected.first().arguments.section(u',', 0, 0).contains(u'<' + dir.path() + u'/'),
+             target->arguments.section(u',', 0, 0).contains(u'<' + dir.path() + u'/'));
+
+    QCOMPARE(faulty.messageLine,
+             asMessageLine(u"Warning"_s, writeFailureText(outputPath, systemError(errorNumber))));
+    QVERIFY(readFile(inputPath) == file.input);
+    QCOMPARE(listing(dir.path()), before);
+    if (earlierOutput)
+        QCOMPARE(readFile(outputPath), EarlierOutput);
+
+    const ChildSave again = runHeadlessSave(inputPath);
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(again.messageLine, asMessageLine(u"Information"_s, u"Speichern erfolgreich"_s));
+    QVERIFY(readFile(outputPath) == file.output);
+    QVERIFY(readFile(inputPath) == file.input);
+    QCOMPARE(listing(dir.path()), QStringList({InputName, OutputName}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Something in the output's place
+
+void tst_SaveFaults::outputRefused_data()
+{
+    QTest::addColumn<InTheWay>("inTheWay");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("link to the selected file")
+        << InTheWay::LinkToSelectedFile << LinkToSelectedFileReason;
+    QTest::newRow("chain of links to the selected file")
+        << InTheWay::LinkChainToSelectedFile << LinkToSelectedFileReason;
+    QTest::newRow("link to the selected file through a linked folder")
+        << InTheWay::LinkThroughLinkedFolder << LinkToSelectedFileReason;
+    QTest::newRow("link to the selected file through a bind mount of its folder")
+        << InTheWay::LinkThroughBindMount << LinkToSelectedFileReason;
+    QTest::newRow("link to the file the selected link leads to")
+        << InTheWay::LinkToFileBehindSelectedLink << LinkToSelectedFileReason;
+    QTest::newRow("folder") << InTheWay::Folder << FolderReason;
+    QTest::newRow("link to a folder") << InTheWay::LinkToFolder << FolderReason;
+    QTest::newRow("file that cannot be changed")
+        << InTheWay::ImmutableFile << u"Die Datei ist schreibgeschützt."_s;
+    QTest::newRow("file on a read-only bind mount")
+        << InTheWay::ReadOnlyBindMountedFile << systemError(EROFS);
+    QTest::newRow("dangling link into a missing folder")
+        << InTheWay::DanglingLinkIntoMissingFolder << systemError(ENOENT);
+}
+
+// The save refuses with a message and changes nothing anywhere; once what was in the way is
+// gone, the next save succeeds.
+void tst_SaveFaults::outputRefused()
+{
+    QFETCH(InTheWay, inTheWay);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const Layout at(dir.path());
+    const Sample file = sample(20);
+    QVERIFY(at.create(file.input));
+    std::unique_ptr<MountGuard> mount;
+    std::function<bool()> clearTheWay = [&] { return QFile::remove(at.output); };
+
+    switch (inTheWay) {
+    case InTheWay::LinkToSelectedFile:
+        QVERIFY(QFile::link(InputName, at.output));
+        break;
+    case InTheWay::LinkChainToSelectedFile:
+        QVERIFY(QFile::link(at.elsewhere + "/one"_L1, at.output));
+        QVERIFY(QFile::link(u"two"_s, at.elsewhere + "/one"_L1));
+        QVERIFY(QFile::link(u"../work/"_s + InputName, at.elsewhere + "/two"_L1));
+        break;
+    case InTheWay::LinkThroughLinkedFolder:
+        QVERIFY(QFile::link(at.work, at.root + "/alias"_L1));
+        QVERIFY(QFile::link(at.root + "/alias/"_L1 + InputName, at.output));
+        break;
+    case InTheWay::LinkThroughBindMount: {
+        // Another path to the very same folder, which no resolving of links uncovers.
+        const QString mirror = at.root + "/mirror"_L1;
+        QVERIFY(QDir().mkpath(mirror));
+        mount = std::make_unique<MountGuard>(mirror);
+        if (const QString refused = mount->mount({u"--bind"_s, at.work}); !refused.isEmpty())
+            QSKIP(qPrintable(u"bind mount refused: "_s + refused));
+        QVERIFY(QFile::link(mirror + u'/' + InputName, at.output));
+        break;
+    }
+    case InTheWay::LinkToFileBehindSelectedLink:
+        QVERIFY(QFile::rename(at.input, at.elsewhere + "/real.cfg"_L1));
+        QVERIFY(QFile::link(u"../elsewhere/real.cfg"_s, at.input));
+        QVERIFY(QFile::link(u"../elsewhere/real.cfg"_s, at.output));
+        break;
+    case InTheWay::Folder:
+        QVERIFY(QDir().mkpath(at.output));
+        QVERIFY(writeFile(at.output + "/inside.txt"_L1, "kept"));
+        clearTheWay = [&] { return QDir(at.output).removeRecursively(); };
+        break;
+    case InTheWay::LinkToFolder:
+        QVERIFY(QFile::link(u"../elsewhere"_s, at.output));
+        break;
+    case InTheWay::ImmutableFile: {
+        QVERIFY(writeFile(at.output, EarlierOutput));
+        const CommandResult immutable = run(u"chattr"_s, {u"+i"_s, at.output});
+        if (immutable.exitCode != 0)
+            QSKIP(qPrintable(u"chattr +i refused (tmpfs, for one, has no such flag): "_s
+                             + immutable.output));
+        clearTheWay = [&] { return run(u"chattr"_s, {u"-i"_s, at.output}).exitCode == 0; };
+        break;
+    }
+    case InTheWay::ReadOnlyBindMountedFile:
+        // As root, permission bits do not stop writes; a read-only mount does.
+        QVERIFY(writeFile(at.output, EarlierOutput));
+        mount = std::make_unique<MountGuard>(at.output);
+        if (const QString refused = mount->mount({u"--bind"_s, at.output}); !refused.isEmpty())
+            QSKIP(qPrintable(u"bind mount refused: "_s + refused));
+        if (const QString refused = mount->remountReadOnly(); !refused.isEmpty())
+            QSKIP(qPrintable(u"read-only remount refused: "_s + refused));
+        clearTheWay = [&] { return mount->unmount(); };
+        break;
+    case InTheWay::DanglingLinkIntoMissingFolder:
+        QVERIFY(QFile::link(u"../missing/out.cfg"_s, at.output));
+        clearTheWay = [&] { return QDir().mkpath(at.root + "/missing"_L1); };
+        break;
+    default:
+        QFAIL("not a case of refusal");
+    }
+    // An immutable file left behind would outlive the test folder.
+    const auto unlock = qScopeGuard([&] {
+        if (inTheWay == InTheWay::ImmutableFile)
+            run(u"chattr"_s, {u"-i"_s, at.output});
+    });
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+    RecordingServices window = windowFor(at.work);
+    QCOMPARE(SaveStrengthFile(window), SaveResult::Failed);
+    qInfo().noquote() << "message:" << window.messages.value(0).text;
+    const QString problem = warningProblem(window, writeFailureText(at.output, reason));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(snapshot(dir.path()), before);
+    QVERIFY(readFile(at.input) == file.input);
+    QCOMPARE(window.progress, QList<int>{0});
+
+    QVERIFY(clearTheWay());
+    RecordingServices again = windowFor(at.work);
+    const SaveResult result = SaveStrengthFile(again);
+    const QString failed = successProblem(again, result);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
+    QVERIFY(readFile(at.output) == file.output);
+    QVERIFY(readFile(at.input) == file.input);
+}
+
+void tst_SaveFaults::outputThroughLink_data()
+{
+    QTest::addColumn<InTheWay>("inTheWay");
+    QTest::addColumn<QString>("target");
+
+    QTest::newRow("link to another file") << InTheWay::LinkToOtherFile << u"elsewhere/kept.cfg"_s;
+    QTest::newRow("chain of links to another file")
+        << InTheWay::LinkChainToOtherFile << u"elsewhere/kept.cfg"_s;
+    QTest::newRow("dangling link") << InTheWay::DanglingLink << u"elsewhere/created.cfg"_s;
+    // Replacing the name never writes into the file behind it, which keeps its bytes.
+    QTest::newRow("hard link to the selected file is replaced")
+        << InTheWay::HardLinkToSelectedFile << u"work/a_sp.cfg.new"_s;
+}
+
+// A symbolic link in the output's place that leads elsewhere was made on purpose: the save
+// writes through it, replacing or creating the file it leads to, and keeps the link.
+void tst_SaveFaults::outputThroughLink()
+{
+    QFETCH(InTheWay, inTheWay);
+    QFETCH(QString, target);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const Layout at(dir.path());
+    const Sample file = sample(20);
+    QVERIFY(at.create(file.input));
+    switch (inTheWay) {
+    case InTheWay::LinkToOtherFile:
+        QVERIFY(writeFile(dir.filePath(target), EarlierOutput));
+        QVERIFY(QFile::link(u"../elsewhere/kept.cfg"_s, at.output));
+        break;
+    case InTheWay::LinkChainToOtherFile:
+        QVERIFY(writeFile(dir.filePath(target), EarlierOutput));
+        QVERIFY(QFile::link(at.elsewhere + "/one"_L1, at.output));
+        QVERIFY(QFile::link(u"kept.cfg"_s, at.elsewhere + "/one"_L1));
+        break;
+    case InTheWay::DanglingLink:
+        QVERIFY(QFile::link(u"../elsewhere/created.cfg"_s, at.output));
+        break;
+    case InTheWay::HardLinkToSelectedFile:
+        if (::link(QFile::encodeName(at.input).constData(),
+                   QFile::encodeName(at.output).constData())
+            != 0)
+            QSKIP(qPrintable(u"no hard link here: "_s + systemError(errno)));
+        break;
+    default:
+        QFAIL("not a case of writing through a link");
+    }
+    QMap<QString, QByteArray> expected = snapshot(dir.path());
+    expected[target] = "file " + file.output;
+
+    RecordingServices window = windowFor(at.work);
+    const SaveResult result = SaveStrengthFile(window);
+    const QString problem = successProblem(window, result);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    const QMap<QString, QByteArray> after = snapshot(dir.path());
+    QCOMPARE(after.keys(), expected.keys());
+    QVERIFY(after == expected);
+    QCOMPARE(QFileInfo(at.output).isSymLink(), inTheWay != InTheWay::HardLinkToSelectedFile);
+    QVERIFY(readFile(at.input) == file.input);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The selected file changed by someone else while the save reads it
+
+enum class Change { Unlink, Truncate, Append };
+
+void tst_SaveFaults::inputChangedDuringSave_data()
+{
+    QTest::addColumn<int>("pairs");
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<qint64>("newSize"); // for Truncate; bytes added for Append
+    QTest::addColumn<int>("atLine");
+    QTest::addColumn<qint64>("bytesRead"); // -1: the save completes
+
+    constexpr qint64 Block = LineReader::DefaultBlockSize;
+    // 70000 pairs are 3.2 MB, read in four blocks.
+    QTest::newRow("unlinked at the first line: the open file is still read whole")
+        << 70000 << Change::Unlink << qint64(0) << 1 << qint64(-1);
+    QTest::newRow("unlinked half-way: the open file is still read whole")
+        << 70000 << Change::Unlink << qint64(0) << 70000 << qint64(-1);
+    QTest::newRow("emptied while its first block is processed")
+        << 70000 << Change::Truncate << qint64(0) << 1 << Block;
+    QTest::newRow("cut inside an unread block")
+        << 70000 << Change::Truncate << Block + Block / 2 << 1 << Block + Block / 2;
+    QTest::newRow("grown while it is read")
+        << 70000 << Change::Append << qint64(1000) << 1 << 70000 * qint64(46) + 1000;
+    // A small file is read whole at once: what was read is the file as it was.
+    QTest::newRow("small file emptied after it was read")
+        << 20 << Change::Truncate << qint64(0) << 1 << qint64(-1);
+    QTest::newRow("small file grown after its first read")
+        << 20 << Change::Append << qint64(7) << 1 << 20 * qint64(46) + 7;
+}
+
+void tst_SaveFaults::inputChangedDuringSave()
+{
+    QFETCH(int, pairs);
+    QFETCH(Change, change);
+    QFETCH(qint64, newSize);
+    QFETCH(int, atLine);
+    QFETCH(qint64, bytesRead);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(InputName);
+    const QString outputPath = dir.filePath(OutputName);
+    const Sample file = sample(pairs);
+    QVERIFY(writeFile(inputPath, file.input));
+    QVERIFY(writeFile(outputPath, EarlierOutput));
+
+    // What the file is after the change, as the save must leave it.
+    std::optional<QByteArray> changed;
+    bool changeDone = false;
+    RecordingServices window = windowFor(dir.path());
+    window.onPump = [&](int line) {
+        if (line != atLine)
+            return;
+        QFile input(inputPath);
+        switch (change) {
+        case Change::Unlink:
+            changeDone = input.remove();
+            break;
+        case Change::Truncate:
+            changeDone = input.resize(newSize);
+            changed = file.input.left(newSize);
+            break;
+        case Change::Append:
+            changeDone = input.open(QIODevice::Append) && input.write(QByteArray(newSize, 'x'))
+                == newSize;
+            changed = file.input + QByteArray(newSize, 'x');
+            break;
+        }
+    };
+    const SaveResult result = SaveStrengthFile(window);
+    QVERIFY(changeDone);
+    QCOMPARE(readFile(inputPath), changed);
+    qInfo().noquote() << "message:" << window.messages.value(0).text;
+
+    if (bytesRead < 0) {
+        const QString problem = successProblem(window, result);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QVERIFY(readFile(outputPath) == file.output);
+    } else {
+        QCOMPARE(result, SaveResult::Failed);
+        const QString problem = warningProblem(
+            window, inputChangedText(inputPath, file.input.size(), bytesRead));
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QCOMPARE(readFile(outputPath), EarlierOutput);
+    }
+    QCOMPARE(listing(dir.path()),
+             changed ? QStringList({InputName, OutputName}) : QStringList{OutputName});
+    QCOMPARE(window.progress.last(), 0);
+
+    // With the file as it was, the next save succeeds.
+    QVERIFY(writeFile(inputPath, file.input));
+    RecordingServices again = windowFor(dir.path());
+    const SaveResult secondResult = SaveStrengthFile(again);
+    const QString failed = successProblem(again, secondResult);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
+    QVERIFY(readFile(outputPath) == file.output);
+    QCOMPARE(listing(dir.path()), QStringList({InputName, OutputName}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// An input beyond what 32 bits count
+
+// A sparse file of about 3 GiB: a head and a tail of real lines, and between them start-strength
+// lines of a MiB each, mostly NUL bytes that take no disk space. The save holds one line at a
+// time in memory, so the lines must end somewhere; their rewritten copies are short.
+void tst_SaveFaults::inputLargerThanTwoGiB()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(InputName);
+    if (QStorageInfo(dir.path()).bytesAvailable() < 256 << 20)
+        QSKIP("less than 256 MiB free for a sparse file's written parts");
+
+    // A file of holes only must take no space, or this test would write gigabytes.
+    {
+        QFile probe(dir.filePath(u"probe"_s));
+        QVERIFY(probe.open(QIODevice::WriteOnly) && probe.resize(qint64(64) << 20));
+        struct stat status{};
+        QVERIFY(::stat(QFile::encodeName(probe.fileName()).constData(), &status) == 0);
+        if (status.st_blocks * 512 > (1 << 20))
+            QSKIP("the file system keeps no sparse files");
+        probe.remove();
+    }
+
+    constexpr qint64 LineSpan = 256 << 10;
+    constexpr int MiddleLines = 12 * 1024 + 7;
+    const QByteArray head("; Kopf\r\n01MAXSTRENGTH   8000\r\n");
+    const QByteArray tail("\r\n01MAXSTRENGTH   8000\r\nEnde\r\n");
+    QFile input(inputPath);
+    QVERIFY(input.open(QIODevice::WriteOnly));
+    auto writeAt = [&input](qint64 offset, const QByteArray &bytes) {
+        return input.seek(offset) && input.write(bytes) == bytes.size();
+    };
+    QVERIFY(writeAt(0, head + "01ST"));
+    for (int line = 1; line < MiddleLines; ++line)
+        QVERIFY(writeAt(head.size() + line * LineSpan - 2, "\r\n01ST"));
+    QVERIFY(writeAt(head.size() + MiddleLines * LineSpan - 2, tail));
+    input.close();
+    const qint64 length = input.size();
+    QVERIFY(length > (qint64(3) << 30));
+
+    // Line lengths as the save counts them, and the rows of asterisks they give.
+    QList<qint64> lineLengths{6, 20};
+    lineLengths.append(QList<qint64>(MiddleLines, LineSpan - 2));
+    lineLengths << 20 << 4;
+    QList<int> expectedRows;
+    qint64 progress = 0;
+    for (const qint64 lineLength : lineLengths) {
+        progress += lineLength + 2;
+        expectedRows << int(std::nearbyint(double(progress) / double(length) * 20));
+    }
+    QCOMPARE(progress, length);
+    expectedRows << 0;
+
+    const QByteArray maxLine = "01MAXSTRENGT" + QByteArray(21, ' ') + " 8000 \r\n";
+    const QByteArray startLine = "01ST" + QByteArray(4, '\0') + QByteArray(25, ' ') + " 6000 \r\n";
+    QByteArray expectedOutput = "; Kopf\r\n" + maxLine;
+    expectedOutput += startLine.repeated(MiddleLines);
+    expectedOutput += maxLine + "Ende\r\n";
+
+    RecordingServices window = windowFor(dir.path());
+    const SaveResult result = SaveStrengthFile(window);
+    const QString problem = successProblem(window, result);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(window.progress.size(), expectedRows.size());
+    QCOMPARE(window.progress, expectedRows);
+    QCOMPARE(window.progress.at(window.progress.size() - 2), 20);
+    QVERIFY(readFile(inputPath + ".new"_L1) == expectedOutput);
+    QCOMPARE(listing(dir.path()), QStringList({InputName, OutputName}));
+    QCOMPARE(QFileInfo(inputPath).size(), length);
+}
+
+QTEST_GUILESS_MAIN(tst_SaveFaults)
+#include "tst_savefaults.moc"
