@@ -55,7 +55,16 @@ Form1::Form1(Environment environment) : m_environment(std::move(environment))
     startUp();
 }
 
-Form1::~Form1() = default;
+// The handlers hold pointers to sibling controls; no control torn down after its sibling may
+// still reach one through them.
+Form1::~Form1()
+{
+    const Controls &c = m_controls;
+    for (QObject *control : std::initializer_list<QObject *>{
+             c.drvlaufwerk, c.Dirverzeichnis, c.Fildatei, c.cbostar[0], c.cbostar[1],
+             c.btnspeichern})
+        control->disconnect(this);
+}
 
 void Form1::setInputTabOrder()
 {

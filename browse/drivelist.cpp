@@ -43,19 +43,20 @@ void DriveList::reloadDrives()
 {
     const Drive current{drive(), currentText()};
     QList<Drive> drives = m_provider->drives();
-    const bool currentListed = std::any_of(drives.cbegin(), drives.cend(), [&](const Drive &d) {
+    const auto listed = std::find_if(drives.cbegin(), drives.cend(), [&](const Drive &d) {
         return cleanFolderPath(d.rootPath) == current.rootPath;
     });
-    if (!current.rootPath.isEmpty() && !currentListed)
+    qsizetype index = listed - drives.cbegin();
+    // A drive unmounted meanwhile stays listed while it is the current one.
+    if (listed == drives.cend() && !current.rootPath.isEmpty())
         drives.append(current);
+    else if (listed == drives.cend())
+        index = 0;
 
     m_reloading = true;
     clear();
     fill(drives);
-    const auto index = std::find_if(drives.cbegin(), drives.cend(), [&](const Drive &d) {
-        return cleanFolderPath(d.rootPath) == current.rootPath;
-    });
-    setCurrentIndex(index != drives.cend() ? static_cast<int>(index - drives.cbegin()) : 0);
+    setCurrentIndex(static_cast<int>(index));
     m_reloading = false;
 }
 

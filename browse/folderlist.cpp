@@ -121,14 +121,14 @@ void FolderList::rebuild(const QString &root, const QString &folder, const QStri
         item->setIcon(0, m_closedIcon);
         children.append(item);
     }
-    m_currentFolderItem = chain.last();
-    m_currentFolderItem->addChildren(children);
+    QTreeWidgetItem *currentFolderItem = chain.last();
+    currentFolderItem->addChildren(children);
 
     addTopLevelItem(rootItem);
     for (QTreeWidgetItem *item : std::as_const(chain))
         item->setExpanded(true);
-    setCurrentItem(m_currentFolderItem);
-    scrollToItem(m_currentFolderItem);
+    setCurrentItem(currentFolderItem);
+    scrollToItem(currentFolderItem);
     setUpdatesEnabled(true);
 }
 

@@ -57,7 +57,6 @@ private:
 
     std::shared_ptr<const DriveProvider> m_provider;
     QString m_path;
-    QTreeWidgetItem *m_currentFolderItem = nullptr;
     QHash<QString, QString> m_lastFolderOfDrive; // by drive root
     QIcon m_openIcon;
     QIcon m_closedIcon;

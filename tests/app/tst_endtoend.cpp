@@ -11,6 +11,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -28,6 +30,7 @@ private Q_SLOTS:
     void cleanup();
     void chooseRateAndSave();
     void keyboardOnly();
+    void failureShownInRealMessageBox();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -155,6 +158,28 @@ void tst_EndToEnd::keyboardOnly()
     press(Qt::Key_Space);
     QVERIFY(answer.answered);
     QCOMPARE(contents(input + ".new"_L1), Saved);
+}
+
+void tst_EndToEnd::failureShownInRealMessageBox()
+{
+    const Controls &c = m_form->controls();
+    const QString blocked = m_input + ".new"_L1;
+    QVERIFY(QDir().mkdir(blocked)); // a folder stands where the output belongs
+    QVERIFY(c.Dirverzeichnis->setPath(QFileInfo(m_input).absolutePath()));
+    c.Fildatei->setCurrentRow(0);
+
+    MessageBoxAnswer answer;
+    answer.armFor(m_form.get());
+    QTest::mouseClick(c.btnspeichern, Qt::LeftButton);
+
+    QVERIFY(answer.answered);
+    QCOMPARE(answer.title, u"Speichern"_s);
+    QCOMPARE(answer.icon, QMessageBox::Warning);
+    QCOMPARE(answer.buttons, 1);
+    QVERIFY2(answer.text.contains(QDir::toNativeSeparators(blocked)), qPrintable(answer.text));
+    QVERIFY(QFileInfo(blocked).isDir());
+    QCOMPARE(contents(m_input), Original);
+    QVERIFY(c.lblprobar->text().isEmpty());
 }
 
 QTEST_MAIN(tst_EndToEnd)
