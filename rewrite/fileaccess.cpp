@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
@@ -69,3 +73,29 @@ QString syncToDisk(const QFileDevice &)
 }
 
 #endif
+
+QString withGermanMeaning(const QString &systemReason)
+{
+    // Qt words file errors with strerror, so matching its text finds the error number.
+    static const std::pair<int, const char16_t *> Meanings[] = {
+        {ENOENT, u"Datei oder Ordner nicht gefunden"},
+        {EACCES, u"Zugriff verweigert"},
+        {EPERM, u"Vorgang nicht erlaubt"},
+        {ENOSPC, u"Kein Speicherplatz mehr auf dem Datenträger"},
+        {EROFS, u"Das Dateisystem ist schreibgeschützt"},
+        {EFBIG, u"Die Datei ist zu groß"},
+        {EIO, u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"},
+        {EISDIR, u"Das ist ein Ordner"},
+        {ENOTDIR, u"Ein Teil des Pfades ist kein Ordner"},
+        {ENAMETOOLONG, u"Der Name ist zu lang"},
+        {ELOOP, u"Zu viele Ebenen symbolischer Verknüpfungen"},
+#ifdef EDQUOT
+        {EDQUOT, u"Das Speicherkontingent ist erschöpft"},
+#endif
+    };
+    for (const auto &[errorNumber, meaning] : Meanings) {
+        if (systemReason == QString::fromLocal8Bit(std::strerror(errorNumber)))
+            return QString::fromUtf16(meaning) + " ("_L1 + systemReason + u')';
+    }
+    return systemReason;
+}

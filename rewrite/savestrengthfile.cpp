@@ -172,7 +172,7 @@ private:
     SaveResult reportFailure(const QString &what, const QString &reason,
                              const QString &outcome = NothingChanged)
     {
-        m_failure = what + "\n\n"_L1 + reason + "\n\n"_L1 + outcome;
+        m_failure = what + "\n\n"_L1 + withGermanMeaning(reason) + "\n\n"_L1 + outcome;
         return SaveResult::Failed;
     }
 

@@ -3,6 +3,7 @@
 #include "recordingservices.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -33,7 +34,16 @@ QStringList listing(const QString &folder)
 
 QString systemError(int errorNumber)
 {
-    return QString::fromLocal8Bit(std::strerror(errorNumber));
+    static const QHash<int, QString> German{
+        {ENOENT, u"Datei oder Ordner nicht gefunden"_s},
+        {EACCES, u"Zugriff verweigert"_s},
+        {ENOSPC, u"Kein Speicherplatz mehr auf dem Datenträger"_s},
+        {EROFS, u"Das Dateisystem ist schreibgeschützt"_s},
+        {EFBIG, u"Die Datei ist zu groß"_s},
+        {EIO, u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s},
+    };
+    const QString system = QString::fromLocal8Bit(std::strerror(errorNumber));
+    return German.contains(errorNumber) ? German[errorNumber] + " ("_L1 + system + u')' : system;
 }
 
 CommandResult run(const QString &program, const QStringList &arguments)
