@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // Small helpers shared by the list tests.
 
@@ -10,6 +12,13 @@ inline bool createFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+}
+
+// The folder's full path, or empty when it could not be made.
+inline QString makeFolder(const QTemporaryDir &dir, const QString &relative)
+{
+    const QString path = dir.filePath(relative);
+    return QDir().mkpath(path) ? path : QString();
 }
 
 inline QStringList namesOf(const QListWidget &list)

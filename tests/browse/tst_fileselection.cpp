@@ -88,12 +88,6 @@ private Q_SLOTS:
     void clickWithNothingSelectedLeavesSaveDisabled();
 
 private:
-    QString makeFolder(const QString &relative) const
-    {
-        const QString path = m_dir->filePath(relative);
-        return QDir().mkpath(path) ? path : QString();
-    }
-
     std::optional<QTemporaryDir> m_dir;
     std::shared_ptr<FixedDriveProvider> m_drives;
     QString m_a;
@@ -105,12 +99,12 @@ void tst_FileSelection::init()
 {
     m_dir.emplace();
     QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
-    m_a = makeFolder(u"a"_s);
-    m_b = makeFolder(u"b"_s);
+    m_a = makeFolder(*m_dir, u"a"_s);
+    m_b = makeFolder(*m_dir, u"b"_s);
     m_gone = m_dir->filePath(u"gone"_s);
     QVERIFY(!m_a.isEmpty() && !m_b.isEmpty());
-    QVERIFY(!makeFolder(u"a/sub/deeper"_s).isEmpty());
-    QVERIFY(!makeFolder(u"b/empty"_s).isEmpty());
+    QVERIFY(!makeFolder(*m_dir, u"a/sub/deeper"_s).isEmpty());
+    QVERIFY(!makeFolder(*m_dir, u"b/empty"_s).isEmpty());
     for (const QString &file : {u"a/sub/a_sp.cfg"_s, u"a/sub/x_sp2.cfg"_s, u"a/sub/notes.txt"_s,
                                 u"a/sub/deeper/d_sp.cfg"_s, u"b/b_sp.cfg"_s, u"b/empty/b.cfg"_s})
         QVERIFY(createFile(m_dir->filePath(file)));
@@ -163,7 +157,7 @@ void tst_FileSelection::unreadableDriveIsUndoneSilently()
     QFETCH(QString, expectedDrive);
     QFETCH(QStringList, expectedFiles);
 
-    QVERIFY(createFile(makeFolder(u"elsewhere"_s) + u"/e_sp.cfg"_s));
+    QVERIFY(createFile(makeFolder(*m_dir, u"elsewhere"_s) + u"/e_sp.cfg"_s));
     Selection s(m_drives);
     const QString folder = m_dir->filePath(shownFolder);
     QVERIFY(s.Dirverzeichnis->setPath(folder));

@@ -1,5 +1,6 @@
 #include "browse/folderlist.h"
 #include "fixeddriveprovider.h"
+#include "listhelpers.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -60,12 +61,6 @@ private Q_SLOTS:
     void largeFolderListsEverySubfolder();
 
 private:
-    QString makeFolder(const QString &relative) const
-    {
-        const QString path = m_dir->filePath(relative);
-        return QDir().mkpath(path) ? path : QString();
-    }
-
     std::optional<QTemporaryDir> m_dir;
     std::shared_ptr<FixedDriveProvider> m_drives;
     QString m_a; // drive A
@@ -76,8 +71,8 @@ void tst_FolderList::init()
 {
     m_dir.emplace();
     QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
-    m_a = makeFolder(u"a"_s);
-    m_b = makeFolder(u"b"_s);
+    m_a = makeFolder(*m_dir, u"a"_s);
+    m_b = makeFolder(*m_dir, u"b"_s);
     QVERIFY(!m_a.isEmpty() && !m_b.isEmpty());
     m_drives = std::make_shared<FixedDriveProvider>(
         QList<Drive>{FixedDriveProvider::driveAt(m_a), FixedDriveProvider::driveAt(m_b)});
@@ -90,9 +85,9 @@ void tst_FolderList::cleanup()
 
 void tst_FolderList::showsPathFromDriveRootAndSubfolders()
 {
-    const QString folder = makeFolder(u"a/x/y"_s);
+    const QString folder = makeFolder(*m_dir, u"a/x/y"_s);
     for (const QString &name : {u"Zeta"_s, u"alpha"_s, u".hidden"_s, u"Beta"_s, u"beta"_s})
-        QVERIFY(!makeFolder(u"a/x/y/"_s + name).isEmpty());
+        QVERIFY(!makeFolder(*m_dir, u"a/x/y/"_s + name).isEmpty());
     QFile file(folder + u"/file.txt"_s);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
@@ -110,7 +105,7 @@ void tst_FolderList::showsPathFromDriveRootAndSubfolders()
 
 void tst_FolderList::startsAtFileSystemRootOffTheDrives()
 {
-    const QString folder = makeFolder(u"elsewhere"_s);
+    const QString folder = makeFolder(*m_dir, u"elsewhere"_s);
     FolderList list(std::make_shared<FixedDriveProvider>());
     QVERIFY(list.setPath(folder));
 
@@ -140,7 +135,7 @@ void tst_FolderList::unreadableFolderKeepsPath()
     file.close();
     const QString gone = m_dir->filePath(u"gone"_s);
     m_drives->setDrives(m_drives->drives() << FixedDriveProvider::driveAt(gone));
-    const QString folder = makeFolder(u"a/x"_s);
+    const QString folder = makeFolder(*m_dir, u"a/x"_s);
     FolderList list(m_drives);
     QVERIFY(list.setPath(folder));
     const QStringList rowsBefore = rowsOf(list);
@@ -157,7 +152,7 @@ void tst_FolderList::unreadableFolderKeepsPath()
 
 void tst_FolderList::pathChangedOncePerChange()
 {
-    const QString x = makeFolder(u"a/x"_s);
+    const QString x = makeFolder(*m_dir, u"a/x"_s);
     FolderList list(m_drives);
     QVERIFY(list.setPath(m_a));
     QString pathSeenByHandler;
@@ -174,8 +169,8 @@ void tst_FolderList::pathChangedOncePerChange()
 
 void tst_FolderList::driveTextShowsLastFolderOnThatDrive()
 {
-    const QString ax = makeFolder(u"a/x/y"_s);
-    const QString bq = makeFolder(u"b/q"_s);
+    const QString ax = makeFolder(*m_dir, u"a/x/y"_s);
+    const QString bq = makeFolder(*m_dir, u"b/q"_s);
     FolderList list(m_drives);
 
     QVERIFY(list.setPath(ax));
@@ -190,7 +185,7 @@ void tst_FolderList::driveTextShowsLastFolderOnThatDrive()
 
 void tst_FolderList::driveTextFallsBackToRootWhenLastFolderIsGone()
 {
-    const QString ax = makeFolder(u"a/x"_s);
+    const QString ax = makeFolder(*m_dir, u"a/x"_s);
     FolderList list(m_drives);
     QVERIFY(list.setPath(ax));
     QVERIFY(list.setPath(m_b));
@@ -223,8 +218,8 @@ void tst_FolderList::opensFolder()
     QFETCH(QString, expectedPath);
     QFETCH(int, expectedChanges);
 
-    QVERIFY(!makeFolder(u"a/x/sub/deeper"_s).isEmpty());
-    QVERIFY(!makeFolder(u"a/x/sub/other"_s).isEmpty());
+    QVERIFY(!makeFolder(*m_dir, u"a/x/sub/deeper"_s).isEmpty());
+    QVERIFY(!makeFolder(*m_dir, u"a/x/sub/other"_s).isEmpty());
     FolderList list(m_drives);
     list.resize(300, 400);
     list.show();
@@ -253,7 +248,7 @@ void tst_FolderList::opensFolder()
 
 void tst_FolderList::opensSymlinkedFolder()
 {
-    QVERIFY(!makeFolder(u"b/inside"_s).isEmpty());
+    QVERIFY(!makeFolder(*m_dir, u"b/inside"_s).isEmpty());
     QVERIFY(QFile::link(m_b, m_a + u"/link"_s));
     FolderList list(m_drives);
     list.show();
@@ -270,8 +265,8 @@ void tst_FolderList::opensSymlinkedFolder()
 
 void tst_FolderList::vanishedFolderIsDroppedInsteadOfOpened()
 {
-    const QString sub = makeFolder(u"a/sub"_s);
-    QVERIFY(!makeFolder(u"a/stays"_s).isEmpty());
+    const QString sub = makeFolder(*m_dir, u"a/sub"_s);
+    QVERIFY(!makeFolder(*m_dir, u"a/stays"_s).isEmpty());
     FolderList list(m_drives);
     QVERIFY(list.setPath(m_a));
     QSignalSpy changes(&list, &FolderList::pathChanged);
@@ -290,7 +285,7 @@ void tst_FolderList::vanishedFolderIsDroppedInsteadOfOpened()
 
 void tst_FolderList::largeFolderListsEverySubfolder()
 {
-    const QString big = makeFolder(u"a/big"_s);
+    const QString big = makeFolder(*m_dir, u"a/big"_s);
     QDir dir(big);
     for (int i = 0; i < 10000; ++i)
         QVERIFY(dir.mkdir(u"f%1"_s.arg(i, 5, 10, QChar(u'0'))));

@@ -26,6 +26,20 @@ std::optional<QByteArray> readFile(const QString &path)
     return file.readAll();
 }
 
+SaveFolder::SaveFolder(const QString &fileName)
+    : inputPath(dir.filePath(fileName)), outputPath(inputPath + ".new"_L1)
+{
+    window.folder = dir.path();
+    window.fileName = fileName;
+}
+
+bool SaveFolder::holds(const QByteArray &input,
+                       const std::optional<QByteArray> &earlierOutput) const
+{
+    return dir.isValid() && writeFile(inputPath, input)
+        && (!earlierOutput || writeFile(outputPath, *earlierOutput));
+}
+
 QStringList listing(const QString &folder)
 {
     return QDir(folder).entryList(
@@ -86,6 +100,19 @@ QString inputChangedText(const QString &inputPath, qint64 lengthAtStart, qint64 
         .arg(QDir::toNativeSeparators(inputPath))
         .arg(lengthAtStart)
         .arg(bytesRead);
+}
+
+QString successProblem(const RecordingServices &window, SaveResult result)
+{
+    if (result != SaveResult::Saved)
+        return u"save failed: "_s + window.messages.value(0).text;
+    if (window.messages.size() != 1)
+        return u"%1 messages shown"_s.arg(window.messages.size());
+    const Message &message = window.messages.first();
+    if (message.icon != SaveServices::MessageIcon::Information || message.title != u"Speichern"_s
+        || message.text != u"Speichern erfolgreich"_s)
+        return u"not the success message: "_s + message.title + u" / "_s + message.text;
+    return {};
 }
 
 QString warningProblem(const RecordingServices &window, const QString &expectedText)

@@ -1,16 +1,35 @@
 #pragma once
 
+#include "recordingservices.h"
+
+#include "rewrite/savestrengthfile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <optional>
-
-class RecordingServices;
 
 bool writeFile(const QString &path, const QByteArray &content);
 
 // The bytes of a file, or nothing when it is missing or no file.
 std::optional<QByteArray> readFile(const QString &path);
+
+// A fresh temporary folder for one strength file, and a fake window pointed at that file.
+struct SaveFolder
+{
+    explicit SaveFolder(const QString &fileName = QStringLiteral("a_sp.cfg"));
+
+    // Writes the strength file, and an earlier output beside it when one is given; false when the
+    // folder or a file could not be made.
+    [[nodiscard]] bool holds(const QByteArray &input,
+                             const std::optional<QByteArray> &earlierOutput = std::nullopt) const;
+
+    QTemporaryDir dir;
+    QString inputPath;
+    QString outputPath;
+    RecordingServices window;
+};
 
 // Every entry of a folder, hidden ones included, so a left-behind temporary file shows up.
 QStringList listing(const QString &folder);
@@ -32,6 +51,10 @@ CommandResult run(const QString &program, const QStringList &arguments);
 QString readFailureText(const QString &inputPath, const QString &reason);
 QString writeFailureText(const QString &outputPath, const QString &reason);
 QString inputChangedText(const QString &inputPath, qint64 lengthAtStart, qint64 bytesRead);
+
+// What is wrong with a save that should have succeeded, or nothing: it must end saved with exactly
+// one information titled "Speichern" saying "Speichern erfolgreich".
+QString successProblem(const RecordingServices &window, SaveResult result);
 
 // What is wrong with the messages a failed save showed, or nothing: there must be exactly one,
 // a warning titled "Speichern" with exactly the text expected.

@@ -92,17 +92,6 @@ RecordingServices windowFor(const QString &folder)
     return window;
 }
 
-// What is wrong with a save that should have succeeded, or nothing.
-QString successProblem(const RecordingServices &window, SaveResult result)
-{
-    if (result != SaveResult::Saved)
-        return u"save failed: "_s + window.messages.value(0).text;
-    if (window.messages.size() != 1 || window.messages.first().icon != Icon::Information
-        || window.messages.first().text != u"Speichern erfolgreich"_s)
-        return u"not exactly one success message"_s;
-    return {};
-}
-
 // ---------------------------------------------------------------------------------------------
 // The headless save as a child, optionally under strace
 

@@ -156,25 +156,18 @@ void tst_SaveStrengthFile::savesRewrittenCopy()
     QFETCH(QByteArray, expected);
     QFETCH(int, lastAsterisks);
 
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(u"kelvora_sp1.cfg"_s);
-    QVERIFY(writeFile(inputPath, input));
-
-    RecordingServices window;
-    window.folder = dir.path();
-    window.fileName = u"kelvora_sp1.cfg"_s;
+    SaveFolder folder(u"kelvora_sp1.cfg"_s);
+    QVERIFY(folder.holds(input));
+    RecordingServices &window = folder.window;
     window.startIndex = startIndex;
     window.maxIndex = maxIndex;
-    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+    const QString problem = successProblem(window, SaveStrengthFile(window));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
-    QCOMPARE(readFile(inputPath + ".new"_L1), expected);
-    QCOMPARE(readFile(inputPath), input);
-    QCOMPARE(listing(dir.path()), QStringList({u"kelvora_sp1.cfg"_s, u"kelvora_sp1.cfg.new"_s}));
-    QCOMPARE(window.messages.size(), 1);
-    QCOMPARE(window.messages.first().icon, Icon::Information);
-    QCOMPARE(window.messages.first().title, u"Speichern"_s);
-    QCOMPARE(window.messages.first().text, u"Speichern erfolgreich"_s);
+    QCOMPARE(readFile(folder.outputPath), expected);
+    QCOMPARE(readFile(folder.inputPath), input);
+    QCOMPARE(listing(folder.dir.path()),
+             QStringList({u"kelvora_sp1.cfg"_s, u"kelvora_sp1.cfg.new"_s}));
     // One row per line read, then the label is cleared.
     QCOMPARE(window.progress.size(), expected.count("\r\n") + 1);
     QCOMPARE(window.progress.at(window.progress.size() - 2), lastAsterisks);
@@ -207,15 +200,10 @@ void tst_SaveStrengthFile::asterisks()
     QFETCH(QByteArray, input);
     QFETCH(QList<int>, expected);
 
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    QVERIFY(writeFile(dir.filePath(u"a_sp.cfg"_s), input));
-
-    RecordingServices window;
-    window.folder = dir.path();
-    window.fileName = u"a_sp.cfg"_s;
-    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
-    QCOMPARE(window.progress, expected + QList<int>{0});
+    SaveFolder folder;
+    QVERIFY(folder.holds(input));
+    QCOMPARE(SaveStrengthFile(folder.window), SaveResult::Saved);
+    QCOMPARE(folder.window.progress, expected + QList<int>{0});
 }
 
 void tst_SaveStrengthFile::asteriskCountRounding_data()
@@ -339,13 +327,9 @@ void tst_SaveStrengthFile::asteriskCounterMatchesFormula()
 // rating is read, and a rating is read only for its own kind of line.
 void tst_SaveStrengthFile::callOrder()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    QVERIFY(writeFile(dir.filePath(u"a_sp.cfg"_s), "01STx\r\nplain\r\n01MAXy\r\n"));
-
-    RecordingServices window;
-    window.folder = dir.path();
-    window.fileName = u"a_sp.cfg"_s;
+    SaveFolder folder;
+    QVERIFY(folder.holds("01STx\r\nplain\r\n01MAXy\r\n"));
+    RecordingServices &window = folder.window;
     QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
     const QStringList expected{
         u"folderPath"_s,       u"selectedFileName"_s,
@@ -359,15 +343,10 @@ void tst_SaveStrengthFile::callOrder()
 
 void tst_SaveStrengthFile::ratingChangedDuringSaveAppliesFromCurrentLine()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
+    SaveFolder folder;
     const QByteArray input("01STa\r\n01MAXb\r\n01STc\r\n01MAXd\r\n");
-    QVERIFY(writeFile(inputPath, input));
-
-    RecordingServices window;
-    window.folder = dir.path();
-    window.fileName = u"a_sp.cfg"_s;
+    QVERIFY(folder.holds(input));
+    RecordingServices &window = folder.window;
     window.startIndex = 1;
     window.maxIndex = 2;
     // A selector is changed while the second line is being processed.
@@ -378,77 +357,55 @@ void tst_SaveStrengthFile::ratingChangedDuringSaveAppliesFromCurrentLine()
         }
     };
     QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
-    QCOMPARE(readFile(inputPath + ".new"_L1),
+    QCOMPARE(readFile(folder.outputPath),
              "01STa" + spaces(25) + " 1000 \r\n"
                  + "01MAXb" + spaces(21) + " 6000 \r\n"
                  + "01STc" + spaces(25) + " 5000 \r\n"
                  + "01MAXd" + spaces(21) + " 6000 \r\n");
-    QCOMPARE(readFile(inputPath), input);
+    QCOMPARE(readFile(folder.inputPath), input);
 }
 
 // "Speichern erfolgreich" only once the output is complete under its final name.
 void tst_SaveStrengthFile::messageComesAfterOutputIsComplete()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
-    const QByteArray input = growingContent(60000); // more than one write block of output
-    QVERIFY(writeFile(inputPath, input));
-    QVERIFY(writeFile(inputPath + ".new"_L1, EarlierOutput));
-
-    RecordingServices window;
-    window.folder = dir.path();
-    window.fileName = u"a_sp.cfg"_s;
+    SaveFolder folder;
+    // More than one write block of output.
+    QVERIFY(folder.holds(growingContent(60000), EarlierOutput));
+    RecordingServices &window = folder.window;
     window.startIndex = 3;
     std::optional<QByteArray> outputAtMessage;
     QStringList listingAtMessage;
     window.onMessage = [&] {
-        outputAtMessage = readFile(inputPath + ".new"_L1);
-        listingAtMessage = listing(dir.path());
+        outputAtMessage = readFile(folder.outputPath);
+        listingAtMessage = listing(folder.dir.path());
     };
     QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
     QVERIFY(outputAtMessage);
     QVERIFY(*outputAtMessage == rewrittenGrowingContent(60000, "3000"));
-    QCOMPARE(outputAtMessage, readFile(inputPath + ".new"_L1));
+    QCOMPARE(outputAtMessage, readFile(folder.outputPath));
     QCOMPARE(listingAtMessage, QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
     QCOMPARE(window.progress.at(window.progress.size() - 2), 20);
 }
 
 void tst_SaveStrengthFile::replacesEarlierOutput()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
-    QVERIFY(writeFile(inputPath, "x\r\n"));
-    QVERIFY(writeFile(inputPath + ".new"_L1, QByteArray(5000, 'o')));
-
-    RecordingServices window;
-    window.folder = dir.path();
-    window.fileName = u"a_sp.cfg"_s;
-    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
-    QCOMPARE(readFile(inputPath + ".new"_L1), QByteArray("x\r\n"));
-    QCOMPARE(listing(dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
+    SaveFolder folder;
+    QVERIFY(folder.holds("x\r\n", QByteArray(5000, 'o')));
+    QCOMPARE(SaveStrengthFile(folder.window), SaveResult::Saved);
+    QCOMPARE(readFile(folder.outputPath), QByteArray("x\r\n"));
+    QCOMPARE(listing(folder.dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
 }
 
 void tst_SaveStrengthFile::emptyInputGivesEmptyOutput()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
-    QVERIFY(writeFile(inputPath, {}));
-    QVERIFY(writeFile(inputPath + ".new"_L1, EarlierOutput));
-
-    RecordingServices window;
-    window.folder = dir.path();
-    window.fileName = u"a_sp.cfg"_s;
-    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
-    QCOMPARE(readFile(inputPath + ".new"_L1), QByteArray(""));
-    QCOMPARE(readFile(inputPath), QByteArray(""));
-    QCOMPARE(listing(dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
-    QCOMPARE(window.messages.size(), 1);
-    QCOMPARE(window.messages.first().icon, Icon::Information);
-    QCOMPARE(window.messages.first().title, u"Speichern"_s);
-    QCOMPARE(window.messages.first().text, u"Speichern erfolgreich"_s);
+    SaveFolder folder;
+    QVERIFY(folder.holds({}, EarlierOutput));
+    RecordingServices &window = folder.window;
+    const QString problem = successProblem(window, SaveStrengthFile(window));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(readFile(folder.outputPath), QByteArray(""));
+    QCOMPARE(readFile(folder.inputPath), QByteArray(""));
+    QCOMPARE(listing(folder.dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
     QCOMPARE(window.progress, QList<int>{0});
     QVERIFY(!window.calls.contains(u"startRatingIndex"_s));
     QVERIFY(!window.calls.contains(u"maxRatingIndex"_s));
@@ -457,28 +414,19 @@ void tst_SaveStrengthFile::emptyInputGivesEmptyOutput()
 // At a drive's root the folder path ends in a separator and one more is added after it.
 void tst_SaveStrengthFile::folderPathEndingInSeparator()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
-    QVERIFY(writeFile(inputPath, "01STRENGTH  3000\r\n"));
-
-    RecordingServices window;
-    window.folder = dir.path() + u'/';
-    window.fileName = u"a_sp.cfg"_s;
-    window.startIndex = 4;
-    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
-    QCOMPARE(readFile(inputPath + ".new"_L1), "01STRENG" + spaces(25) + " 4000 \r\n");
-    QCOMPARE(listing(dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
+    SaveFolder folder;
+    QVERIFY(folder.holds("01STRENGTH  3000\r\n"));
+    folder.window.folder += u'/';
+    folder.window.startIndex = 4;
+    QCOMPARE(SaveStrengthFile(folder.window), SaveResult::Saved);
+    QCOMPARE(readFile(folder.outputPath), "01STRENG" + spaces(25) + " 4000 \r\n");
+    QCOMPARE(listing(folder.dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
 }
 
 // The save reads and writes in blocks of about a megabyte; a CR LF split between two blocks is
 // still one terminator, and a line longer than a block is still one line.
 void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
-
     const qsizetype block = 1 << 20;
     QByteArray input;
     while (input.size() + 9 < block - 1)
@@ -490,11 +438,9 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
     input += "01STRENGTH  3000\r\n";
     input += QByteArray(block + block / 2, '\xe4') + "\r\n";
     input += "01MAXSTRENGTH   8000\r\n";
-    QVERIFY(writeFile(inputPath, input));
-
-    RecordingServices window;
-    window.folder = dir.path();
-    window.fileName = u"a_sp.cfg"_s;
+    SaveFolder folder;
+    QVERIFY(folder.holds(input));
+    RecordingServices &window = folder.window;
     window.startIndex = 1;
     window.maxIndex = 2;
     QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
@@ -502,13 +448,13 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
     QByteArray expected = input;
     expected.replace("01STRENGTH  3000\r\n", "01STRENG" + spaces(25) + " 1000 \r\n");
     expected.replace("01MAXSTRENGTH   8000\r\n", "01MAXSTRENGT" + spaces(21) + " 2000 \r\n");
-    const std::optional<QByteArray> output = readFile(inputPath + ".new"_L1);
+    const std::optional<QByteArray> output = readFile(folder.outputPath);
     QVERIFY(output);
     QCOMPARE(output->size(), expected.size());
     QVERIFY(*output == expected);
     QCOMPARE(window.progress.size(), input.count("\r\n") + 1);
     QCOMPARE(window.progress.at(window.progress.size() - 2), 20);
-    QVERIFY(readFile(inputPath) == input);
+    QVERIFY(readFile(folder.inputPath) == input);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -517,15 +463,13 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
 
 void tst_SaveStrengthFile::noFileSelected()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    QVERIFY(writeFile(dir.filePath(u"a_sp.cfg"_s), "01STRENGTH  3000\r\n"));
-
-    RecordingServices window;
-    window.folder = dir.path();
+    SaveFolder folder;
+    QVERIFY(folder.holds("01STRENGTH  3000\r\n"));
+    RecordingServices &window = folder.window;
+    window.fileName.clear();
     QCOMPARE(SaveStrengthFile(window), SaveResult::Failed);
-    QCOMPARE(listing(dir.path()), QStringList{u"a_sp.cfg"_s});
-    QCOMPARE(readFile(dir.filePath(u"a_sp.cfg"_s)), QByteArray("01STRENGTH  3000\r\n"));
+    QCOMPARE(listing(folder.dir.path()), QStringList{u"a_sp.cfg"_s});
+    QCOMPARE(readFile(folder.inputPath), QByteArray("01STRENGTH  3000\r\n"));
     QCOMPARE(window.messages.size(), 1);
     QCOMPARE(window.messages.first().icon, Icon::Warning);
     QCOMPARE(window.messages.first().title, u"Speichern"_s);
@@ -724,13 +668,11 @@ void tst_SaveStrengthFile::childProcess()
     QFETCH(int, exitCode);
     QFETCH(QString, messageLine);
 
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
     const QByteArray input = growingContent(700); // 12.6 KB in, 28.7 KB out
-    QVERIFY(writeFile(inputPath, input));
-    QVERIFY(writeFile(inputPath + ".new"_L1, EarlierOutput));
-    const QStringList before = listing(dir.path());
+    SaveFolder folder;
+    QVERIFY(folder.holds(input, EarlierOutput));
+    const QString &inputPath = folder.inputPath;
+    const QStringList before = listing(folder.dir.path());
 
     const CommandResult result = run(
         u"bash"_s, {u"-c"_s, u"trap '' XFSZ; ulimit -f %1 && exec \"$0\" \"$1\" 6 8"_s.arg(limit),
@@ -741,7 +683,7 @@ void tst_SaveStrengthFile::childProcess()
     QCOMPARE(lines.size(), 2);
     QVERIFY2(lines.first().startsWith(messageLine), qPrintable(result.output));
     QCOMPARE(readFile(inputPath), input);
-    QCOMPARE(listing(dir.path()), before);
+    QCOMPARE(listing(folder.dir.path()), before);
     if (exitCode == 0) {
         QCOMPARE(lines.last(), u"progress|20|701"_s);
         const std::optional<QByteArray> output = readFile(inputPath + ".new"_L1);
@@ -779,18 +721,11 @@ void tst_SaveStrengthFile::stopRequested()
     QFETCH(int, stopFromPump);
     QFETCH(bool, earlierOutput);
 
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(u"a_sp.cfg"_s);
     const QByteArray input = growingContent(lines);
-    QVERIFY(writeFile(inputPath, input));
-    if (earlierOutput)
-        QVERIFY(writeFile(inputPath + ".new"_L1, EarlierOutput));
-    const QStringList before = listing(dir.path());
-
-    RecordingServices window;
-    window.folder = dir.path();
-    window.fileName = u"a_sp.cfg"_s;
+    SaveFolder folder;
+    QVERIFY(folder.holds(input, earlierOutput ? std::optional(EarlierOutput) : std::nullopt));
+    const QStringList before = listing(folder.dir.path());
+    RecordingServices &window = folder.window;
     window.stopFromPump = stopFromPump;
     QCOMPARE(SaveStrengthFile(window), SaveResult::Stopped);
 
@@ -799,10 +734,10 @@ void tst_SaveStrengthFile::stopRequested()
     // The line during which the stop came is not rewritten any more.
     QCOMPARE(window.calls.count(u"startRatingIndex"_s), stopFromPump - 1);
     QCOMPARE(window.progress.last(), 0);
-    QCOMPARE(listing(dir.path()), before);
-    QCOMPARE(readFile(inputPath), input);
+    QCOMPARE(listing(folder.dir.path()), before);
+    QCOMPARE(readFile(folder.inputPath), input);
     if (earlierOutput)
-        QCOMPARE(readFile(inputPath + ".new"_L1), EarlierOutput);
+        QCOMPARE(readFile(folder.outputPath), EarlierOutput);
 }
 
 QTEST_GUILESS_MAIN(tst_SaveStrengthFile)
