@@ -1,0 +1,60 @@
+#include "platform/filenames.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class tst_FileNames : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void exactBytesAndReadableText_data();
+    void exactBytesAndReadableText();
+    void anyBytesComeBackExactly();
+};
+
+void tst_FileNames::exactBytesAndReadableText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("readable");
+
+    QTest::newRow("ascii") << "a_sp.cfg"_ba << u"a_sp.cfg"_s;
+    QTest::newRow("utf-8 umlaut") << "St\xc3\xa4rke_sp.cfg"_ba << u"Stärke_sp.cfg"_s;
+    QTest::newRow("latin-1 umlaut") << "St\xe4rke_sp.cfg"_ba << u"Stärke_sp.cfg"_s;
+    QTest::newRow("latin-1 at the end") << "a\xfc"_ba << u"aü"_s;
+    QTest::newRow("lone continuation byte") << "a\x80z"_ba << u"a\uFFFDz"_s;
+    QTest::newRow("overlong slash") << "\xc0\xaf"_ba << u"À¯"_s;
+    QTest::newRow("encoded surrogate") << "\xed\xb2\x80"_ba << u"í²\uFFFD"_s;
+    QTest::newRow("truncated sequence") << "x\xe2\x82"_ba << u"xâ\uFFFD"_s;
+    QTest::newRow("pair whose low half looks escaped") << "\xf0\x90\x82\x80"_ba
+                                                         << QString::fromUtf8("\xf0\x90\x82\x80");
+    QTest::newRow("line break") << "a\nb_sp.cfg"_ba << u"a␊b_sp.cfg"_s;
+    QTest::newRow("carriage return and tab") << "a\r\tb"_ba << u"a␍␉b"_s;
+}
+
+void tst_FileNames::exactBytesAndReadableText()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, readable);
+
+    const QString name = fileNameFromSystem(bytes);
+    QCOMPARE(systemFileName(name), bytes);
+    QCOMPARE(readableFileName(name), readable);
+}
+
+void tst_FileNames::anyBytesComeBackExactly()
+{
+    QRandomGenerator random(20261207);
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray bytes(random.bounded(1, 12), Qt::Uninitialized);
+        for (char &b : bytes)
+            b = static_cast<char>(random.bounded(1, 256));
+        const QString name = fileNameFromSystem(bytes);
+        QVERIFY2(systemFileName(name) == bytes, bytes.toHex(' ').constData());
+    }
+}
+
+QTEST_APPLESS_MAIN(tst_FileNames)
+#include "tst_filenames.moc"
