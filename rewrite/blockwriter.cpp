@@ -1,8 +1,8 @@
 #include "rewrite/blockwriter.h"
 
-#include <QIODevice>
+#include "rewrite/bytestreams.h"
 
-using namespace Qt::StringLiterals;
+#include <cstring>
 
 namespace {
 
@@ -11,8 +11,8 @@ constexpr qsizetype Slack = 64 * 1024;
 
 } // namespace
 
-BlockWriter::BlockWriter(QIODevice &device, qsizetype blockSize)
-    : m_device(device), m_storage(blockSize + Slack, Qt::Uninitialized), m_blockSize(blockSize)
+BlockWriter::BlockWriter(ByteSink &sink, qsizetype blockSize)
+    : m_sink(sink), m_storage(blockSize + Slack, Qt::Uninitialized), m_blockSize(blockSize)
 {
 }
 
@@ -22,19 +22,24 @@ void BlockWriter::grow(qsizetype count)
     m_storage.resize(m_used + count);
 }
 
+bool BlockWriter::append(QByteArrayView bytes)
+{
+    if (bytes.size() >= m_blockSize) {
+        if (!flush())
+            return false;
+        m_failed = !m_sink.write(bytes.data(), bytes.size());
+        return !m_failed;
+    }
+    if (!bytes.isEmpty())
+        std::memcpy(room(bytes.size()), bytes.data(), size_t(bytes.size()));
+    m_used += bytes.size();
+    return flushIfFull();
+}
+
 bool BlockWriter::flush()
 {
-    qsizetype done = 0;
-    while (!failed() && done < m_used) {
-        const qint64 written = m_device.write(m_storage.constData() + done, m_used - done);
-        if (written > 0) {
-            done += written;
-            continue;
-        }
-        m_error = m_device.errorString();
-        if (m_error.isEmpty() || m_error == "Unknown error"_L1)
-            m_error = u"Es konnten nicht alle Daten geschrieben werden."_s;
-    }
+    if (!m_failed && m_used > 0)
+        m_failed = !m_sink.write(m_storage.constData(), m_used);
     m_used = 0;
-    return !failed();
+    return !m_failed;
 }

@@ -1,19 +1,17 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
+#include <QByteArrayView>
 
-class QIODevice;
+class ByteSink;
 
-// Collects output bytes and writes them to a device in large blocks. A write that takes fewer
-// bytes than offered (a full disk, a file size limit) is retried with the rest, so the system's
-// own error text for the failure is what gets reported; the first failure sticks.
+// Collects output bytes and hands them to a sink in large blocks; the first failure sticks.
 class BlockWriter
 {
 public:
     static constexpr qsizetype DefaultBlockSize = 1 << 20;
 
-    explicit BlockWriter(QIODevice &device, qsizetype blockSize = DefaultBlockSize);
+    explicit BlockWriter(ByteSink &sink, qsizetype blockSize = DefaultBlockSize);
 
     // Room for at least `count` more bytes after those pending. Fill it from its start, then
     // pass the end of what was filled to added(); the next flush writes it.
@@ -25,22 +23,24 @@ public:
     }
     void added(const char *end) { m_used = end - m_storage.constData(); }
 
+    // Bytes of any amount: a large piece goes to the sink directly instead of through a copy.
+    bool append(QByteArrayView bytes);
+
     qsizetype pending() const { return m_used; }
 
     // Writes the pending bytes once they make a block.
-    bool flushIfFull() { return m_used < m_blockSize || flush(); }
+    bool flushIfFull() { return m_used < m_blockSize ? !m_failed : flush(); }
     bool flush();
 
-    bool failed() const { return !m_error.isEmpty(); }
-    QString errorString() const { return m_error; }
+    bool failed() const { return m_failed; }
 
 private:
     void grow(qsizetype count);
 
-    QIODevice &m_device;
+    ByteSink &m_sink;
     // Sized once and reused: bytes [0, m_used) are pending, the rest is room.
     QByteArray m_storage;
     qsizetype m_used = 0;
     qsizetype m_blockSize;
-    QString m_error;
+    bool m_failed = false;
 };

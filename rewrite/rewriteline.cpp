@@ -118,6 +118,7 @@ QByteArray RewriteLine(QByteArrayView line, int startIndex, int maxIndex)
 {
     const StrengthLine kind = classifyLine(line);
     QByteArray out;
-    appendRewrittenLine(out, line, kind, kind == StrengthLine::Start ? startIndex : maxIndex);
+    appendRewrittenLine(out, line, kind,
+                        ratingOfLine(kind, [=] { return startIndex; }, [=] { return maxIndex; }));
     return out;
 }

@@ -12,6 +12,14 @@ enum class StrengthLine { Start, Maximum, Other };
 // line; case-exact, nothing trimmed, no other byte looked at.
 StrengthLine classifyLine(QByteArrayView line);
 
+// The rating index a line of this kind carries: the start rating for a start-strength line,
+// the maximum rating for a maximum-strength line. Only the one needed is asked for, when needed.
+template <typename StartRating, typename MaximumRating>
+int ratingOfLine(StrengthLine kind, StartRating startRating, MaximumRating maximumRating)
+{
+    return kind == StrengthLine::Start ? startRating() : maximumRating();
+}
+
 // Appends the output line for a line of the given kind (no terminator). The rating index is
 // the start index for a start line, the maximum index for a maximum line, unused otherwise.
 void appendRewrittenLine(QByteArray &out, QByteArrayView line, StrengthLine kind, int ratingIndex);

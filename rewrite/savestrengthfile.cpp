@@ -1,14 +1,10 @@
 #include "rewrite/savestrengthfile.h"
 
-#include "rewrite/blockwriter.h"
-#include "rewrite/fileaccess.h"
-#include "rewrite/linereader.h"
-#include "rewrite/rewriteline.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "platform/filenames.h"
+#include "platform/savefiles.h"
+#include "rewrite/bytestreams.h"
+#include "rewrite/saveloop.h"
+#include "rewrite/savereasons.h"
 
 using namespace Qt::StringLiterals;
 
@@ -18,16 +14,37 @@ const QString SaveTitle = u"Speichern"_s;
 const QString NothingChanged =
     u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
 
-QString shown(const QString &path)
+// The files as the loop sees them.
+class InputSource final : public ByteSource
 {
-    return QDir::toNativeSeparators(path);
+public:
+    explicit InputSource(InputFile &file) : m_file(file) {}
+    qint64 read(char *into, qint64 max) override { return m_file.read(into, max); }
+
+private:
+    InputFile &m_file;
+};
+
+class OutputSink final : public ByteSink
+{
+public:
+    explicit OutputSink(ReplacementFile &file) : m_file(file) {}
+    bool write(const char *bytes, qint64 count) override { return m_file.write(bytes, count); }
+
+private:
+    ReplacementFile &m_file;
+};
+
+QString folderOf(const QString &path)
+{
+    return path.left(path.lastIndexOf(u'/'));
 }
 
 class StrengthFileSave
 {
 public:
     StrengthFileSave(SaveServices &window, const QString &inputPath)
-        : m_window(window), m_input(inputPath), m_output(inputPath + ".new"_L1), m_writer(m_output)
+        : m_window(window), m_inputPath(inputPath), m_outputPath(inputPath + ".new"_L1)
     {
     }
 
@@ -40,146 +57,155 @@ public:
         // of the output is visible before its commit either way.
         if (!openInput() || !openOutput())
             return SaveResult::Failed;
-        const SaveResult copied = copyLines();
-        if (copied != SaveResult::Saved) {
-            m_output.cancelWriting();
-            return copied;
+        InputSource source(m_input);
+        OutputSink sink(m_output);
+        switch (rewriteLines(source, m_input.size(), sink, m_window)) {
+        case LoopEnd::Finished:
+            break;
+        case LoopEnd::Stopped:
+            return SaveResult::Stopped;
+        case LoopEnd::ReadFailed:
+            return readFailure(germanReason(m_input.error()));
+        case LoopEnd::WriteFailed:
+            return writeFailure(germanReason(m_output.error()));
         }
-        m_input.close();
-        return commitOutput() ? SaveResult::Saved : SaveResult::Failed;
+        // Output from a file that changed while it was read matches no state of it.
+        if (const InputFile::Change change = m_input.changeSinceOpen();
+            change.kind != InputFile::Change::None)
+            return inputChanged(change);
+        return commitOutput();
     }
 
 private:
     bool openInput()
     {
-        if (m_input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        const InputFile::Opened opened = m_input.open(m_inputPath);
+        if (opened.succeeded())
             return true;
-        // Qt's reason for a folder is English and vague.
-        reportReadFailure(QFileInfo(m_input.fileName()).isDir()
-                              ? u"Das ist ein Ordner, keine Datei."_s
-                              : m_input.errorString());
+        if (opened.error.failed())
+            readFailure(germanReason(opened.error));
+        else
+            readFailure(u"Das ist keine gewöhnliche Datei, sondern %1. Gelesen werden nur "
+                        "gewöhnliche Dateien."_s.arg(germanFileType(opened.type)));
         return false;
     }
 
     bool openOutput()
     {
-        // QSaveFile writes through a symbolic link and replaces the file it leads to; that
-        // file must not be the selected one.
-        const QFileInfo existing(m_output.fileName());
-        if (existing.isSymLink() && isSameFile(existing.filePath(), m_input)) {
-            reportWriteFailure(u"Sie ist eine Verknüpfung auf die ausgewählte Datei, "
-                               "die dabei ersetzt würde."_s);
-            return false;
-        }
-        // The temporary file lives beside the target and replaces it only on commit.
-        if (m_output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        const ReplacementFile::Opened opened = m_output.open(m_outputPath, m_input);
+        if (opened.succeeded())
             return true;
-        reportWriteFailure(outputRefusal(existing));
+        if (opened.refusal == ReplacementFile::Refusal::FolderRefusesNewFile)
+            reportFailure(u"Im Ordner „%1“ kann keine neue Datei angelegt werden, auch nicht "
+                          "neben der ausgewählten Datei."_s.arg(shownPath(folderOf(m_outputPath))),
+                          germanReason(opened.error));
+        else
+            writeFailure(refusalReason(opened));
         return false;
     }
 
-    // QSaveFile refuses an existing target it cannot replace with English texts of its own.
-    QString outputRefusal(const QFileInfo &existing) const
+    static QString refusalReason(const ReplacementFile::Opened &opened)
     {
-        if (existing.isDir())
-            return u"An ihrer Stelle liegt ein Ordner."_s;
-        if (existing.exists() && !existing.isWritable())
-            return notWritableReason(existing.filePath());
-        return m_output.errorString();
-    }
-
-    SaveResult copyLines()
-    {
-        const qint64 length = m_input.size();
-        qint64 progress = 0;
-        AsteriskCounter asterisks(length);
-        LineReader reader(m_input);
-        while (const auto line = reader.next()) {
-            progress += line->size() + 2;
-            m_window.showProgress(asterisks.count(progress));
-            m_window.runPendingEvents();
-            if (m_window.stopRequested())
-                return SaveResult::Stopped;
-            appendOutputLine(*line);
-            if (!m_writer.flushIfFull())
-                return reportWriteFailure(m_writer.errorString());
+        using Refusal = ReplacementFile::Refusal;
+        switch (opened.refusal) {
+        case Refusal::NotRegular:
+            return (opened.throughLink ? u"Sie ist eine Verknüpfung, und an deren Ziel liegt %1, "
+                                         "keine gewöhnliche Datei."_s
+                                       : u"An ihrer Stelle liegt %1, keine gewöhnliche Datei."_s)
+                       .arg(germanFileType(opened.type))
+                + u" Ersetzt werden nur gewöhnliche Dateien."_s;
+        case Refusal::DanglingLink:
+            return u"Sie ist eine Verknüpfung, deren Ziel fehlt. Eine neue Datei wird nicht "
+                   "dort angelegt, wohin nur eine Verknüpfung zeigt."_s;
+        case Refusal::ForeignLinkInSharedFolder:
+            return u"Sie ist eine Verknüpfung, die einem anderen Benutzer gehört, in einem "
+                   "Ordner, in den alle schreiben dürfen. Solchen Verknüpfungen wird nicht "
+                   "gefolgt."_s;
+        case Refusal::LeadsToInput:
+            return u"Sie ist eine Verknüpfung auf die ausgewählte Datei, die dabei ersetzt "
+                   "würde."_s;
+        case Refusal::NotWritable:
+            return u"Die vorhandene Datei darf nicht ersetzt werden: "_s
+                + germanReason(opened.error);
+        case Refusal::None:
+        case Refusal::FolderRefusesNewFile:
+        case Refusal::Failed:
+            break;
         }
-        if (reader.failed())
-            return reportReadFailure(m_input.errorString());
-        // Output from a file that shrank or grew while it was read matches no state of it.
-        if (m_input.pos() != length)
-            return reportInputChanged(length, m_input.pos());
-        if (!m_writer.flush())
-            return reportWriteFailure(m_writer.errorString());
-        return SaveResult::Saved;
+        return germanReason(opened.error);
     }
 
-    // The rating is read from its selector just before the line is rewritten, so a change made
-    // while the save runs applies from the current line on.
-    void appendOutputLine(QByteArrayView line)
+    SaveResult commitOutput()
     {
-        const StrengthLine kind = classifyLine(line);
-        int rating = 0;
-        if (kind == StrengthLine::Start)
-            rating = m_window.startRatingIndex();
-        else if (kind == StrengthLine::Maximum)
-            rating = m_window.maxRatingIndex();
-        char *out = m_writer.room(maxRewrittenLineSize(line) + 2);
-        out = writeRewrittenLine(out, line, kind, rating);
-        *out++ = '\r';
-        *out++ = '\n';
-        m_writer.added(out);
-    }
-
-    bool commitOutput()
-    {
-        if (const QString reason = syncToDisk(m_output); !reason.isEmpty()) {
-            m_output.cancelWriting();
-            reportWriteFailure(reason);
-            return false;
+        switch (m_output.commit()) {
+        case ReplacementFile::Commit::Done:
+            return SaveResult::Saved;
+        case ReplacementFile::Commit::NotWritten:
+            return writeFailure(germanReason(m_output.error()));
+        case ReplacementFile::Commit::NotDurable:
+            break;
         }
-        if (m_output.commit())
-            return true;
-        reportWriteFailure(m_output.errorString());
-        return false;
+        return reportFailure(
+            u"Die Datei „%1“ wurde geschrieben, aber ihr Eintrag im Ordner konnte nicht auf "
+            "den Datenträger gebracht werden."_s.arg(shownPath(m_output.targetPath())),
+            germanReason(m_output.error()),
+            u"Nach einem Stromausfall oder Absturz kann sie fehlen oder die frühere Fassung "
+            "zeigen. Speichern Sie erneut, um sicherzugehen."_s);
     }
 
-    SaveResult reportReadFailure(const QString &reason)
+    SaveResult readFailure(const QString &reason)
     {
-        return reportFailure(u"Die Datei „%1“ konnte nicht gelesen werden."_s
-                                 .arg(shown(m_input.fileName())),
-                             reason);
+        return reportFailure(
+            u"Die Datei „%1“ konnte nicht gelesen werden."_s.arg(shownPath(m_inputPath)), reason);
     }
 
-    SaveResult reportWriteFailure(const QString &reason)
+    SaveResult writeFailure(const QString &reason)
     {
-        return reportFailure(u"Die Datei „%1“ konnte nicht geschrieben werden."_s
-                                 .arg(shown(m_output.fileName())),
-                             reason);
+        return reportFailure(
+            u"Die Datei „%1“ konnte nicht geschrieben werden."_s.arg(shownPath(m_outputPath)),
+            reason);
     }
 
-    SaveResult reportInputChanged(qint64 lengthAtStart, qint64 bytesRead)
+    SaveResult inputChanged(const InputFile::Change &change)
     {
-        return reportFailure(u"Die Datei „%1“ wurde während des Speicherns verändert."_s
-                                 .arg(shown(m_input.fileName())),
-                             u"Beim Start war sie %1 Bytes groß, gelesen wurden %2 Bytes."_s
-                                 .arg(lengthAtStart)
-                                 .arg(bytesRead),
-                             u"Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt "
-                             "unverändert."_s);
+        return reportFailure(
+            u"Die Datei „%1“ wurde während des Speicherns verändert."_s.arg(shownPath(m_inputPath)),
+            howInputChanged(change),
+            u"Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt unverändert."_s);
+    }
+
+    QString howInputChanged(const InputFile::Change &change) const
+    {
+        switch (change.kind) {
+        case InputFile::Change::Shorter:
+            return u"Beim Start war sie %1 Bytes groß, zuletzt nur noch %2 Bytes."_s
+                .arg(m_input.size())
+                .arg(change.sizeNow);
+        case InputFile::Change::Longer:
+            return u"Beim Start war sie %1 Bytes groß, beim Lesen war sie länger."_s.arg(
+                m_input.size());
+        case InputFile::Change::Modified:
+            return u"Ihr Inhalt wurde geändert, während sie gelesen wurde."_s;
+        case InputFile::Change::Replaced:
+        case InputFile::Change::None:
+            break;
+        }
+        return u"An ihrer Stelle liegt jetzt eine andere Datei, oder sie wurde umbenannt oder "
+               "gelöscht."_s;
     }
 
     SaveResult reportFailure(const QString &what, const QString &reason,
                              const QString &outcome = NothingChanged)
     {
-        m_failure = what + "\n\n"_L1 + withGermanMeaning(reason) + "\n\n"_L1 + outcome;
+        m_failure = what + "\n\n"_L1 + reason + "\n\n"_L1 + outcome;
         return SaveResult::Failed;
     }
 
     SaveServices &m_window;
-    QFile m_input;
-    QSaveFile m_output;
-    BlockWriter m_writer;
+    QString m_inputPath;
+    QString m_outputPath;
+    InputFile m_input;
+    ReplacementFile m_output;
     QString m_failure;
 };
 

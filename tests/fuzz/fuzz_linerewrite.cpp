@@ -1,6 +1,6 @@
-// libFuzzer target: arbitrary bytes at arbitrary reader block sizes through the product's line
-// reader and rewrite rule, checked against the reference model. Any difference aborts, so
-// libFuzzer keeps the input as a crash. Input format: see fuzzinput.h.
+// libFuzzer target: arbitrary bytes at arbitrary block and read sizes through the save's own
+// loop (line reader, rewrite rule, writer, asterisks), checked against the reference model.
+// Any difference aborts, so libFuzzer keeps the input as a crash. Input format: see fuzzinput.h.
 
 #include "fuzzinput.h"
 #include "productsave.h"
@@ -16,11 +16,11 @@ void reportDifference(const FuzzInput &input, const QString &difference)
 {
     std::fprintf(stderr,
                  "\nProduct and reference model disagree\n"
-                 "  block size %lld%s, start index %d, maximum index %d, line rule %d, "
+                 "  block size %lld%s, start index %d, maximum index %d, %s reads, "
                  "%lld data bytes\n  %s\n",
                  static_cast<long long>(input.blockSize),
                  input.blockSize == FuzzInput::DefaultBlockSize ? " (default)" : "",
-                 input.startIndex, input.maxIndex, static_cast<int>(input.rule),
+                 input.startIndex, input.maxIndex, input.readSizes.isEmpty() ? "whole" : "short",
                  static_cast<long long>(input.data.size()), qUtf8Printable(difference));
 }
 
@@ -29,8 +29,7 @@ void reportDifference(const FuzzInput &input, const QString &difference)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t size)
 {
     const FuzzInput input = FuzzInput::decode(QByteArrayView(bytes, qsizetype(size)));
-    const SaveRecord product = productSave(input.data, input.blockSize, input.rule,
-                                           input.startIndex, input.maxIndex);
+    const SaveRecord product = productSave(input);
     const SaveRecord model = referenceSave(input.data, input.startIndex, input.maxIndex);
     if (const QString difference = describeDifference(product, model); !difference.isEmpty()) {
         reportDifference(input, difference);

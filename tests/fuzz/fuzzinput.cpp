@@ -24,7 +24,8 @@ FuzzInput FuzzInput::decode(QByteArrayView bytes)
         input.blockSize = qsizetype(block & 0x3FU) + 1;
     input.startIndex = int(headerByte(bytes, 1) % RatingIndexCount);
     input.maxIndex = int(headerByte(bytes, 2) % RatingIndexCount);
-    input.rule = ProductLineRule(headerByte(bytes, 3) % 3);
+    if (const unsigned reads = headerByte(bytes, 3); reads != 0)
+        input.readSizes = {qint64(reads & 7U) + 1, qint64((reads >> 3) & 7U) + 1, 1};
     if (bytes.size() > HeaderSize)
         input.data = bytes.sliced(HeaderSize);
     return input;

@@ -1,10 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
-
-// How the product strings the reader and the rewrite rule together. The save itself writes
-// into raw memory; the other two are the rule's public forms.
-enum class ProductLineRule { KindAndAppend, WholeLine, RawMemory };
+#include <QList>
 
 // One fuzz input, also the format of the seed corpus files: four header bytes, then the file.
 //   byte 0: reader block size: 0xFF the reader's default; 0xC0..0xFE a block larger than any
@@ -12,7 +9,8 @@ enum class ProductLineRule { KindAndAppend, WholeLine, RawMemory };
 //           large block like the second, and allocating it costs more than the rest of a run.
 //   byte 1: start rating index, modulo 13
 //   byte 2: maximum rating index, modulo 13
-//   byte 3: product line rule, modulo 3 (ProductLineRule)
+//   byte 3: how reads come back: 0 whole blocks; else short reads cycling through the sizes
+//           (bits 0-2 + 1), (bits 3-5 + 1) and 1, as a network file system may give them
 // Missing header bytes count as zero; everything after them is the file's content.
 struct FuzzInput
 {
@@ -24,6 +22,6 @@ struct FuzzInput
     qsizetype blockSize = DefaultBlockSize;
     int startIndex = 0;
     int maxIndex = 0;
-    ProductLineRule rule = ProductLineRule::KindAndAppend;
+    QList<qint64> readSizes; // empty: every read as large as asked
     QByteArrayView data;
 };

@@ -1,76 +1,46 @@
 #include "productsave.h"
 
-#include "rewrite/asteriskcounter.h"
-#include "rewrite/linereader.h"
-#include "rewrite/rewriteline.h"
-
-#include <QBuffer>
-#include <memory>
-#include <optional>
+#include "rewrite/saveloop.h"
+#include "rewrite/saveservices.h"
+#include "support/memorystreams.h"
 
 namespace {
 
-int ratingFor(StrengthLine kind, int startIndex, int maxIndex)
+// The window as the loop sees it, recording the asterisks shown after each line.
+class FuzzWindow final : public SaveServices
 {
-    return kind == StrengthLine::Start ? startIndex : maxIndex;
-}
+public:
+    FuzzWindow(int startIndex, int maxIndex) : m_startIndex(startIndex), m_maxIndex(maxIndex) {}
 
-// Exactly the room the rule asks for, on its own heap block, so that AddressSanitizer sees a
-// single byte written past it.
-void appendThroughRawMemory(QByteArray &out, QByteArrayView line, int startIndex, int maxIndex)
-{
-    const StrengthLine kind = classifyLine(line);
-    const auto room = std::make_unique<char[]>(size_t(maxRewrittenLineSize(line)));
-    const char *end = writeRewrittenLine(room.get(), line, kind,
-                                         ratingFor(kind, startIndex, maxIndex));
-    out.append(room.get(), end - room.get());
-}
+    QList<int> asterisks;
 
-void appendLine(QByteArray &out, QByteArrayView line, ProductLineRule rule, int startIndex,
-                int maxIndex)
-{
-    switch (rule) {
-    case ProductLineRule::KindAndAppend: {
-        const StrengthLine kind = classifyLine(line);
-        appendRewrittenLine(out, line, kind, ratingFor(kind, startIndex, maxIndex));
-        break;
-    }
-    case ProductLineRule::WholeLine:
-        out.append(RewriteLine(line, startIndex, maxIndex));
-        break;
-    case ProductLineRule::RawMemory:
-        appendThroughRawMemory(out, line, startIndex, maxIndex);
-        break;
-    }
-    out.append("\r\n");
-}
+    QString folderPath() override { return {}; }
+    QString selectedFileName() override { return {}; }
+    int startRatingIndex() override { return m_startIndex; }
+    int maxRatingIndex() override { return m_maxIndex; }
+    void showProgress(int count) override { asterisks.append(count); }
+    void runPendingEvents() override {}
+    bool stopRequested() override { return false; }
+    void showMessage(MessageIcon, const QString &, const QString &) override {}
 
-std::unique_ptr<LineReader> makeReader(QIODevice &device, qsizetype blockSize)
-{
-    if (blockSize == FuzzInput::DefaultBlockSize)
-        return std::make_unique<LineReader>(device);
-    return std::make_unique<LineReader>(device, blockSize);
-}
+private:
+    int m_startIndex;
+    int m_maxIndex;
+};
 
 } // namespace
 
-SaveRecord productSave(QByteArrayView data, qsizetype blockSize, ProductLineRule rule,
-                       int startIndex, int maxIndex)
+SaveRecord productSave(const FuzzInput &input)
 {
-    QBuffer device;
-    device.setData(data.toByteArray());
-    device.open(QIODevice::ReadOnly | QIODevice::Unbuffered); // as the save opens its input
-    const qint64 length = device.size();
-    AsteriskCounter asterisks(length);
-    const auto reader = makeReader(device, blockSize);
-
+    MemorySource source(input.data.toByteArray(), input.readSizes);
+    MemorySink sink;
+    FuzzWindow window(input.startIndex, input.maxIndex);
+    const LoopEnd end = input.blockSize == FuzzInput::DefaultBlockSize
+        ? rewriteLines(source, input.data.size(), sink, window)
+        : rewriteLines(source, input.data.size(), sink, window, input.blockSize);
     SaveRecord record;
-    qint64 progress = 0;
-    while (const std::optional<QByteArrayView> line = reader->next()) {
-        progress += line->size() + 2;
-        record.asterisks.append(asterisks.count(progress));
-        ++record.lineCount;
-        appendLine(record.output, *line, rule, startIndex, maxIndex);
-    }
+    record.output = end == LoopEnd::Finished ? sink.data : QByteArray("loop did not finish");
+    record.lineCount = window.asterisks.size();
+    record.asterisks = window.asterisks;
     return record;
 }

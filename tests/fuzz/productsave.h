@@ -3,8 +3,6 @@
 #include "fuzzinput.h"
 #include "saverecord.h"
 
-// The product's line reader over an in-memory device with the given block size (or its
-// default), each line through the rewrite rule in the given form followed by CR LF, and the
-// asterisk count after each line as the save works it out.
-SaveRecord productSave(QByteArrayView data, qsizetype blockSize, ProductLineRule rule,
-                       int startIndex, int maxIndex);
+// The save's own loop over the bytes in memory, read with the input's block size and read
+// sizes, with fixed ratings: its output, line count and the asterisk row after each line.
+SaveRecord productSave(const FuzzInput &input);

@@ -2,8 +2,9 @@
 
 #include "recordingservices.h"
 
+#include "rewrite/savereasons.h"
+
 #include <QDir>
-#include <QHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -48,16 +49,7 @@ QStringList listing(const QString &folder)
 
 QString systemError(int errorNumber)
 {
-    static const QHash<int, QString> German{
-        {ENOENT, u"Datei oder Ordner nicht gefunden"_s},
-        {EACCES, u"Zugriff verweigert"_s},
-        {ENOSPC, u"Kein Speicherplatz mehr auf dem Datenträger"_s},
-        {EROFS, u"Das Dateisystem ist schreibgeschützt"_s},
-        {EFBIG, u"Die Datei ist zu groß"_s},
-        {EIO, u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s},
-    };
-    const QString system = QString::fromLocal8Bit(std::strerror(errorNumber));
-    return German.contains(errorNumber) ? German[errorNumber] + " ("_L1 + system + u')' : system;
+    return germanReason({errorNumber, QString::fromLocal8Bit(std::strerror(errorNumber))});
 }
 
 CommandResult run(const QString &program, const QStringList &arguments)
@@ -92,14 +84,49 @@ QString writeFailureText(const QString &outputPath, const QString &reason)
         + NothingChanged;
 }
 
-QString inputChangedText(const QString &inputPath, qint64 lengthAtStart, qint64 bytesRead)
+QString inputChangedText(const QString &inputPath, const QString &how)
 {
-    return u"Die Datei „%1“ wurde während des Speicherns verändert.\n\n"
-           "Beim Start war sie %2 Bytes groß, gelesen wurden %3 Bytes.\n\n"
+    return u"Die Datei „%1“ wurde während des Speicherns verändert.\n\n%2\n\n"
            "Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt unverändert."_s
-        .arg(QDir::toNativeSeparators(inputPath))
-        .arg(lengthAtStart)
-        .arg(bytesRead);
+        .arg(QDir::toNativeSeparators(inputPath), how);
+}
+
+QString folderRefusesText(const QString &folder, const QString &reason)
+{
+    return u"Im Ordner „%1“ kann keine neue Datei angelegt werden, auch nicht neben der "
+           "ausgewählten Datei.\n\n%2\n\n"_s.arg(QDir::toNativeSeparators(folder), reason)
+        + NothingChanged;
+}
+
+QString notDurableText(const QString &outputPath, const QString &reason)
+{
+    return u"Die Datei „%1“ wurde geschrieben, aber ihr Eintrag im Ordner konnte nicht auf den "
+           "Datenträger gebracht werden.\n\n%2\n\nNach einem Stromausfall oder Absturz kann "
+           "sie fehlen oder die frühere Fassung zeigen. Speichern Sie erneut, um sicherzugehen."_s
+        .arg(QDir::toNativeSeparators(outputPath), reason);
+}
+
+QString notRegularInputReason(const QString &what)
+{
+    return u"Das ist keine gewöhnliche Datei, sondern %1. Gelesen werden nur gewöhnliche "
+           "Dateien."_s.arg(what);
+}
+
+QString notRegularOutputReason(const QString &what)
+{
+    return u"An ihrer Stelle liegt %1, keine gewöhnliche Datei. Ersetzt werden nur gewöhnliche "
+           "Dateien."_s.arg(what);
+}
+
+QString linkToNotRegularReason(const QString &what)
+{
+    return u"Sie ist eine Verknüpfung, und an deren Ziel liegt %1, keine gewöhnliche Datei. "
+           "Ersetzt werden nur gewöhnliche Dateien."_s.arg(what);
+}
+
+QString notReplaceableReason(const QString &reason)
+{
+    return u"Die vorhandene Datei darf nicht ersetzt werden: "_s + reason;
 }
 
 QString successProblem(const RecordingServices &window, SaveResult result)

@@ -34,7 +34,7 @@ struct SaveFolder
 // Every entry of a folder, hidden ones included, so a left-behind temporary file shows up.
 QStringList listing(const QString &folder);
 
-// The system's own wording for an error number, as the messages should quote it.
+// The reason a message gives for an error number: its German meaning, the system's words.
 QString systemError(int errorNumber);
 
 struct CommandResult
@@ -50,7 +50,16 @@ CommandResult run(const QString &program, const QStringList &arguments);
 // what was left as it was.
 QString readFailureText(const QString &inputPath, const QString &reason);
 QString writeFailureText(const QString &outputPath, const QString &reason);
-QString inputChangedText(const QString &inputPath, qint64 lengthAtStart, qint64 bytesRead);
+QString inputChangedText(const QString &inputPath, const QString &how);
+QString folderRefusesText(const QString &folder, const QString &reason);
+// The output is in place, but its folder could not be synced.
+QString notDurableText(const QString &outputPath, const QString &reason);
+
+// The reasons the save gives for what it refuses to read or replace.
+QString notRegularInputReason(const QString &what);    // what: "ein Ordner", ...
+QString notRegularOutputReason(const QString &what);
+QString notReplaceableReason(const QString &reason);
+QString linkToNotRegularReason(const QString &what);
 
 // What is wrong with a save that should have succeeded, or nothing: it must end saved with exactly
 // one information titled "Speichern" saying "Speichern erfolgreich".

@@ -499,11 +499,11 @@ void tst_SaveStrengthFile::failures_data()
 
     QTest::newRow("selected file missing") << Fault::InputMissing << false << systemError(ENOENT);
     QTest::newRow("selected file is a folder")
-        << Fault::InputIsFolder << false << u"Das ist ein Ordner, keine Datei."_s;
+        << Fault::InputIsFolder << false << notRegularInputReason(u"ein Ordner"_s);
     QTest::newRow("selected file cannot be read") << Fault::InputReadFails << false
                                                   << systemError(EIO);
     QTest::newRow("a folder named like the output is in the way")
-        << Fault::OutputNameIsFolder << true << u"An ihrer Stelle liegt ein Ordner."_s;
+        << Fault::OutputNameIsFolder << true << notRegularOutputReason(u"ein Ordner"_s);
     // The selected file is opened first, so that is what is reported missing.
     QTest::newRow("folder missing") << Fault::FolderMissing << false << systemError(ENOENT);
 }
@@ -605,10 +605,11 @@ void tst_SaveStrengthFile::readOnlyFileSystem()
     QCOMPARE(readFile(source + "/a_sp.cfg"_L1), input);
     if (earlierOutput)
         QCOMPARE(readFile(source + "/a_sp.cfg.new"_L1), EarlierOutput);
-    // With an earlier output in place Qt refuses it as "not writable"; the reason is the system's.
-    const QString problem =
-        warningProblem(window,
-                       writeFailureText(mounted + "/a_sp.cfg.new"_L1, systemError(EROFS)));
+    // An earlier output may not be replaced; without one, no file may be made in the folder.
+    const QString problem = warningProblem(
+        window, earlierOutput ? writeFailureText(mounted + "/a_sp.cfg.new"_L1,
+                                                 notReplaceableReason(systemError(EROFS)))
+                              : folderRefusesText(mounted, systemError(EROFS)));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     qInfo().noquote() << "message:" << window.messages.first().text;
 }

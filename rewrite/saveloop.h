@@ -1,0 +1,18 @@
+#pragma once
+
+#include "rewrite/linereader.h"
+
+class ByteSink;
+class ByteSource;
+class SaveServices;
+
+enum class LoopEnd { Finished, Stopped, ReadFailed, WriteFailed };
+
+// The save's loop: every line of `input` through the rewrite rule into `output`, each followed
+// by CR LF. After each line the window shows the asterisk row for the bytes read so far of
+// `length`, runs its pending events and may ask to stop; the rating a strength line gets is
+// read from the window just before that line is written, so a rating changed meanwhile
+// applies from there on. Inside a long line the events are offered between its pieces too.
+// The window's save runs it on the files, the fuzz target on memory.
+LoopEnd rewriteLines(ByteSource &input, qint64 length, ByteSink &output, SaveServices &window,
+                     qsizetype blockSize = LineReader::DefaultBlockSize);
