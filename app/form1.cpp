@@ -174,14 +174,15 @@ void Form1::showProgress(int asterisks)
     m_controls.lblprobar->setText(QString(asterisks, u'*'));
 }
 
-void Form1::runPendingEvents()
+qint64 Form1::bytesBetweenEventOffers() const
 {
-    m_environment.services->runPendingEvents();
+    return m_environment.services->bytesBetweenEventOffers();
 }
 
-bool Form1::stopRequested()
+bool Form1::runPendingEvents()
 {
-    return m_endRequested;
+    m_environment.services->runPendingEvents();
+    return !m_endRequested; // only a handler run just now can have asked to end
 }
 
 void Form1::showMessage(MessageIcon icon, const QString &title, const QString &text)

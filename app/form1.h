@@ -58,8 +58,8 @@ private:
     int startRatingIndex() override;
     int maxRatingIndex() override;
     void showProgress(int asterisks) override;
-    void runPendingEvents() override;
-    bool stopRequested() override;
+    bool runPendingEvents() override;
+    qint64 bytesBetweenEventOffers() const override;
     void showMessage(MessageIcon icon, const QString &title, const QString &text) override;
 
     Environment m_environment;

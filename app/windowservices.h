@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rewrite/eventthrottle.h"
+
 #include <QMessageBox>
 
 // What the window's handlers need of the desktop beyond their own controls: modal messages,
@@ -14,12 +16,14 @@ public:
     virtual void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                              const QString &text);
 
-    // Called once per line of a save. Letting the toolkit process events costs about half a
+    // Offered while a save runs. Letting the toolkit process events costs about half a
     // microsecond even when nothing is pending, so it runs at most every few milliseconds.
     virtual void runPendingEvents();
+    // How much of a save's work passes between two offers (SaveServices).
+    virtual qint64 bytesBetweenEventOffers() const { return 64 * 1024; }
 
     virtual void endProgram();
 
 private:
-    qint64 m_lastPumpMs = -1;
+    EventThrottle m_throttle;
 };

@@ -3,6 +3,7 @@
 // the command line. Out: messages on stdout as "icon|title|text" lines (line breaks in the text
 // written as \n), the last asterisk count, and an exit code for the save's result.
 
+#include "rewrite/eventthrottle.h"
 #include "rewrite/saveservices.h"
 
 #include <QString>
@@ -18,8 +19,7 @@ public:
     int maxRatingIndex() override { return m_maxIndex; }
 
     void showProgress(int asterisks) override;
-    void runPendingEvents() override;
-    bool stopRequested() override;
+    bool runPendingEvents() override;
     void showMessage(MessageIcon icon, const QString &title, const QString &text) override;
 
     int progressCalls() const { return m_progressCalls; }
@@ -36,6 +36,5 @@ private:
     int m_maxIndex;
     int m_progressCalls = 0;
     int m_lastAsterisks = 0;
-    qint64 m_lastPumpNs = 0;
-    int m_callsSinceClockLook = 0;
+    EventThrottle m_throttle;
 };

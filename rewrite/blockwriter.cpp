@@ -11,9 +11,24 @@ constexpr qsizetype Slack = 64 * 1024;
 
 } // namespace
 
-BlockWriter::BlockWriter(ByteSink &sink, qsizetype blockSize)
-    : m_sink(sink), m_storage(blockSize + Slack, Qt::Uninitialized), m_blockSize(blockSize)
+BlockWriter::BlockWriter(ByteSink &sink, qsizetype blockSize, Mode mode)
+    : m_sink(sink),
+      m_storage(blockSize + Slack, Qt::Uninitialized),
+      m_blockSize(blockSize),
+      m_mode(mode)
 {
+}
+
+BlockWriter::~BlockWriter()
+{
+    if (!m_thread.joinable())
+        return;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_ending = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
 }
 
 // Only a line longer than the slack gets here; the storage keeps its size afterwards.
@@ -25,7 +40,7 @@ void BlockWriter::grow(qsizetype count)
 bool BlockWriter::append(QByteArrayView bytes)
 {
     if (bytes.size() >= m_blockSize) {
-        if (!flush())
+        if (!flush() || !waitUntilWritten())
             return false;
         m_failed = !m_sink.write(bytes.data(), bytes.size());
         return !m_failed;
@@ -38,8 +53,67 @@ bool BlockWriter::append(QByteArrayView bytes)
 
 bool BlockWriter::flush()
 {
-    if (!m_failed && m_used > 0)
+    if (m_failed || m_used == 0)
+        return !m_failed;
+    if (m_mode == Mode::Background)
+        return writeInBackground();
+    m_failed = !m_sink.write(m_storage.constData(), m_used);
+    m_used = 0;
+    return !m_failed;
+}
+
+// The last block is written here: there is nothing left to overlap it with.
+bool BlockWriter::finish()
+{
+    if (!waitUntilWritten())
+        return false;
+    if (m_used > 0)
         m_failed = !m_sink.write(m_storage.constData(), m_used);
     m_used = 0;
     return !m_failed;
+}
+
+// Once the block before is written, the pending one goes to the thread and the storage it
+// was written from takes the next one.
+bool BlockWriter::writeInBackground()
+{
+    if (!waitUntilWritten())
+        return false;
+    if (m_written.size() != m_storage.size())
+        m_written.resize(m_storage.size());
+    m_storage.swap(m_written);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_writtenSize = m_used;
+        m_writing = true;
+    }
+    m_used = 0;
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { writeBlocks(); });
+    m_changed.notify_all();
+    return true;
+}
+
+bool BlockWriter::waitUntilWritten()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_writing; });
+    m_failed = m_failed || m_backgroundFailed;
+    return !m_failed;
+}
+
+void BlockWriter::writeBlocks()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_writing || m_ending; });
+        if (!m_writing)
+            return;
+        lock.unlock();
+        const bool written = m_sink.write(m_written.constData(), m_writtenSize);
+        lock.lock();
+        m_backgroundFailed = m_backgroundFailed || !written;
+        m_writing = false;
+        m_changed.notify_all();
+    }
 }

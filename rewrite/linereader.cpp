@@ -1,7 +1,6 @@
 #include "rewrite/linereader.h"
 
 #include "rewrite/bytestreams.h"
-#include "rewrite/lineend.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,48 +8,43 @@
 LineReader::LineReader(ByteSource &source, qsizetype blockSize)
     : m_source(source),
       m_blockSize(std::max<qsizetype>(blockSize, 1)),
-      m_buffer(m_blockSize + HeadSize, Qt::Uninitialized)
+      m_buffer(m_blockSize + HeadSize + WordSize, '\0'),
+      m_scan(-WordSize)
 {
 }
 
 inline LinePiece LineReader::piece(qsizetype start, qsizetype stop, bool endsLine)
 {
     const char *data = m_buffer.constData();
-    const LinePiece result{QByteArrayView(data + start, data + stop), m_atLineStart, endsLine};
+    const LinePiece result{QByteArrayView(data + start, data + stop), m_atLineStart, endsLine, 0};
     m_atLineStart = endsLine;
     return result;
 }
 
-// A CR LF pair is one terminator. When the CR is the last byte read so far, the LF is looked
-// for at the next call, so no read is made before the line is handed out.
-inline void LineReader::passTerminator(qsizetype stop)
-{
-    const char *data = m_buffer.constData();
-    m_pos = stop + 1;
-    if (data[stop] != '\r')
-        return;
-    if (m_pos == m_end)
-        m_lastEndedWithCr = true;
-    else if (data[m_pos] == '\n')
-        ++m_pos;
-}
-
-std::optional<LinePiece> LineReader::next()
+std::optional<LinePiece> LineReader::nextSlowly()
 {
     if (m_lastEndedWithCr && !skipLineFeedAfterCarriageReturn())
         return std::nullopt;
-    const char *data = m_buffer.constData();
-    const char *stop = findLineEnd(data + m_pos, data + m_end);
-    if (stop == data + m_end)
-        return nextWithoutTerminator();
-    const qsizetype start = m_pos;
-    passTerminator(stop - data);
-    return piece(start, stop - data, true);
+    if (scanForLineEnd())
+        return pieceToLineEnd(m_scan + std::countr_zero(m_ends));
+    return nextWithoutLineEnd();
 }
 
-// No terminator lies in what is buffered: hand that out as a piece of its line, unless it is a
+// Looks at the buffered bytes past the current word, a word at a time, until one holds a line
+// end.
+bool LineReader::scanForLineEnd()
+{
+    while (m_ends == 0) {
+        if (m_scan + WordSize >= m_end)
+            return false;
+        scanNextWord();
+    }
+    return true;
+}
+
+// No line end lies in what is buffered: hand that out as a piece of its line, unless it is a
 // line's start too short to judge the line by, which waits for more bytes.
-std::optional<LinePiece> LineReader::nextWithoutTerminator()
+std::optional<LinePiece> LineReader::nextWithoutLineEnd()
 {
     for (;;) {
         const qsizetype available = m_end - m_pos;
@@ -66,13 +60,8 @@ std::optional<LinePiece> LineReader::nextWithoutTerminator()
             m_pos = m_end;
             return piece(0, m_end, true);
         }
-        const char *data = m_buffer.constData();
-        const char *stop = findLineEnd(data + m_pos, data + m_end);
-        if (stop != data + m_end) {
-            const qsizetype start = m_pos;
-            passTerminator(stop - data);
-            return piece(start, stop - data, true);
-        }
+        if (scanForLineEnd())
+            return pieceToLineEnd(m_scan + std::countr_zero(m_ends));
     }
 }
 
@@ -91,11 +80,15 @@ bool LineReader::skipLineFeedAfterCarriageReturn()
 // behind it. False at the end of input or after a read error.
 bool LineReader::readMore()
 {
+    if (m_beforeRead)
+        m_beforeRead();
     char *data = m_buffer.data();
     const qsizetype kept = m_end - m_pos;
     std::memmove(data, data + m_pos, size_t(kept));
     m_pos = 0;
     m_end = kept;
+    m_scan = -WordSize;
+    m_ends = 0;
     if (m_atEnd)
         return false;
     const qint64 got = m_source.read(data + kept, m_blockSize);

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "rewrite/lineend.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
+
+#include <bit>
+#include <functional>
 #include <optional>
 
 class ByteSource;
@@ -12,6 +17,9 @@ struct LinePiece
     QByteArrayView bytes;
     bool startsLine = true;
     bool endsLine = true;
+    // The bytes that ended it: 2 for CR LF, right behind `bytes` in the buffer; 1 for CR or
+    // LF; 0 for the end of input or no end yet.
+    qint8 terminatorSize = 0;
 };
 
 // Splits a byte stream into lines, read in blocks and handed out in pieces, so that a line of
@@ -33,28 +41,82 @@ public:
     // Reads `blockSize` bytes at a time; a source may hand over fewer.
     explicit LineReader(ByteSource &source, qsizetype blockSize = DefaultBlockSize);
 
-    // The next piece, or nothing at the end of input or after a read error. The view stays
-    // valid until the next call.
-    std::optional<LinePiece> next();
+    // Runs just before the reader reads into its buffer again, which ends the life of every
+    // view it has handed out; until then they all stay valid.
+    void setBeforeRead(std::function<void()> beforeRead) { m_beforeRead = std::move(beforeRead); }
+
+    // The next piece, or nothing at the end of input or after a read error.
+    std::optional<LinePiece> next()
+    {
+        // The common case inline: another line end among the bytes buffered.
+        if (!m_lastEndedWithCr) {
+            while (m_ends == 0 && m_scan + WordSize < m_end)
+                scanNextWord();
+            if (m_ends != 0)
+                return pieceToLineEnd(m_scan + std::countr_zero(m_ends));
+        }
+        return nextSlowly();
+    }
 
     bool failed() const { return m_failed; }
 
 private:
-    std::optional<LinePiece> nextWithoutTerminator();
+    // The line, or its last piece, from m_pos to the terminator at `stop`, which is passed.
+    LinePiece pieceToLineEnd(qsizetype stop)
+    {
+        m_ends &= m_ends - 1;
+        const char *data = m_buffer.constData();
+        const qsizetype start = m_pos;
+        qint8 terminator = 1;
+        m_pos = stop + 1;
+        if (data[stop] == '\r') {
+            if (m_pos == m_end) {
+                m_lastEndedWithCr = true; // its LF, if any, comes with the next read
+            } else if (data[m_pos] == '\n') {
+                ++m_pos;
+                terminator = 2;
+                m_ends &= m_ends - 1; // the LF's bit, when it lies in this word
+            }
+        }
+        const bool startsLine = m_atLineStart;
+        m_atLineStart = true;
+        return {QByteArrayView(data + start, data + stop), startsLine, true, terminator};
+    }
+
+    static constexpr qsizetype WordSize = 64; // bytes looked at for line ends at a time
+
+    // The line end bits of the next word, leaving out bytes before m_pos or past m_end.
+    void scanNextWord()
+    {
+        m_scan += WordSize;
+        quint64 ends = lineEndBits(m_buffer.constData() + m_scan);
+        if (const qsizetype valid = m_end - m_scan; valid < WordSize)
+            ends &= (quint64(1) << valid) - 1;
+        if (m_pos > m_scan)
+            ends &= ~quint64(0) << (m_pos - m_scan);
+        m_ends = ends;
+    }
+
+    std::optional<LinePiece> nextSlowly();
+    bool scanForLineEnd();
+    std::optional<LinePiece> nextWithoutLineEnd();
     LinePiece piece(qsizetype start, qsizetype stop, bool endsLine);
-    void passTerminator(qsizetype stop);
     bool skipLineFeedAfterCarriageReturn();
     bool readMore();
 
     ByteSource &m_source;
     qsizetype m_blockSize;
-    QByteArray m_buffer; // a block, and room for the head of a line carried over
+    // A block, room for the head of a line carried over, and slack for scanning 64 at a time.
+    QByteArray m_buffer;
     qsizetype m_pos = 0;
     qsizetype m_end = 0;
+    // Line end bits of the 64 bytes from m_scan on, for bytes from m_pos on.
+    qsizetype m_scan = 0;
+    quint64 m_ends = 0;
     bool m_atLineStart = true;
-    // The last line ended with the buffer's last byte, a CR: an LF read next belongs to its
-    // terminator.
+    // The last line ended with the last byte read, a CR: an LF read next belongs to it.
     bool m_lastEndedWithCr = false;
     bool m_atEnd = false;
     bool m_failed = false;
+    std::function<void()> m_beforeRead;
 };

@@ -64,6 +64,40 @@ char *writeValueText(char *out, int ratingIndex)
     return out + text.size;
 }
 
+// The padding and value text of every common rating, for each kind: one fixed-size copy
+// writes all that follows the kept bytes of a line long enough to keep them all.
+struct Tail
+{
+    std::array<char, 32> bytes{};
+    qsizetype size = 0;
+};
+
+constexpr std::array<Tail, RatingIndexCount> makeTails(qsizetype padding)
+{
+    std::array<Tail, RatingIndexCount> tails;
+    for (int index = 0; index < RatingIndexCount; ++index) {
+        Tail &tail = tails[index];
+        for (; tail.size < padding; ++tail.size)
+            tail.bytes[tail.size] = ' ';
+        const ValueText text = CommonValueTexts[index];
+        for (qsizetype i = 0; i < text.size; ++i)
+            tail.bytes[tail.size++] = text.bytes[i];
+    }
+    return tails;
+}
+
+constexpr auto StartTails = makeTails(StartPadding);
+constexpr auto MaximumTails = makeTails(MaximumPadding);
+
+template <qsizetype Kept>
+char *writeKeptAndTail(char *out, const char *line, const Tail &tail)
+{
+    std::memcpy(out, line, Kept);
+    std::memcpy(out + Kept, tail.bytes.data(), sizeof tail.bytes);
+    return out + Kept + tail.size;
+}
+
+// Any line, any index: a short line moves the value left, an odd index wraps.
 char *writeKeptAndValue(char *out, QByteArrayView line, qsizetype kept, qsizetype padding,
                         int ratingIndex)
 {
@@ -74,29 +108,19 @@ char *writeKeptAndValue(char *out, QByteArrayView line, qsizetype kept, qsizetyp
     return writeValueText(out + padding, ratingIndex);
 }
 
-bool hasAtColumn3(QByteArrayView line, QByteArrayView marker)
-{
-    return line.size() >= 2 + marker.size()
-        && std::memcmp(line.data() + 2, marker.data(), size_t(marker.size())) == 0;
-}
-
 } // namespace
-
-StrengthLine classifyLine(QByteArrayView line)
-{
-    if (hasAtColumn3(line, "ST"))
-        return StrengthLine::Start;
-    if (hasAtColumn3(line, "MAX"))
-        return StrengthLine::Maximum;
-    return StrengthLine::Other;
-}
 
 char *writeRewrittenLine(char *out, QByteArrayView line, StrengthLine kind, int ratingIndex)
 {
+    const bool common = ratingIndex >= 0 && ratingIndex < RatingIndexCount;
     switch (kind) {
     case StrengthLine::Start:
+        if (common && line.size() >= StartKept)
+            return writeKeptAndTail<StartKept>(out, line.data(), StartTails[ratingIndex]);
         return writeKeptAndValue(out, line, StartKept, StartPadding, ratingIndex);
     case StrengthLine::Maximum:
+        if (common && line.size() >= MaximumKept)
+            return writeKeptAndTail<MaximumKept>(out, line.data(), MaximumTails[ratingIndex]);
         return writeKeptAndValue(out, line, MaximumKept, MaximumPadding, ratingIndex);
     case StrengthLine::Other:
         break;

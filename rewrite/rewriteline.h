@@ -9,8 +9,16 @@
 enum class StrengthLine { Start, Maximum, Other };
 
 // "ST" in columns 3-4 marks a start-strength line, "MAX" in columns 3-5 a maximum-strength
-// line; case-exact, nothing trimmed, no other byte looked at.
-StrengthLine classifyLine(QByteArrayView line);
+// line; case-exact, nothing trimmed, no other byte looked at. Inline: it runs for every line.
+inline StrengthLine classifyLine(QByteArrayView line)
+{
+    const char *bytes = line.data();
+    if (line.size() >= 4 && bytes[2] == 'S' && bytes[3] == 'T')
+        return StrengthLine::Start;
+    if (line.size() >= 5 && bytes[2] == 'M' && bytes[3] == 'A' && bytes[4] == 'X')
+        return StrengthLine::Maximum;
+    return StrengthLine::Other;
+}
 
 // The rating index a line of this kind carries: the start rating for a start-strength line,
 // the maximum rating for a maximum-strength line. Only the one needed is asked for, when needed.
@@ -27,8 +35,9 @@ void appendRewrittenLine(QByteArray &out, QByteArrayView line, StrengthLine kind
 // Room that writeRewrittenLine needs for `line`, whatever its kind and rating index.
 constexpr qsizetype maxRewrittenLineSize(QByteArrayView line)
 {
-    // Kept bytes and padding end in column 33; the longest value text, " -32768 ", has 8.
-    return line.size() > 33 + 8 ? line.size() : 33 + 8;
+    // Twelve kept bytes and a 32-byte block of padding and value text, written whole even
+    // where the line ends sooner; more than column 33 and the longest value text, " -32768 ".
+    return line.size() > 12 + 32 ? line.size() : 12 + 32;
 }
 
 // appendRewrittenLine into raw memory, for the save's output buffer: writes the output line at

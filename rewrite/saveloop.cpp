@@ -15,16 +15,21 @@ class LineLoop
 {
 public:
     LineLoop(ByteSource &input, qint64 length, ByteSink &output, SaveServices &window,
-             qsizetype blockSize)
-        : m_reader(input, blockSize), m_writer(output), m_window(window), m_asterisks(length)
+             const LoopSettings &settings)
+        : m_reader(input, settings.readSize),
+          m_writer(output, settings.writeSize, settings.writing),
+          m_window(window),
+          m_asterisks(length),
+          m_workBetweenOffers(window.bytesBetweenEventOffers())
     {
+        m_reader.setBeforeRead([this] { copyUnchanged(); });
     }
 
     LoopEnd run()
     {
         while (const std::optional<LinePiece> piece = m_reader.next()) {
             // Nearly every line comes whole.
-            const bool go = piece->startsLine && piece->endsLine ? wholeLine(piece->bytes)
+            const bool go = piece->startsLine && piece->endsLine ? wholeLine(*piece)
                                                                  : pieceOfLongLine(*piece);
             if (!go)
                 return LoopEnd::Stopped;
@@ -33,15 +38,29 @@ public:
         }
         if (m_reader.failed())
             return LoopEnd::ReadFailed;
-        return m_writer.flush() ? LoopEnd::Finished : LoopEnd::WriteFailed;
+        copyUnchanged();
+        return m_writer.finish() ? LoopEnd::Finished : LoopEnd::WriteFailed;
     }
 
 private:
-    bool wholeLine(QByteArrayView line)
+    bool wholeLine(const LinePiece &piece)
     {
-        if (!lineRead(line.size()))
+        if (!lineRead(piece.bytes.size(), piece.bytes.size() + piece.terminatorSize))
             return false;
-        writeLine(line, classifyLine(line));
+        const StrengthLine kind = classifyLine(piece.bytes);
+        // An ordinary line that ends in CR LF is its own output: it joins the bytes that are
+        // copied in one go.
+        if (kind == StrengthLine::Other && piece.terminatorSize == 2) {
+            const char *begin = piece.bytes.data();
+            if (begin != m_unchangedEnd) {
+                copyUnchanged();
+                m_unchangedBegin = begin;
+            }
+            m_unchangedEnd = begin + piece.bytes.size() + 2;
+            return true;
+        }
+        copyUnchanged();
+        writeLine(piece.bytes, kind);
         return true;
     }
 
@@ -49,6 +68,7 @@ private:
     // kept, since the rule drops the rest. Its output follows once the line has been read.
     bool pieceOfLongLine(const LinePiece &piece)
     {
+        copyUnchanged();
         if (piece.startsLine) {
             m_kind = classifyLine(piece.bytes);
             m_lineLength = 0;
@@ -58,11 +78,9 @@ private:
         m_lineLength += piece.bytes.size();
         if (m_kind == StrengthLine::Other && !m_writer.append(piece.bytes))
             return true; // the failure stops the loop through flushIfFull()
-        if (!piece.endsLine) {
-            m_window.runPendingEvents();
-            return !m_window.stopRequested();
-        }
-        if (!lineRead(m_lineLength))
+        if (!piece.endsLine)
+            return offerEvents(piece.bytes.size());
+        if (!lineRead(m_lineLength, piece.bytes.size() + piece.terminatorSize))
             return false;
         const QByteArrayView rest = m_kind == StrengthLine::Other
             ? QByteArrayView()
@@ -72,12 +90,21 @@ private:
     }
 
     // After each line: the asterisks, the window's events, and whether to go on.
-    bool lineRead(qint64 lineLength)
+    bool lineRead(qint64 lineLength, qint64 bytesWorkedOn)
     {
         m_progress += lineLength + 2;
         m_window.showProgress(m_asterisks.count(m_progress));
-        m_window.runPendingEvents();
-        return !m_window.stopRequested();
+        return offerEvents(bytesWorkedOn);
+    }
+
+    // The window's events, once enough work has been done since they were last offered.
+    bool offerEvents(qint64 bytesWorkedOn)
+    {
+        m_workSinceOffer += bytesWorkedOn;
+        if (m_workSinceOffer < m_workBetweenOffers)
+            return true;
+        m_workSinceOffer = 0;
+        return m_window.runPendingEvents();
     }
 
     void writeLine(QByteArrayView line, StrengthLine kind)
@@ -93,11 +120,25 @@ private:
         m_writer.added(out);
     }
 
+    // Puts the unchanged lines gathered so far into the output, before the reader reuses the
+    // buffer they lie in and before any other output.
+    void copyUnchanged()
+    {
+        if (m_unchangedEnd != m_unchangedBegin)
+            m_writer.append(QByteArrayView(m_unchangedBegin, m_unchangedEnd));
+        m_unchangedBegin = m_unchangedEnd = nullptr;
+    }
+
     LineReader m_reader;
     BlockWriter m_writer;
     SaveServices &m_window;
     AsteriskCounter m_asterisks;
     qint64 m_progress = 0;
+    const qint64 m_workBetweenOffers;
+    qint64 m_workSinceOffer = 0;
+    // Whole ordinary lines with their CR LF, straight from the reader's buffer, not yet copied.
+    const char *m_unchangedBegin = nullptr;
+    const char *m_unchangedEnd = nullptr;
     // The line being read in pieces.
     StrengthLine m_kind = StrengthLine::Other;
     qint64 m_lineLength = 0;
@@ -108,7 +149,7 @@ private:
 } // namespace
 
 LoopEnd rewriteLines(ByteSource &input, qint64 length, ByteSink &output, SaveServices &window,
-                     qsizetype blockSize)
+                     const LoopSettings &settings)
 {
-    return LineLoop(input, length, output, window, blockSize).run();
+    return LineLoop(input, length, output, window, settings).run();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rewrite/blockwriter.h"
 #include "rewrite/linereader.h"
 
 class ByteSink;
@@ -14,5 +15,12 @@ enum class LoopEnd { Finished, Stopped, ReadFailed, WriteFailed };
 // read from the window just before that line is written, so a rating changed meanwhile
 // applies from there on. Inside a long line the events are offered between its pieces too.
 // The window's save runs it on the files, the fuzz target on memory.
+struct LoopSettings
+{
+    qsizetype readSize = LineReader::DefaultBlockSize;
+    qsizetype writeSize = BlockWriter::DefaultBlockSize;
+    BlockWriter::Mode writing = BlockWriter::Mode::Inline;
+};
+
 LoopEnd rewriteLines(ByteSource &input, qint64 length, ByteSink &output, SaveServices &window,
-                     qsizetype blockSize = LineReader::DefaultBlockSize);
+                     const LoopSettings &settings = {});

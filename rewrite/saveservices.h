@@ -18,9 +18,14 @@ public:
 
     // Shows that many asterisks in the progress label; 0 leaves it empty.
     virtual void showProgress(int asterisks) = 0;
-    virtual void runPendingEvents() = 0;
-    // True once the window is closing or the program is told to end.
-    virtual bool stopRequested() = 0;
+    // Offered between lines, and between the pieces of a long line, once the save has worked
+    // on bytesBetweenEventOffers() bytes since the last offer. False once the window is
+    // closing or the program is told to end: the save then stops.
+    virtual bool runPendingEvents() = 0;
+    // A line takes nanoseconds, and even a look at the clock takes longer: the window is
+    // offered its events after this much work, 64 KiB by default (well under a millisecond),
+    // and decides by the clock whether to run them (EventThrottle). 0: after every line.
+    virtual qint64 bytesBetweenEventOffers() const { return 64 * 1024; }
     // Modal; returns when the user has closed the box.
     virtual void showMessage(MessageIcon icon, const QString &title, const QString &text) = 0;
 };

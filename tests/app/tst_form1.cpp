@@ -41,6 +41,7 @@ public:
     {
         messages.append({icon, title, text});
     }
+    qint64 bytesBetweenEventOffers() const override { return 0; } // after every line
     void runPendingEvents() override
     {
         ++pumps;

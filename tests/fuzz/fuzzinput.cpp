@@ -24,8 +24,11 @@ FuzzInput FuzzInput::decode(QByteArrayView bytes)
         input.blockSize = qsizetype(block & 0x3FU) + 1;
     input.startIndex = int(headerByte(bytes, 1) % RatingIndexCount);
     input.maxIndex = int(headerByte(bytes, 2) % RatingIndexCount);
-    if (const unsigned reads = headerByte(bytes, 3); reads != 0)
+    const unsigned reads = headerByte(bytes, 3);
+    if ((reads & 0x3FU) != 0)
         input.readSizes = {qint64(reads & 7U) + 1, qint64((reads >> 3) & 7U) + 1, 1};
+    if (reads & 0x40U)
+        input.writing = BlockWriter::Mode::Background;
     if (bytes.size() > HeaderSize)
         input.data = bytes.sliced(HeaderSize);
     return input;

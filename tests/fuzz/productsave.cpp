@@ -19,8 +19,7 @@ public:
     int startRatingIndex() override { return m_startIndex; }
     int maxRatingIndex() override { return m_maxIndex; }
     void showProgress(int count) override { asterisks.append(count); }
-    void runPendingEvents() override {}
-    bool stopRequested() override { return false; }
+    bool runPendingEvents() override { return true; }
     void showMessage(MessageIcon, const QString &, const QString &) override {}
 
 private:
@@ -35,9 +34,11 @@ SaveRecord productSave(const FuzzInput &input)
     MemorySource source(input.data.toByteArray(), input.readSizes);
     MemorySink sink;
     FuzzWindow window(input.startIndex, input.maxIndex);
-    const LoopEnd end = input.blockSize == FuzzInput::DefaultBlockSize
-        ? rewriteLines(source, input.data.size(), sink, window)
-        : rewriteLines(source, input.data.size(), sink, window, input.blockSize);
+    LoopSettings settings;
+    if (input.blockSize != FuzzInput::DefaultBlockSize)
+        settings.readSize = settings.writeSize = input.blockSize;
+    settings.writing = input.writing;
+    const LoopEnd end = rewriteLines(source, input.data.size(), sink, window, settings);
     SaveRecord record;
     record.output = end == LoopEnd::Finished ? sink.data : QByteArray("loop did not finish");
     record.lineCount = window.asterisks.size();

@@ -32,18 +32,13 @@ void RecordingServices::showProgress(int asterisks)
     progress << asterisks;
 }
 
-void RecordingServices::runPendingEvents()
+bool RecordingServices::runPendingEvents()
 {
     calls << u"runPendingEvents"_s;
     ++pumps;
     if (onPump)
         onPump(pumps);
-}
-
-bool RecordingServices::stopRequested()
-{
-    calls << u"stopRequested"_s;
-    return stopFromPump > 0 && pumps >= stopFromPump;
+    return stopFromPump == 0 || pumps < stopFromPump;
 }
 
 void RecordingServices::showMessage(MessageIcon icon, const QString &title, const QString &text)

@@ -25,7 +25,7 @@ public:
     int maxIndex = 0;
     // Runs inside the pump with its number (1 for the first line), like a nested handler.
     std::function<void(int)> onPump;
-    // stopRequested() turns true from this pump on; 0 never.
+    // runPendingEvents() asks to stop from this pump on; 0 never.
     int stopFromPump = 0;
     // Runs while a message box would be open.
     std::function<void()> onMessage;
@@ -40,7 +40,7 @@ public:
     int startRatingIndex() override;
     int maxRatingIndex() override;
     void showProgress(int asterisks) override;
-    void runPendingEvents() override;
-    bool stopRequested() override;
+    bool runPendingEvents() override;
+    qint64 bytesBetweenEventOffers() const override { return 0; }
     void showMessage(MessageIcon icon, const QString &title, const QString &text) override;
 };

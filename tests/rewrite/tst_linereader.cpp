@@ -107,8 +107,8 @@ private Q_SLOTS:
 
     void staysAtEndAfterLastLine();
 
-    void findLineEnd_data();
-    void findLineEnd();
+    void lineEndBits_data();
+    void lineEndBits();
 
     void linesAtEveryBlockBoundary_data();
     void linesAtEveryBlockBoundary();
@@ -187,7 +187,7 @@ void tst_LineReader::staysAtEndAfterLastLine()
     QVERIFY(!reader.failed());
 }
 
-void tst_LineReader::findLineEnd_data()
+void tst_LineReader::lineEndBits_data()
 {
     QTest::addColumn<QByteArray>("filler");
     QTest::addColumn<char>("terminator");
@@ -200,36 +200,34 @@ void tst_LineReader::findLineEnd_data()
     QTest::newRow("LF among near misses") << bytes("\x0b\x0c\x0e\x8a\x8d\x00\xff\x09") << '\n';
 }
 
-// At every alignment, for every range length up to a few vector widths and every position of
-// the terminator: the first terminator is found, none past the end is, and a range without one
-// yields its end.
-void tst_LineReader::findLineEnd()
+// At every alignment, for every position of a terminator among 64 bytes, with terminators just
+// before and after the word that must not count: exactly its bit is set.
+void tst_LineReader::lineEndBits()
 {
     QFETCH(QByteArray, filler);
     QFETCH(char, terminator);
 
-    constexpr int MaxLength = 70;
     for (int offset = 0; offset < 32; ++offset) {
-        for (int length = 0; length <= MaxLength; ++length) {
-            // Terminators right after the range must not be found.
-            QByteArray buffer(offset + length + 32, terminator);
-            for (int i = 0; i < length; ++i)
-                buffer[offset + i] = filler.at((i * 7 + offset) % filler.size());
-            const char *begin = buffer.constData() + offset;
-            const char *end = begin + length;
-            QVERIFY2(::findLineEnd(begin, end) == end,
-                     qPrintable(u"offset %1, length %2, no terminator"_s.arg(offset).arg(length)));
-            for (int at = 0; at < length; ++at) {
-                buffer[offset + at] = terminator;
-                if (at + 1 < length) // a second one behind the first must not win
-                    buffer[offset + length - 1] = terminator == '\r' ? '\n' : '\r';
-                const qsizetype found = ::findLineEnd(begin, end) - begin;
-                QVERIFY2(found == at, qPrintable(u"offset %1, length %2: found %3, expected %4"_s
-                                                     .arg(offset).arg(length).arg(found).arg(at)));
-                buffer[offset + at] = filler.at((at * 7 + offset) % filler.size());
-                buffer[offset + length - 1] = filler.at(((length - 1) * 7 + offset) % filler.size());
-            }
+        QByteArray buffer(offset + 64 + 16, terminator);
+        for (int i = 0; i < 64; ++i)
+            buffer[offset + i] = filler.at((i * 7 + offset) % filler.size());
+        const char *word = buffer.constData() + offset;
+        QVERIFY2(::lineEndBits(word) == 0, qPrintable(u"offset %1, no terminator"_s.arg(offset)));
+        for (int at = 0; at < 64; ++at) {
+            const char kept = buffer.at(offset + at);
+            buffer[offset + at] = terminator;
+            const quint64 bits = ::lineEndBits(word);
+            QVERIFY2(bits == quint64(1) << at,
+                     qPrintable(u"offset %1, terminator at %2: bits %3"_s.arg(offset).arg(at).arg(
+                         bits, 16, 16, QLatin1Char('0'))));
+            buffer[offset + at] = kept;
         }
+        for (int at = 0; at < 64; at += 3)
+            buffer[offset + at] = at % 2 ? '\r' : '\n';
+        quint64 expected = 0;
+        for (int at = 0; at < 64; at += 3)
+            expected |= quint64(1) << at;
+        QCOMPARE(::lineEndBits(word), expected);
     }
 }
 

@@ -333,9 +333,9 @@ void tst_SaveStrengthFile::callOrder()
     QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
     const QStringList expected{
         u"folderPath"_s,       u"selectedFileName"_s,
-        u"showProgress 6"_s,   u"runPendingEvents"_s, u"stopRequested"_s, u"startRatingIndex"_s,
-        u"showProgress 13"_s,  u"runPendingEvents"_s, u"stopRequested"_s,
-        u"showProgress 20"_s,  u"runPendingEvents"_s, u"stopRequested"_s, u"maxRatingIndex"_s,
+        u"showProgress 6"_s,   u"runPendingEvents"_s, u"startRatingIndex"_s,
+        u"showProgress 13"_s,  u"runPendingEvents"_s,
+        u"showProgress 20"_s,  u"runPendingEvents"_s, u"maxRatingIndex"_s,
         u"showMessage"_s,      u"showProgress 0"_s,
     };
     QCOMPARE(window.calls, expected);
