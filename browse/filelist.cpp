@@ -11,14 +11,26 @@ namespace {
 
 constexpr int ExactNameRole = Qt::UserRole;
 
-bool sameIgnoringCase(QChar a, QChar b)
+// Case folding for comparing names; names are mostly ASCII, which needs no table.
+char16_t folded(QChar c)
 {
-    return a == b || a.toCaseFolded() == b.toCaseFolded();
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u;
+    return c.toCaseFolded().unicode();
 }
 
-// "*" stands for any run of characters, "?" for any one; the rest compares ignoring case. On a
-// mismatch the last "*" takes one character more, which keeps the match linear for patterns
-// like ours with few stars.
+QString foldedPattern(QStringView pattern)
+{
+    QString folding(pattern.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < pattern.size(); ++i)
+        folding[i] = QChar(folded(pattern.at(i)));
+    return folding;
+}
+
+// "*" stands for any run of characters, "?" for any one; the rest compares ignoring case, the
+// pattern folded beforehand. On a mismatch the last "*" takes one character more, which keeps
+// the match quick for patterns like ours with few stars.
 bool matchesWildcard(QStringView name, QStringView pattern)
 {
     qsizetype n = 0;
@@ -30,7 +42,7 @@ bool matchesWildcard(QStringView name, QStringView pattern)
             afterStar = ++p;
             starTakesUpTo = n;
         } else if (p < pattern.size()
-                   && (pattern.at(p) == u'?' || sameIgnoringCase(pattern.at(p), name.at(n)))) {
+                   && (pattern.at(p) == u'?' || pattern.at(p) == QChar(folded(name.at(n))))) {
             ++p;
             ++n;
         } else if (afterStar >= 0) {
@@ -75,9 +87,10 @@ void FileList::setFolder(const QString &folder)
 
 void FileList::setFolder(const QString &folder, const QStringList &regularFiles)
 {
+    const QString pattern = foldedPattern(m_pattern);
     QStringList names;
     for (const QString &name : regularFiles) {
-        if (matchesWildcard(name, m_pattern))
+        if (matchesWildcard(name, pattern))
             names.append(name);
     }
     sortByName(names);
