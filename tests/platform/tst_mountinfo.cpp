@@ -139,7 +139,8 @@ void tst_MountInfo::decodesEscapes()
 void tst_MountInfo::realMountInfoHoldsRoot()
 {
     QFile file(u"/proc/self/mountinfo"_s);
-    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.errorString()));
+    if (!file.open(QIODevice::ReadOnly))
+        QSKIP("no /proc/self/mountinfo on this system");
     const QList<MountedVolume> volumes = volumesFromMountInfo(file.readAll());
     QVERIFY(std::any_of(volumes.cbegin(), volumes.cend(),
                         [](const MountedVolume &v) { return v.mountPoint == "/"_L1; }));
