@@ -50,15 +50,13 @@ Q_DECLARE_METATYPE(ObjectKind)
 
 inline bool makeSocket(const QByteArray &path)
 {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{AF_UNIX, {}};
     if (path.size() >= qsizetype(sizeof address.sun_path))
         return false;
     std::memcpy(address.sun_path, path.constData(), path.size());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     const bool bound = ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
+    return ::close(fd) == 0 && bound;
 }
 
 // Makes the object `name` (exact bytes) in `folder`. Links lead into `targets`, a folder apart,

@@ -108,9 +108,6 @@ void tst_FileSelection::init()
     for (const QString &file : {u"a/sub/a_sp.cfg"_s, u"a/sub/x_sp2.cfg"_s, u"a/sub/notes.txt"_s,
                                 u"a/sub/deeper/d_sp.cfg"_s, u"b/b_sp.cfg"_s, u"b/empty/b.cfg"_s})
         QVERIFY(createFile(m_dir->filePath(file)));
-    const QString sub = m_a + u"/sub"_s;
-    QVERIFY(makeObject(sub, m_b, "G\xe4ste", ObjectKind::Folder));
-    QVERIFY(makeObject(sub + u'/' + fileNameFromSystem("G\xe4ste"), m_b, "\xe4_sp.cfg", ObjectKind::File));
     m_drives = std::make_shared<FixedDriveProvider>(
         QList<Drive>{FixedDriveProvider::driveAt(m_a), FixedDriveProvider::driveAt(m_b),
                      FixedDriveProvider::driveAt(m_gone)});
@@ -120,7 +117,6 @@ void tst_FileSelection::cleanup()
 {
     // Nothing may have been said: no message box or other window left behind.
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    QVERIFY(removeTree(m_dir->path()));
     m_dir.reset();
 }
 
@@ -167,7 +163,7 @@ void tst_FileSelection::unreadableDriveIsUndoneSilently()
     QVERIFY(s.Dirverzeichnis->setPath(folder));
     s.drvlaufwerk->setDrive(folder);
     if (removeShownDrive)
-        QVERIFY(removeTree(m_a));
+        QVERIFY(QDir(m_a).removeRecursively());
     QSignalSpy driveChanges(s.drvlaufwerk, &DriveList::driveChanged);
     QSignalSpy pathChanges(s.Dirverzeichnis, &FolderList::pathChanged);
     const int windowsBefore = static_cast<int>(QApplication::topLevelWidgets().size());
@@ -217,9 +213,6 @@ void tst_FileSelection::openingFolderRefillsFileList_data()
         << u"deeper"_s << true << u"a/sub/deeper"_s << QStringList{u"d_sp.cfg"_s};
     QTest::newRow("double-click on the drive root")
         << u"root"_s << false << u"a"_s << QStringList{};
-    QTest::newRow("double-click on a Latin-1 name")
-        << u"Gäste"_s << false << u"a/sub/"_s + fileNameFromSystem("G\xe4ste")
-        << QStringList{u"ä_sp.cfg"_s};
 }
 
 void tst_FileSelection::openingFolderRefillsFileList()
