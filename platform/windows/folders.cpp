@@ -29,7 +29,8 @@ int folderReadError(const QString &folder)
 
 // Names are UTF-16 here as in the program, so Qt's classes keep them exact. QFileInfo follows
 // links and junctions: isFile() and isDir() answer for where they lead, and a dangling link is
-// neither.
+// neither. A shortcut (.lnk) is a file of the desktop shell, not a link: it is left out, as a
+// folder would not open through it.
 FolderEntries readFolder(const QString &folder)
 {
     if (folder.isEmpty())
@@ -41,6 +42,8 @@ FolderEntries readFolder(const QString &folder)
     while (it.hasNext()) {
         it.next();
         const QFileInfo info = it.fileInfo();
+        if (info.isShortcut())
+            continue;
         if (info.isFile())
             entries.files.append(info.fileName());
         else if (info.isDir())
