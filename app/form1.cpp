@@ -9,26 +9,24 @@
 #include "browse/filelist.h"
 #include "browse/folderlist.h"
 #include "convert/valueconversions.h"
+#include "platform/folders.h"
 #include "rewrite/savestrengthfile.h"
 
 #include "resources/resourcepaths.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
+// The program's folder comes from the platform seam, exact: Qt's own answer loses a folder
+// whose name is not valid text.
 Form1::Environment Form1::Environment::desktop()
 {
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    return {std::make_shared<WindowServices>(), createSystemDriveProvider(),
-            program.canonicalPath()};
+    return {std::make_shared<WindowServices>(), createSystemDriveProvider(), ::programFolder()};
 }
 
 Form1::Form1(Environment environment) : m_environment(std::move(environment))
@@ -88,7 +86,7 @@ void Form1::startUp()
 {
     // A program folder the list cannot show leaves start-up on the current folder instead.
     if (!m_controls.Dirverzeichnis->setPath(m_environment.programFolder))
-        (void)m_controls.Dirverzeichnis->setPath(QDir::currentPath());
+        (void)m_controls.Dirverzeichnis->setPath(currentFolder());
     m_controls.cbostar[0]->setCurrentIndex(0);
     m_controls.cbostar[1]->setCurrentIndex(0);
 }

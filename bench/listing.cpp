@@ -1,7 +1,9 @@
 // How long the file list and the folder list take to refill for a large folder, for
 // listing.sh: 100,000 files, 10,000 of them matching the strength file pattern, and 10,000
 // subfolders. Each timed refill goes from an empty folder to the large one and lasts until the
-// list has laid out and painted its rows. Prints medians as key=value lines.
+// list has laid out and painted its rows; the last one is what the window does when a folder is
+// opened: the folder list, and the file list following it through `Dirverzeichnis` change.
+// Prints medians as key=value lines.
 //
 //   QT_QPA_PLATFORM=offscreen listing                  in a fresh temporary folder
 //   QT_QPA_PLATFORM=offscreen listing create <folder>  only fills the (new or empty) folder
@@ -155,10 +157,26 @@ int timeLists(const QString &large, int runs)
             qFatal("cannot list %s", qPrintable(folder));
     };
 
+    // Both lists as the window holds them, the file list following the folder list.
+    FileList windowFiles(StrengthFilePattern.toString());
+    windowFiles.resize(185, 123);
+    windowFiles.show();
+    FolderList windowFolders(createSystemDriveProvider());
+    windowFolders.resize(185, 126);
+    windowFolders.show();
+    QObject::connect(&windowFolders, &FolderList::pathChanged, &windowFiles,
+                     [&] { DirverzeichnisChange(windowFolders, windowFiles); });
+    const auto showBoth = [&windowFolders, &windowFiles](const QString &folder) {
+        if (!windowFolders.setPath(folder))
+            qFatal("cannot list %s", qPrintable(folder));
+        windowFiles.repaint();
+    };
+
     // One untimed round brings the folder into the caches, as it is for ls -f.
     timeRefill(files, showFiles, empty, large);
     timeRefill(folders, showFolders, empty, large);
-    if (files.count() != MatchingFileCount || !folders.currentItem()
+    timeRefill(windowFolders, showBoth, empty, large);
+    if (windowFiles.count() != MatchingFileCount || files.count() != MatchingFileCount || !folders.currentItem()
         || folders.currentItem()->childCount() != FolderCount) {
         std::fprintf(stderr, "%s does not hold the expected layout: %d matching files, %d subfolders\n",
                      qPrintable(large), files.count(),
@@ -168,15 +186,19 @@ int timeLists(const QString &large, int runs)
 
     QList<Timing> fileRuns;
     QList<Timing> folderRuns;
+    QList<Timing> bothRuns;
     for (int i = 0; i < runs; ++i) {
         fileRuns.append(timeRefill(files, showFiles, empty, large));
         folderRuns.append(timeRefill(folders, showFolders, empty, large));
+        bothRuns.append(timeRefill(windowFolders, showBoth, empty, large));
     }
     const Timing f = medians(fileRuns);
     const Timing d = medians(folderRuns);
+    const Timing b = medians(bothRuns);
     std::printf("runs=%d\n", runs);
     std::printf("filelist_call_ms=%.2f\nfilelist_ms=%.2f\n", f.callMs, f.shownMs);
     std::printf("folderlist_call_ms=%.2f\nfolderlist_ms=%.2f\n", d.callMs, d.shownMs);
+    std::printf("bothlists_call_ms=%.2f\nbothlists_ms=%.2f\n", b.callMs, b.shownMs);
     return 0;
 }
 

@@ -2,8 +2,6 @@
 
 #include "browse/folderpaths.h"
 
-#include <QDir>
-
 #include <algorithm>
 
 namespace {
@@ -22,7 +20,7 @@ DriveList::DriveList(std::shared_ptr<const DriveProvider> provider, QWidget *par
     : QComboBox(parent), m_provider(std::move(provider))
 {
     fill(m_provider->drives());
-    const auto start = driveIndexForPath(drivesOfList(*this), QDir::currentPath());
+    const auto start = driveIndexForPath(drivesOfList(*this), currentFolder());
     setCurrentIndex(start >= 0 ? static_cast<int>(start) : 0);
     connect(this, &QComboBox::currentIndexChanged, this, &DriveList::onCurrentIndexChanged);
 }

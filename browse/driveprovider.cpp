@@ -1,7 +1,16 @@
 #include "browse/driveprovider.h"
 
 #include "browse/folderpaths.h"
-#include "browse/systemdriveprovider.h"
+
+namespace {
+
+class SystemDriveProvider final : public DriveProvider
+{
+public:
+    QList<Drive> drives() const override { return systemDrives(); }
+};
+
+} // namespace
 
 std::shared_ptr<DriveProvider> createSystemDriveProvider()
 {

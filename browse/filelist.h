@@ -2,10 +2,13 @@
 
 #include <QListWidget>
 
-// The file list `Fildatei`: the files of one folder whose names match a wildcard pattern fixed
-// at creation, ignoring case as Windows does, sorted by name. Folders never appear, even when
-// their names match. Assigning the folder refills the list at once with nothing selected.
-// Selecting an entry, by mouse or by keyboard, raises fileClicked(); the refill does not.
+// The file list `Fildatei`: the regular files of one folder (after following links) whose names
+// match a wildcard pattern fixed at creation, ignoring case as Windows does, sorted by name.
+// Folders, FIFOs, devices, sockets and links to them never appear, even when their names match.
+// Each row shows the name readably (filenames.h) and keeps the exact name behind it. Assigning
+// the folder refills the list at once with nothing selected. Selecting an entry, by mouse or by
+// keyboard, raises fileClicked(); the refill does not, and nothing but another entry clears the
+// choice: a click on empty space or a Ctrl+click on the chosen entry leaves it chosen.
 class FileList : public QListWidget
 {
     Q_OBJECT
@@ -16,12 +19,15 @@ public:
 
     QString pattern() const;
     QString folder() const;
-    // A folder that cannot be read leaves the list empty.
+    // Reads the folder; one that cannot be read leaves the list empty.
     void setFolder(const QString &folder);
+    // The same with the folder's regular files as a read just gave them (FolderEntries::files),
+    // so that the folder list and the file list share one read of the folder.
+    void setFolder(const QString &folder, const QStringList &regularFiles);
 
     // The selected entry's row, -1 for none.
     int selectedIndex() const;
-    // The selected entry's bare file name, empty for none.
+    // The selected entry's exact bare file name, empty for none.
     QString selectedFileName() const;
 
 Q_SIGNALS:
@@ -29,6 +35,9 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override;
 
 private:
     void onSelectionChanged();

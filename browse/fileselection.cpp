@@ -20,7 +20,8 @@ void drvlaufwerkChange(DriveList &drvlaufwerk, FolderList &Dirverzeichnis)
 
 void DirverzeichnisChange(FolderList &Dirverzeichnis, FileList &Fildatei)
 {
-    Fildatei.setFolder(Dirverzeichnis.path());
+    // The folder list has just read the folder; the file list takes its files from that read.
+    Fildatei.setFolder(Dirverzeichnis.path(), Dirverzeichnis.files());
 }
 
 void FildateiClick(FileList &Fildatei, QPushButton &btnspeichern)

@@ -1,9 +1,10 @@
 #include "browse/folderlist.h"
 
 #include "browse/folderpaths.h"
+#include "platform/filenames.h"
+#include "platform/folders.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
@@ -13,20 +14,9 @@
 
 namespace {
 
-constexpr int FolderPathRole = Qt::UserRole;
-
-QStringList subfolderNames(const QString &folder)
-{
-    QStringList names;
-    // Hidden ones too: the list shows every folder. Symlinks to folders count as folders.
-    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    while (it.hasNext()) {
-        it.next();
-        names.append(it.fileName());
-    }
-    sortByName(names);
-    return names;
-}
+// The rows show readable names; these roles keep the exact ones.
+constexpr int FolderPathRole = Qt::UserRole; // the drive root and the open folders above
+constexpr int FolderNameRole = Qt::UserRole + 1; // the current folder's subfolders
 
 QString rootOfFolder(const QString &folder, const QList<Drive> &drives)
 {
@@ -51,13 +41,18 @@ FolderList::FolderList(std::shared_ptr<const DriveProvider> provider, QWidget *p
     setSelectionMode(QAbstractItemView::SingleSelection);
     setIndentation(fontMetrics().averageCharWidth() * 2);
 
-    if (!setPath(QDir::currentPath()))
+    if (!setPath(currentFolder()))
         (void)setPath(QDir::rootPath());
 }
 
 QString FolderList::path() const
 {
     return m_path;
+}
+
+const QStringList &FolderList::files() const
+{
+    return m_files;
 }
 
 PathResult FolderList::setPath(const QString &folderOrDrive)
@@ -81,10 +76,13 @@ PathResult FolderList::setPath(const QString &folderOrDrive)
 
 int FolderList::showFolder(const QString &folder, const QList<Drive> &drives)
 {
-    if (const int error = folderReadError(folder))
-        return error;
+    FolderEntries entries = readFolder(folder);
+    if (entries.errorNumber != 0)
+        return entries.errorNumber;
     const QString root = rootOfFolder(folder, drives);
-    rebuild(root, folder, subfolderNames(folder));
+    sortByName(entries.folders);
+    rebuild(root, folder, entries.folders);
+    m_files = std::move(entries.files);
     m_lastFolderOfDrive.insert(root, folder);
     if (folder == m_path)
         return 0;
@@ -100,7 +98,7 @@ void FolderList::rebuild(const QString &root, const QString &folder, const QStri
     setUpdatesEnabled(false);
     clear();
 
-    auto *rootItem = new QTreeWidgetItem(QStringList{QDir::toNativeSeparators(root)});
+    auto *rootItem = new QTreeWidgetItem(QStringList{shownPath(root)});
     rootItem->setIcon(0, m_openIcon);
     rootItem->setData(0, FolderPathRole, root);
     QList<QTreeWidgetItem *> chain{rootItem};
@@ -108,7 +106,7 @@ void FolderList::rebuild(const QString &root, const QString &folder, const QStri
     const QStringList below = folder.mid(root.size()).split(u'/', Qt::SkipEmptyParts);
     for (const QString &name : below) {
         path = joinFolderPath(path, name);
-        auto *item = new QTreeWidgetItem(chain.last(), QStringList{name});
+        auto *item = new QTreeWidgetItem(chain.last(), QStringList{readableFileName(name)});
         item->setIcon(0, m_openIcon);
         item->setData(0, FolderPathRole, path);
         chain.append(item);
@@ -117,7 +115,8 @@ void FolderList::rebuild(const QString &root, const QString &folder, const QStri
     QList<QTreeWidgetItem *> children;
     children.reserve(subfolders.size());
     for (const QString &name : subfolders) {
-        auto *item = new QTreeWidgetItem(QStringList{name});
+        auto *item = new QTreeWidgetItem(QStringList{readableFileName(name)});
+        item->setData(0, FolderNameRole, name);
         item->setIcon(0, m_closedIcon);
         children.append(item);
     }
@@ -136,7 +135,8 @@ void FolderList::rebuild(const QString &root, const QString &folder, const QStri
 QString FolderList::folderOfItem(const QTreeWidgetItem *item) const
 {
     const QVariant stored = item->data(0, FolderPathRole);
-    return stored.isValid() ? stored.toString() : joinFolderPath(m_path, item->text(0));
+    return stored.isValid() ? stored.toString()
+                            : joinFolderPath(m_path, item->data(0, FolderNameRole).toString());
 }
 
 void FolderList::open(const QTreeWidgetItem *item)

@@ -20,10 +20,13 @@ struct PathResult
 
 // The folder list `Dirverzeichnis`: the folders from the drive's root down to the current
 // folder, each one deeper and open, then the current folder's subfolders, closed and sorted by
-// name. Hidden folders are listed like any other (a Wine prefix, where strength files of a
-// Windows program tend to live, is one). A double-click or Enter opens a folder. Every change of
-// path, by the user or by setPath(), raises pathChanged() before returning. Filled
-// synchronously from the disk; nothing is watched in the background.
+// name. Only folders appear, links to folders among them; a link to a device or FIFO is no
+// folder. Hidden folders are listed like any other (a Wine prefix, where strength files of a
+// Windows program tend to live, is one). Rows show names readably (filenames.h); the exact
+// path stays behind each row, so a folder whose name is not valid text opens like any other. A
+// double-click or Enter opens a folder. Every change of path, by the user or by setPath(),
+// raises pathChanged() before returning. Filled synchronously from the disk by one read of the
+// folder, whose regular files the file list takes over; nothing is watched in the background.
 class FolderList : public QTreeWidget
 {
     Q_OBJECT
@@ -32,8 +35,12 @@ public:
     // Starts on the current folder. The provider says where each drive's root is.
     explicit FolderList(std::shared_ptr<const DriveProvider> provider, QWidget *parent = nullptr);
 
-    // The current folder, clean and absolute ("/home/anna/cfg", "/", "C:/Spiele").
+    // The current folder, clean, absolute and exact ("/home/anna/cfg", "/", "C:/Spiele").
     QString path() const;
+
+    // The regular files that the read showing the current folder found (FolderEntries::files),
+    // unsorted and unfiltered, so that the file list need not read the folder again.
+    const QStringList &files() const;
 
     // A drive's text (exactly its root path, as DriveList::drive() gives it) shows the folder
     // last shown on that drive, first its root; should that folder be gone, the root. Any other
@@ -57,6 +64,7 @@ private:
 
     std::shared_ptr<const DriveProvider> m_provider;
     QString m_path;
+    QStringList m_files; // of m_path
     QHash<QString, QString> m_lastFolderOfDrive; // by drive root
     QIcon m_openIcon;
     QIcon m_closedIcon;

@@ -1,15 +1,8 @@
 #include "browse/folderpaths.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
-
-#ifdef Q_OS_UNIX
-#include <QFile>
-#include <dirent.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -17,7 +10,9 @@ QString cleanFolderPath(const QString &path)
 {
     if (path.isEmpty())
         return {};
-    return QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath());
+    // QFileInfo would ask Qt for the current folder, which mangles a name that is not valid text.
+    const QString given = QDir::fromNativeSeparators(path);
+    return QDir::cleanPath(QDir::isAbsolutePath(given) ? given : currentFolder() + u'/' + given);
 }
 
 bool pathLiesOn(const QString &path, const QString &root)
@@ -53,27 +48,4 @@ void sortByName(QStringList &names)
         const int order = QString::compare(a, b, Qt::CaseInsensitive);
         return order != 0 ? order < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
     });
-}
-
-int folderReadError(const QString &folder)
-{
-    if (folder.isEmpty())
-        return ENOENT;
-#ifdef Q_OS_UNIX
-    // opendir says exactly why a folder cannot be listed, which QDir does not.
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return errno > 0 ? errno : EIO;
-    ::closedir(dir);
-    return 0;
-#else
-    const QFileInfo info(folder);
-    if (!info.exists())
-        return ENOENT;
-    if (!info.isDir())
-        return ENOTDIR;
-    if (!QDir(folder).isReadable())
-        return EACCES;
-    return 0;
-#endif
 }

@@ -1,19 +1,17 @@
 #pragma once
 
+#include "platform/folders.h"
+
 #include <QString>
 #include <QStringList>
 
 // Folder paths as the three lists hold them: absolute, "/"-separated, no trailing "/" except at a
-// root ("/", "C:/"). Nothing here touches the disk unless its comment says so.
+// root ("/", "C:/"), names exact as platform/filenames.h carries them. Nothing here touches the
+// disk, so string work alone never loses a name that is not valid text.
 
-#ifdef Q_OS_WIN
-inline constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseInsensitive;
-#else
-inline constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseSensitive;
-#endif
-
-// Absolute and clean; a relative path counts from the current folder. Symlinks stay as given,
-// so a folder opened through a link keeps the link in its path. Empty stays empty.
+// Absolute and clean; a relative path counts from the current folder (the one lookup of the
+// system here). Symlinks stay as given, so a folder opened through a link keeps the link in its
+// path. Empty stays empty.
 QString cleanFolderPath(const QString &path);
 
 // True when `path` is `root` or lies below it, whole path components only ("/media/usb" holds
@@ -28,7 +26,3 @@ QString fileSystemRootOf(const QString &cleanPath);
 // Sorts names the way both lists show them: ignoring case, ties broken by case so the order
 // does not depend on the listing order of the file system.
 void sortByName(QStringList &names);
-
-// Opens the folder for listing and reports why it cannot be read: 0, or a positive errno value
-// (ENOENT, ENOTDIR, EACCES, ...). Touches the disk.
-int folderReadError(const QString &folder);

@@ -2,7 +2,7 @@
 // The platform seam. In: names and paths as the system holds them. Out: the same names as the
 // program's text, exactly, and readable forms of them for the screen. This header is the part
 // common to every system; drives.h, folders.h and savefiles.h declare what each system's side
-// (posix/ or windows/) provides.
+// (linux/ or windows/) provides.
 
 #include <QByteArray>
 #include <QByteArrayView>

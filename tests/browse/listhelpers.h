@@ -1,10 +1,22 @@
 #pragma once
 
+#include "platform/filenames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <cstring>
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 // Small helpers shared by the list tests.
 
@@ -27,4 +39,61 @@ inline QStringList namesOf(const QListWidget &list)
     for (int i = 0; i < list.count(); ++i)
         names.append(list.item(i)->text());
     return names;
+}
+
+// What a list test puts in a folder: each kind of file system object a list may meet.
+enum class ObjectKind {
+    File, Folder, Fifo, Socket, DeviceNode,
+    LinkToFile, LinkToFolder, LinkToFifo, LinkToDevice, DanglingLink
+};
+Q_DECLARE_METATYPE(ObjectKind)
+
+inline bool makeSocket(const QByteArray &path)
+{
+    sockaddr_un address{AF_UNIX, {}};
+    if (path.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.constData(), path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    return ::close(fd) == 0 && bound;
+}
+
+// Makes the object `name` (exact bytes) in `folder`. Links lead into `targets`, a folder apart,
+// or to /dev/null. A device node needs root (mknod).
+inline bool makeObject(const QString &folder, const QString &targets, const QByteArray &name,
+                       ObjectKind kind)
+{
+    const QByteArray path = systemFileName(folder) + '/' + name;
+    const QByteArray target = systemFileName(targets) + "/target";
+    const auto makeFile = [](const QByteArray &at) {
+        const int fd = ::open(at.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        return fd >= 0 && ::close(fd) == 0;
+    };
+    const auto linkTo = [&](const QByteArray &to) {
+        return ::symlink(to.constData(), path.constData()) == 0;
+    };
+    switch (kind) {
+    case ObjectKind::File: return makeFile(path);
+    case ObjectKind::Folder: return ::mkdir(path.constData(), 0755) == 0;
+    case ObjectKind::Fifo: return ::mkfifo(path.constData(), 0644) == 0;
+    case ObjectKind::Socket: return makeSocket(path);
+    case ObjectKind::DeviceNode: return ::mknod(path.constData(), S_IFCHR | 0644, makedev(1, 3)) == 0;
+    case ObjectKind::LinkToFile: return makeFile(target) && linkTo(target);
+    case ObjectKind::LinkToFolder: return ::mkdir(target.constData(), 0755) == 0 && linkTo(target);
+    case ObjectKind::LinkToFifo: return ::mkfifo(target.constData(), 0644) == 0 && linkTo(target);
+    case ObjectKind::LinkToDevice: return linkTo("/dev/null");
+    case ObjectKind::DanglingLink: return linkTo(target);
+    }
+    return false;
+}
+
+// Removes a folder and all in it. QDir::removeRecursively() (and so QTemporaryDir) skips names
+// that are not valid text, which would leave the folder behind.
+inline bool removeTree(const QString &folder)
+{
+    const auto remove = [](const char *path, const struct stat *, int, FTW *) {
+        return ::remove(path);
+    };
+    return ::nftw(systemFileName(folder).constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
 }

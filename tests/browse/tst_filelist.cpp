@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,42 +22,66 @@ private Q_SLOTS:
     void refillSelectsNothingAndRaisesNothing();
     void selectingRaisesClick_data();
     void selectingRaisesClick();
-    void clickOnEmptySpaceSelectsNothing();
+    void clickOnEmptySpaceOrChosenFileChangesNothing();
     void unreadableFolderGivesEmptyList();
 };
 
 void tst_FileList::matchesPatternIgnoringCase_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("isFolder");
-    QTest::addColumn<bool>("listed");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<ObjectKind>("kind");
+    QTest::addColumn<QString>("shown"); // the row, empty when not listed
 
-    QTest::newRow("plain match") << u"a_sp.cfg"_s << false << true;
-    QTest::newRow("text between sp and extension") << u"x_sp2.cfg"_s << false << true;
-    QTest::newRow("upper case") << u"A_SP.CFG"_s << false << true;
-    QTest::newRow("nothing before _sp") << u"_sp.cfg"_s << false << true;
-    QTest::newRow("hidden file") << u"._sp.cfg"_s << false << true;
-    QTest::newRow("another extension after cfg") << u"a_sp.cfg.new"_s << false << false;
-    QTest::newRow("no _sp") << u"a.cfg"_s << false << false;
-    QTest::newRow("sp without underscore") << u"sp.cfg"_s << false << false;
-    QTest::newRow("other extension") << u"a_sp.cfx"_s << false << false;
-    QTest::newRow("folder with a matching name") << u"d_sp.cfg"_s << true << false;
+    const ObjectKind file = ObjectKind::File;
+    QTest::newRow("plain match") << "a_sp.cfg"_ba << file << u"a_sp.cfg"_s;
+    QTest::newRow("text between sp and extension") << "x_sp2.cfg"_ba << file << u"x_sp2.cfg"_s;
+    QTest::newRow("upper case") << "A_SP.CFG"_ba << file << u"A_SP.CFG"_s;
+    QTest::newRow("nothing before _sp") << "_sp.cfg"_ba << file << u"_sp.cfg"_s;
+    QTest::newRow("hidden file") << "._sp.cfg"_ba << file << u"._sp.cfg"_s;
+    QTest::newRow("another extension after cfg") << "a_sp.cfg.new"_ba << file << QString();
+    QTest::newRow("no _sp") << "a.cfg"_ba << file << QString();
+    QTest::newRow("sp without underscore") << "sp.cfg"_ba << file << QString();
+    QTest::newRow("other extension") << "a_sp.cfx"_ba << file << QString();
+    QTest::newRow("Latin-1 name") << "St\xe4rke_sp.cfg"_ba << file << u"Stärke_sp.cfg"_s;
+    QTest::newRow("Latin-1 name in capitals") << "\xc4_SP.CFG"_ba << file << u"Ä_SP.CFG"_s;
+    QTest::newRow("line break in the name") << "a\nb_sp.cfg"_ba << file << u"a␊b_sp.cfg"_s;
+    QTest::newRow("link to a file") << "l_sp.cfg"_ba << ObjectKind::LinkToFile << u"l_sp.cfg"_s;
+    QTest::newRow("folder") << "d_sp.cfg"_ba << ObjectKind::Folder << QString();
+    QTest::newRow("link to a folder") << "d_sp.cfg"_ba << ObjectKind::LinkToFolder << QString();
+    QTest::newRow("FIFO") << "f_sp.cfg"_ba << ObjectKind::Fifo << QString();
+    QTest::newRow("link to a FIFO") << "f_sp.cfg"_ba << ObjectKind::LinkToFifo << QString();
+    QTest::newRow("socket") << "s_sp.cfg"_ba << ObjectKind::Socket << QString();
+    QTest::newRow("device node") << "n_sp.cfg"_ba << ObjectKind::DeviceNode << QString();
+    QTest::newRow("link to a device") << "n_sp.cfg"_ba << ObjectKind::LinkToDevice << QString();
+    QTest::newRow("dangling link") << "g_sp.cfg"_ba << ObjectKind::DanglingLink << QString();
 }
 
 void tst_FileList::matchesPatternIgnoringCase()
 {
-    QFETCH(QString, name);
-    QFETCH(bool, isFolder);
-    QFETCH(bool, listed);
+    QFETCH(QByteArray, name);
+    QFETCH(ObjectKind, kind);
+    QFETCH(QString, shown);
 
+    if (kind == ObjectKind::DeviceNode && ::geteuid() != 0)
+        QSKIP("making a device node needs root");
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    QVERIFY(isFolder ? QDir(dir.path()).mkdir(name) : createFile(dir.filePath(name)));
-    QVERIFY(createFile(dir.filePath(u"other.txt"_s)));
+    const QString folder = makeFolder(dir, u"list"_s);
+    const auto removeOddNames = qScopeGuard([&] { removeTree(folder); });
+    QVERIFY(makeObject(folder, makeFolder(dir, u"targets"_s), name, kind));
+    QVERIFY(createFile(folder + u"/other.txt"_s));
 
     FileList list(StrengthFilePattern.toString());
-    list.setFolder(dir.path());
-    QCOMPARE(namesOf(list), listed ? QStringList{name} : QStringList{});
+    list.setFolder(folder);
+    QCOMPARE(namesOf(list), shown.isEmpty() ? QStringList{} : QStringList{shown});
+    if (shown.isEmpty())
+        return;
+    // The exact name stays behind the readable row, which keeps one line's height.
+    list.item(0)->setSelected(true);
+    QCOMPARE(systemFileName(list.selectedFileName()), name);
+    QListWidget plain;
+    plain.addItem(u"a_sp.cfg"_s);
+    QCOMPARE(list.sizeHintForRow(0), plain.sizeHintForRow(0));
 }
 
 void tst_FileList::sortedByName()
@@ -142,7 +167,8 @@ void tst_FileList::selectingRaisesClick()
     QCOMPARE(list.selectedFileName(), list.item(expectedIndex)->text());
 }
 
-void tst_FileList::clickOnEmptySpaceSelectsNothing()
+// Save stays enabled once a file was chosen; only another file may replace the choice.
+void tst_FileList::clickOnEmptySpaceOrChosenFileChangesNothing()
 {
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
@@ -152,10 +178,19 @@ void tst_FileList::clickOnEmptySpaceSelectsNothing()
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     list.setFolder(dir.path());
+    const QPoint below(10, list.viewport()->height() - 5);
 
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(10, list.viewport()->height() - 5));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, below);
     QCOMPARE(list.selectedIndex(), -1);
-    QCOMPARE(list.selectedFileName(), QString());
+
+    list.item(0)->setSelected(true);
+    QSignalSpy clicks(&list, &FileList::fileClicked);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, below);
+    QCOMPARE(list.selectedIndex(), 0);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list.visualItemRect(list.item(0)).center());
+    QCOMPARE(list.selectedIndex(), 0);
+    QCOMPARE(clicks.count(), 0);
 }
 
 void tst_FileList::unreadableFolderGivesEmptyList()

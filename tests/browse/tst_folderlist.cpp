@@ -49,6 +49,9 @@ private Q_SLOTS:
 
     void showsPathFromDriveRootAndSubfolders();
     void startsAtFileSystemRootOffTheDrives();
+    void startsOnCurrentFolderWhoseNameIsNotText();
+    void showsOnlyFolders_data();
+    void showsOnlyFolders();
     void unreadableFolderKeepsPath_data();
     void unreadableFolderKeepsPath();
     void pathChangedOncePerChange();
@@ -80,6 +83,7 @@ void tst_FolderList::init()
 
 void tst_FolderList::cleanup()
 {
+    QVERIFY(removeTree(m_dir->path()));
     m_dir.reset();
 }
 
@@ -112,6 +116,53 @@ void tst_FolderList::startsAtFileSystemRootOffTheDrives()
     const QStringList rows = rowsOf(list);
     QCOMPARE(rows.first(), QDir::toNativeSeparators(QDir::rootPath()));
     QCOMPARE(rows.last().trimmed(), u"> elsewhere"_s);
+}
+
+void tst_FolderList::startsOnCurrentFolderWhoseNameIsNotText()
+{
+    QVERIFY(makeObject(m_a, m_b, "G\xe4ste", ObjectKind::Folder));
+    const QString guests = m_a + u'/' + fileNameFromSystem("G\xe4ste");
+    const QString previous = QDir::currentPath();
+    QCOMPARE(::chdir(systemFileName(guests).constData()), 0);
+    FolderList list(m_drives);
+    QDir::setCurrent(previous);
+    QCOMPARE(list.path(), guests);
+}
+
+// Objects that are never folders themselves (files, FIFOs, sockets) are the file list test's.
+void tst_FolderList::showsOnlyFolders_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<ObjectKind>("kind");
+    QTest::addColumn<QString>("shown"); // the row, empty when not listed
+
+    QTest::newRow("folder") << "sub"_ba << ObjectKind::Folder << u"sub"_s;
+    QTest::newRow("Latin-1 name") << "G\xe4ste"_ba << ObjectKind::Folder << u"Gäste"_s;
+    QTest::newRow("line break in the name") << "a\nb"_ba << ObjectKind::Folder << u"a␊b"_s;
+    QTest::newRow("link to a folder") << "link"_ba << ObjectKind::LinkToFolder << u"link"_s;
+    QTest::newRow("link to a FIFO") << "f"_ba << ObjectKind::LinkToFifo << QString();
+    QTest::newRow("link to a device") << "n"_ba << ObjectKind::LinkToDevice << QString();
+    QTest::newRow("dangling link") << "g"_ba << ObjectKind::DanglingLink << QString();
+}
+
+// A listed folder opens under its exact name, whatever its row shows.
+void tst_FolderList::showsOnlyFolders()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(ObjectKind, kind);
+    QFETCH(QString, shown);
+
+    QVERIFY(makeObject(m_a, m_b, name, kind));
+    FolderList list(m_drives);
+    QVERIFY(list.setPath(m_a));
+    QCOMPARE(rowsOf(list).mid(1), shown.isEmpty() ? QStringList{} : QStringList{u"  "_s + shown});
+    if (shown.isEmpty())
+        return;
+
+    list.setCurrentItem(list.topLevelItem(0)->child(0));
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(systemFileName(list.path()), systemFileName(m_a) + '/' + name);
+    QCOMPARE(rowsOf(list).last(), u"  > "_s + shown);
 }
 
 void tst_FolderList::unreadableFolderKeepsPath_data()

@@ -1,7 +1,8 @@
-#include "browse/mountinfo.h"
+#include "platform/linux/mountinfo.h"
+
+#include "platform/filenames.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QHash>
 
 #include <algorithm>
@@ -138,7 +139,7 @@ QString decodeMountInfoField(QByteArrayView field)
             bytes.append(field.at(i));
         }
     }
-    return QFile::decodeName(bytes);
+    return fileNameFromSystem(bytes);
 }
 
 QList<MountedVolume> volumesFromMountInfo(QByteArrayView mountInfo)

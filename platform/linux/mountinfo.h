@@ -5,6 +5,7 @@
 #include <QString>
 
 // A mounted volume worth offering as a drive, read from the text of /proc/self/mountinfo.
+// Paths are exact as filenames.h carries names: a mount point with Latin-1 bytes stays openable.
 struct MountedVolume
 {
     QString mountPoint;
@@ -20,5 +21,6 @@ struct MountedVolume
 // Parsing only: no mount point is touched, so a dead network mount cannot block it.
 QList<MountedVolume> volumesFromMountInfo(QByteArrayView mountInfo);
 
-// Undoes the octal escapes ("\040" for a space) that mountinfo uses in paths.
+// Undoes the octal escapes ("\040" for a space) that mountinfo uses in paths; the bytes become
+// text as fileNameFromSystem makes it.
 QString decodeMountInfoField(QByteArrayView field);

@@ -1,0 +1,30 @@
+#pragma once
+// Folders as the lists read them: one read of a folder's entries, the current folder and the
+// program's folder, all with names exact as filenames.h carries them. Qt's own file classes
+// lose names that are not valid text on Linux, so the lists reach folders only through here.
+
+#include <QString>
+#include <QStringList>
+
+// What one read of a folder found. Only entries that are regular files or folders after
+// following links are named; a link to a FIFO, device or socket, a dangling link and such
+// objects themselves are left out of both lists. Hidden entries are named like any other.
+struct FolderEntries
+{
+    int errorNumber = 0; // 0, or a positive errno (ENOENT, ENOTDIR, EACCES, ...): not readable
+    QStringList files;   // bare names, unsorted
+    QStringList folders; // bare names without "." and "..", unsorted
+};
+
+// Reads the folder once. A folder that cannot be read, or whose read fails part way, gives
+// its error number and no names, so that no list shows half a folder as if it were whole.
+FolderEntries readFolder(const QString &folder);
+
+// The process's current folder, absolute; empty when the system cannot say (it was removed).
+QString currentFolder();
+
+// The folder that holds the program file, absolute with links resolved; empty when unknown.
+QString programFolder();
+
+// How this system compares file names: case-sensitively on Linux, not on Windows.
+extern const Qt::CaseSensitivity FileNameCase;

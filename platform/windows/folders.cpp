@@ -1,0 +1,63 @@
+#include "platform/folders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <cerrno>
+
+const Qt::CaseSensitivity FileNameCase = Qt::CaseInsensitive;
+
+namespace {
+
+// Why a folder cannot be listed; Windows gives no errno, so the three cases the lists tell
+// apart are asked for one by one.
+int folderReadError(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return ENOENT;
+    if (!info.isDir())
+        return ENOTDIR;
+    if (!QDir(folder).isReadable())
+        return EACCES;
+    return 0;
+}
+
+} // namespace
+
+// Names are UTF-16 here as in the program, so Qt's classes keep them exact. QFileInfo follows
+// links and junctions: isFile() and isDir() answer for where they lead, and a dangling link is
+// neither. A shortcut (.lnk) is a file of the desktop shell, not a link: it is left out, as a
+// folder would not open through it.
+FolderEntries readFolder(const QString &folder)
+{
+    if (folder.isEmpty())
+        return {ENOENT, {}, {}};
+    if (const int error = folderReadError(folder))
+        return {error, {}, {}};
+    FolderEntries entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isShortcut())
+            continue;
+        if (info.isFile())
+            entries.files.append(info.fileName());
+        else if (info.isDir())
+            entries.folders.append(info.fileName());
+    }
+    return entries;
+}
+
+QString currentFolder()
+{
+    return QDir::currentPath();
+}
+
+QString programFolder()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();
+}
