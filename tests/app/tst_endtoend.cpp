@@ -5,6 +5,8 @@
 #include "browse/driveprovider.h"
 #include "browse/filelist.h"
 #include "browse/folderlist.h"
+#include "platform/filenames.h"
+#include "support/removetree.h"
 #include "tests/app/messageboxanswer.h"
 
 #include <QApplication>
@@ -19,6 +21,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 class tst_EndToEnd : public QObject
@@ -28,6 +34,7 @@ class tst_EndToEnd : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
+    void chooseRateAndSave_data();
     void chooseRateAndSave();
     void keyboardOnly();
     void failureShownInRealMessageBox();
@@ -45,22 +52,42 @@ const QByteArray Saved = "[Team]\r\n"
                          "01MAXSTRENGT" + QByteArray(21, ' ') + " 8000 \r\n"
                          "ende\r\n";
 
+// Read and written by exact name: Qt's file classes cannot reach names that are not valid text.
 QByteArray contents(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    const int fd = ::open(systemFileName(path).constData(), O_RDONLY);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return "<missing>";
+    return file.readAll();
 }
+
+bool makeStrengthFile(const QString &folder, const QString &name)
+{
+    if (::mkdir(systemFileName(folder).constData(), 0755) != 0)
+        return false;
+    const int fd = ::open(systemFileName(folder + u'/' + name).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL, 0644);
+    const bool written = fd >= 0 && ::write(fd, Original.constData(), Original.size())
+        == Original.size();
+    return ::close(fd) == 0 && written;
+}
+
+// A folder and a file whose names an old archive unpacked with Latin-1 umlauts: "ä" as the
+// single byte E4, which is not valid UTF-8.
+const QString Latin1Folder = fileNameFromSystem("Spielst\xe4nde");
+const QString Latin1File = fileNameFromSystem("t\xe4" "am_sp3.cfg");
 } // namespace
 
-// The program's folder holds a folder "Spielstand" with one strength file; the window is open.
+// The program's folder holds a folder "Spielstand" with one strength file, and one with Latin-1
+// bytes in its name and its file's; the window is open.
 void tst_EndToEnd::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
-    QVERIFY(QDir(m_dir->path()).mkdir(u"Spielstand"_s));
     m_input = m_dir->filePath(u"Spielstand/team_sp3.cfg"_s);
-    QFile file(m_input);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(Original) == Original.size());
+    QVERIFY(makeStrengthFile(m_dir->filePath(u"Spielstand"_s), u"team_sp3.cfg"_s));
+    QVERIFY(makeStrengthFile(m_dir->filePath(Latin1Folder), Latin1File));
     m_form = std::make_unique<Form1>(Form1::Environment{
         std::make_shared<WindowServices>(), createSystemDriveProvider(), m_dir->path()});
     m_form->show();
@@ -70,6 +97,7 @@ void tst_EndToEnd::init()
 void tst_EndToEnd::cleanup()
 {
     m_form.reset();
+    QVERIFY(removeTree(m_dir->path()));
     QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(), "a window was left behind");
 }
 
@@ -93,13 +121,28 @@ void pressDown(QWidget *widget, int times)
 
 } // namespace
 
+void tst_EndToEnd::chooseRateAndSave_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("shownFile");
+
+    QTest::newRow("plain names") << u"Spielstand"_s << u"team_sp3.cfg"_s << u"team_sp3.cfg"_s;
+    QTest::newRow("Latin-1 names") << Latin1Folder << Latin1File << u"täam_sp3.cfg"_s;
+}
+
 void tst_EndToEnd::chooseRateAndSave()
 {
+    QFETCH(QString, folder);
+    QFETCH(QString, file);
+    QFETCH(QString, shownFile);
+
     const Controls &c = m_form->controls();
-    const QString &input = m_input;
+    const QString input = m_dir->filePath(folder + u'/' + file);
     QCOMPARE(c.Fildatei->count(), 0);
 
-    doubleClickFolder(*c.Dirverzeichnis, u"Spielstand"_s);
+    doubleClickFolder(*c.Dirverzeichnis, readableFileName(folder));
+    QCOMPARE(c.Fildatei->item(0)->text(), shownFile);
     QCOMPARE(c.Fildatei->count(), 1);
     QVERIFY(!c.btnspeichern->isEnabled());
     QTest::mouseClick(c.Fildatei->viewport(), Qt::LeftButton, {},

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/filenames.h"
+#include "support/removetree.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -88,12 +88,3 @@ inline bool makeObject(const QString &folder, const QString &targets, const QByt
     return false;
 }
 
-// Removes a folder and all in it. QDir::removeRecursively() (and so QTemporaryDir) skips names
-// that are not valid text, which would leave the folder behind.
-inline bool removeTree(const QString &folder)
-{
-    const auto remove = [](const char *path, const struct stat *, int, FTW *) {
-        return ::remove(path);
-    };
-    return ::nftw(systemFileName(folder).constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
-}
