@@ -203,7 +203,28 @@ QString lastPathArgument(const SystemCall &call)
     return last;
 }
 
-enum class FaultAt { FirstBlock, MiddleBlock, LastBlock, Sync, Commit, FolderSync };
+enum class FaultAt {
+    OpenInput,
+    ReadInput,
+    CreateTemporary,
+    FirstBlock,
+    MiddleBlock,
+    LastBlock,
+    Sync,
+    Commit,
+    FolderSync
+};
+
+// The first call of that name whose arguments hold `text`.
+std::optional<SystemCall> firstCall(const QList<SystemCall> &calls, const QString &name,
+                                    const QString &text, QString &why)
+{
+    for (const SystemCall &call : calls)
+        if (call.name == name && call.arguments.contains(text))
+            return call;
+    why = u"no %1 call with %2"_s.arg(name, text);
+    return std::nullopt;
+}
 
 // The call of a clean save's trace where the fault goes, or nothing with the reason.
 std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at,
@@ -224,6 +245,12 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
         return std::nullopt;
     }
     switch (at) {
+    case FaultAt::OpenInput:
+        return firstCall(calls, u"openat"_s, u'"' + folder + u'/' + InputName + u'"', why);
+    case FaultAt::ReadInput:
+        return firstCall(calls, u"read"_s, u'<' + folder + u'/' + InputName + u'>', why);
+    case FaultAt::CreateTemporary:
+        return firstCall(calls, u"openat"_s, u"\".kelvora-"_s, why);
     case FaultAt::FirstBlock:
         return writes.first();
     case FaultAt::MiddleBlock:
@@ -255,6 +282,26 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+// The warning for a fault at that place, with that reason.
+QString expectedMessage(FaultAt at, int errorNumber, const QString &folder)
+{
+    const QString reason = systemError(errorNumber);
+    switch (at) {
+    case FaultAt::OpenInput:
+    case FaultAt::ReadInput:
+        return readFailureText(folder + u'/' + InputName, reason);
+    case FaultAt::CreateTemporary:
+        if (errorNumber == EACCES || errorNumber == EPERM || errorNumber == EROFS)
+            return folderRefusesText(folder, reason);
+        break;
+    case FaultAt::FolderSync:
+        return notDurableText(folder + u'/' + OutputName, reason);
+    default:
+        break;
+    }
+    return writeFailureText(folder + u'/' + OutputName, reason);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -381,29 +428,55 @@ void tst_SaveFaults::injectedSystemCallFault_data()
     QTest::addColumn<int>("errorNumber");
     QTest::addColumn<bool>("earlierOutput");
 
-    QTest::newRow("no space left at the first block")
-        << FaultAt::FirstBlock << u"ENOSPC"_s << ENOSPC << true;
-    QTest::newRow("no space left at a middle block")
-        << FaultAt::MiddleBlock << u"ENOSPC"_s << ENOSPC << false;
-    QTest::newRow("no space left at the last block")
-        << FaultAt::LastBlock << u"ENOSPC"_s << ENOSPC << true;
-    QTest::newRow("I/O error at the first block")
-        << FaultAt::FirstBlock << u"EIO"_s << EIO << false;
-    QTest::newRow("I/O error at a middle block") << FaultAt::MiddleBlock << u"EIO"_s << EIO << true;
-    QTest::newRow("I/O error at the last block") << FaultAt::LastBlock << u"EIO"_s << EIO << false;
-    QTest::newRow("sync to disk fails with an I/O error")
-        << FaultAt::Sync << u"EIO"_s << EIO << true;
-    QTest::newRow("sync to disk finds no space left")
-        << FaultAt::Sync << u"ENOSPC"_s << ENOSPC << false;
-    QTest::newRow("output refused its name, no earlier output")
-        << FaultAt::Commit << u"EACCES"_s << EACCES << false;
-    QTest::newRow("earlier output refuses to be replaced")
-        << FaultAt::Commit << u"EACCES"_s << EACCES << true;
-    QTest::newRow("I/O error replacing the earlier output")
-        << FaultAt::Commit << u"EIO"_s << EIO << true;
-    // The output is in place then, and the message says it may not survive a power loss.
-    QTest::newRow("folder sync fails after the rename")
-        << FaultAt::FolderSync << u"EIO"_s << EIO << true;
+    // Every error the save can meet, each where it may happen, each with its German meaning.
+    const struct {
+        const char *name;
+        FaultAt at;
+        int number;
+        bool earlierOutput;
+    } rows[] = {
+        {"ENOENT", FaultAt::OpenInput, ENOENT, true},
+        {"EACCES", FaultAt::OpenInput, EACCES, false},
+        {"EISDIR", FaultAt::OpenInput, EISDIR, true},
+        {"ENOTDIR", FaultAt::OpenInput, ENOTDIR, false},
+        {"ELOOP", FaultAt::OpenInput, ELOOP, true},
+        {"EMFILE", FaultAt::OpenInput, EMFILE, false},
+        {"EAGAIN", FaultAt::ReadInput, EAGAIN, true},
+        {"ESTALE", FaultAt::ReadInput, ESTALE, false},
+        {"EIO", FaultAt::ReadInput, EIO, true},
+        {"EROFS", FaultAt::CreateTemporary, EROFS, false},
+        {"ENAMETOOLONG", FaultAt::CreateTemporary, ENAMETOOLONG, true},
+        {"ENFILE", FaultAt::CreateTemporary, ENFILE, false},
+        {"ETXTBSY", FaultAt::CreateTemporary, ETXTBSY, true},
+        {"EDQUOT", FaultAt::CreateTemporary, EDQUOT, false},
+        {"ENOSPC", FaultAt::FirstBlock, ENOSPC, true},
+        {"ENOSPC", FaultAt::MiddleBlock, ENOSPC, false},
+        {"ENOSPC", FaultAt::LastBlock, ENOSPC, true},
+        {"EDQUOT", FaultAt::MiddleBlock, EDQUOT, true},
+        {"EFBIG", FaultAt::MiddleBlock, EFBIG, false},
+        {"EIO", FaultAt::FirstBlock, EIO, false},
+        {"EIO", FaultAt::LastBlock, EIO, true},
+        {"EIO", FaultAt::Sync, EIO, true},
+        {"ENOSPC", FaultAt::Sync, ENOSPC, false},
+        {"EINVAL", FaultAt::Sync, EINVAL, true},
+        {"EACCES", FaultAt::Commit, EACCES, false},
+        {"EPERM", FaultAt::Commit, EPERM, true},
+        {"EBUSY", FaultAt::Commit, EBUSY, true},
+        {"EXDEV", FaultAt::Commit, EXDEV, false},
+        {"EIO", FaultAt::Commit, EIO, true},
+        // The output is in place then, and the message says it may not survive a power loss.
+        {"EIO", FaultAt::FolderSync, EIO, true},
+    };
+    const char *const places[] = {"opening the selected file", "reading it",
+                                  "making the new file", "writing the first block",
+                                  "writing a middle block", "writing the last block",
+                                  "syncing the new file", "putting it in place",
+                                  "syncing its folder"};
+    for (const auto &row : rows) {
+        QTest::addRow("%s %s, %s", row.name, places[int(row.at)],
+                      row.earlierOutput ? "earlier output kept" : "no earlier output")
+            << row.at << QString::fromLatin1(row.name) << row.number << row.earlierOutput;
+    }
 }
 
 // A clean save is traced first to find the call to fail; the same save then runs with that one
@@ -432,7 +505,7 @@ void tst_SaveFaults::injectedSystemCallFault()
     };
     QVERIFY(resetOutput());
     const QStringList traceOptions{u"-f"_s, u"-y"_s, u"-e"_s, u"signal=none"_s, u"-e"_s,
-                                   u"trace=write,pwrite64,fsync,fdatasync,%file"_s};
+                                   u"trace=read,write,pwrite64,fsync,fdatasync,%file"_s};
 
     const QString cleanTrace = traces.filePath(u"clean"_s);
     const ChildSave clean =
@@ -472,14 +545,13 @@ void tst_SaveFaults::injectedSystemCallFault()
              target->arguments.section(u',', 0, 0).contains(u'<' + dir.path() + u'/'));
 
     QVERIFY(readFile(inputPath) == file.input);
+    const QString reason = systemError(errorNumber);
+    QVERIFY2(!reason.startsWith(u"Fehler Nummer"_s) && !reason.contains(u"Unknown error"_s),
+             qPrintable(u"no German meaning: "_s + reason));
+    QCOMPARE(faulty.messageLine, asMessageLine(u"Warning"_s, expectedMessage(at, errorNumber, dir.path())));
     if (at == FaultAt::FolderSync) {
-        QCOMPARE(faulty.messageLine,
-                 asMessageLine(u"Warning"_s, notDurableText(outputPath, systemError(errorNumber))));
         QVERIFY(readFile(outputPath) == file.output);
     } else {
-        QCOMPARE(faulty.messageLine,
-                 asMessageLine(u"Warning"_s,
-                               writeFailureText(outputPath, systemError(errorNumber))));
         QCOMPARE(listing(dir.path()), before);
         if (earlierOutput)
             QCOMPARE(readFile(outputPath), EarlierOutput);

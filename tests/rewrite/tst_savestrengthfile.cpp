@@ -1,6 +1,7 @@
 #include "mountguard.h"
 #include "recordingservices.h"
 #include "savetesthelpers.h"
+#include "support/removetree.h"
 
 #include "rewrite/savestrengthfile.h"
 
@@ -76,6 +77,8 @@ private Q_SLOTS:
     void folderPathEndingInSeparator();
     void crLfAcrossBlockBoundaryAndLinesLongerThanABlock();
 
+    void longNamesAndPaths_data();
+    void longNamesAndPaths();
     void noFileSelected();
     void failures_data();
     void failures();
@@ -461,6 +464,69 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
 // Failures: a warning that names the file and quotes the system, nothing reported as success, the
 // selected file byte-identical, no partial output and an earlier ".new" untouched.
 
+void tst_SaveStrengthFile::longNamesAndPaths_data()
+{
+    QTest::addColumn<int>("nameLength");
+    QTest::addColumn<int>("pathLength"); // of the selected file; 0: as the temporary folder has it
+    QTest::addColumn<bool>("saves");
+
+    // NAME_MAX is 255 and PATH_MAX 4096 (with the closing NUL) on Linux.
+    QTest::newRow(".new name at the name limit") << 251 << 0 << true;
+    QTest::newRow(".new name past the name limit") << 252 << 0 << false;
+    QTest::newRow("selected file just short of the path limit, its .new past it")
+        << 100 << 4093 << true;
+}
+
+// A .new name up to the system's limit saves, again and again (the temporary file beside it
+// has a short name of its own), and so does a file whose .new path is longer than a path may
+// be; a name past the limit is refused in German.
+void tst_SaveStrengthFile::longNamesAndPaths()
+{
+    QFETCH(int, nameLength);
+    QFETCH(int, pathLength);
+    QFETCH(bool, saves);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QString folder = dir.path();
+    const QString name = QString(nameLength - 7, u'n') + u"_sp.cfg"_s;
+    // Folders of 200 characters down to where the file's path has the length asked for.
+    while (pathLength > 0 && folder.size() + 1 + name.size() < pathLength) {
+        const int rest = pathLength - int(folder.size() + 1 + name.size()) - 1;
+        folder += u'/' + QString(std::min(200, std::max(rest, 1)), u'd');
+        QVERIFY(QDir().mkdir(folder));
+    }
+    QVERIFY(pathLength == 0 || folder.size() + 1 + name.size() == pathLength);
+    const QByteArray input("01STRENGTH  3000\r\nplain\r\n");
+    QVERIFY(writeFile(folder + u'/' + name, input));
+    const QByteArray output = "01STRENG" + spaces(25) + " 2000 \r\nplain\r\n";
+
+    for (int round = 0; round < 2; ++round) {
+        RecordingServices window;
+        window.folder = folder;
+        window.fileName = name;
+        window.startIndex = 2;
+        const SaveResult result = SaveStrengthFile(window);
+        if (!saves) {
+            const QString problem = warningProblem(
+                window, writeFailureText(folder + u'/' + name + ".new"_L1,
+                                         systemError(ENAMETOOLONG)));
+            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+            QCOMPARE(listing(folder), QStringList{name});
+            return;
+        }
+        const QString problem = successProblem(window, result);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        // The .new path may be too long to name whole: look from its folder.
+        QVERIFY(QDir::setCurrent(folder));
+        const std::optional<QByteArray> saved = readFile(name + ".new"_L1);
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+        QCOMPARE(saved, output);
+        QCOMPARE(listing(folder), QStringList({name, name + ".new"_L1}));
+    }
+    QVERIFY(removeTree(dir.path()));
+}
+
 void tst_SaveStrengthFile::noFileSelected()
 {
     SaveFolder folder;
@@ -703,26 +769,37 @@ void tst_SaveStrengthFile::childProcess()
 void tst_SaveStrengthFile::stopRequested_data()
 {
     QTest::addColumn<int>("lines");
+    QTest::addColumn<qsizetype>("longLine"); // bytes of a line without end after line 2; 0: none
     QTest::addColumn<int>("stopFromPump");
     QTest::addColumn<bool>("earlierOutput");
+    QTest::addColumn<int>("ratedLines");
 
-    QTest::newRow("at the first line, no earlier output") << 5 << 1 << false;
-    QTest::newRow("half-way, earlier output kept") << 5 << 3 << true;
-    QTest::newRow("at the last line, earlier output kept") << 5 << 5 << true;
+    const qsizetype none = 0;
+    QTest::newRow("at the first line, no earlier output") << 5 << none << 1 << false << 0;
+    QTest::newRow("half-way, earlier output kept") << 5 << none << 3 << true << 2;
+    QTest::newRow("at the last line, earlier output kept") << 5 << none << 5 << true << 4;
     // About 1.6 MB of output were already written to disk when the stop came.
     QTest::newRow("after output blocks were written, no earlier output")
-        << 60000 << 40000 << false;
+        << 60000 << none << 40000 << false << 39999;
     QTest::newRow("after output blocks were written, earlier output kept")
-        << 60000 << 40000 << true;
+        << 60000 << none << 40000 << true << 39999;
+    // Events are offered between the pieces of a line longer than many reads, so the window
+    // stays live inside it: the stop comes at its second piece.
+    QTest::newRow("inside a line longer than many reads")
+        << 4 << qsizetype(5 << 20) << 4 << true << 2;
 }
 
 void tst_SaveStrengthFile::stopRequested()
 {
     QFETCH(int, lines);
+    QFETCH(qsizetype, longLine);
     QFETCH(int, stopFromPump);
     QFETCH(bool, earlierOutput);
+    QFETCH(int, ratedLines);
 
-    const QByteArray input = growingContent(lines);
+    QByteArray input = growingContent(lines);
+    if (longLine > 0)
+        input.insert(growingContent(2).size(), QByteArray(longLine, 'x') + "\r\n");
     SaveFolder folder;
     QVERIFY(folder.holds(input, earlierOutput ? std::optional(EarlierOutput) : std::nullopt));
     const QStringList before = listing(folder.dir.path());
@@ -733,7 +810,7 @@ void tst_SaveStrengthFile::stopRequested()
     QCOMPARE(window.messages.size(), 0);
     QCOMPARE(window.pumps, stopFromPump);
     // The line during which the stop came is not rewritten any more.
-    QCOMPARE(window.calls.count(u"startRatingIndex"_s), stopFromPump - 1);
+    QCOMPARE(window.calls.count(u"startRatingIndex"_s), ratedLines);
     QCOMPARE(window.progress.last(), 0);
     QCOMPARE(listing(folder.dir.path()), before);
     QCOMPARE(readFile(folder.inputPath), input);

@@ -2,17 +2,43 @@
 
 #include "platform/filenames.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
-#include <cstdio>
-#include <ftw.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Removes `name` in the folder open as `parent`, and all in it, by descriptors: no path is
+// ever longer than one name.
+inline bool removeTreeAt(int parent, const char *name)
+{
+    struct stat status{};
+    if (::fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    if (!S_ISDIR(status.st_mode))
+        return ::unlinkat(parent, name, 0) == 0;
+    DIR *folder = ::fdopendir(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+    if (!folder)
+        return false;
+    QList<QByteArray> entries;
+    while (const dirent *entry = ::readdir(folder)) {
+        const QByteArray entryName(entry->d_name);
+        if (entryName != "." && entryName != "..")
+            entries.append(entryName);
+    }
+    bool removed = true;
+    for (const QByteArray &entry : entries)
+        removed = removeTreeAt(::dirfd(folder), entry.constData()) && removed;
+    ::closedir(folder);
+    return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 && removed;
+}
 
 // Removes a folder and all in it. QDir::removeRecursively() (and so QTemporaryDir) skips names
-// that are not valid text, which would leave the folder behind.
+// that are not valid text and paths longer than a path may be, leaving the folder behind.
 inline bool removeTree(const QString &folder)
 {
-    const auto remove = [](const char *path, const struct stat *, int, FTW *) {
-        return ::remove(path);
-    };
-    return ::nftw(systemFileName(folder).constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
+    return removeTreeAt(AT_FDCWD, systemFileName(folder).constData());
 }
