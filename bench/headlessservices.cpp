@@ -1,13 +1,27 @@
 #include "bench/headlessservices.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include "platform/folders.h"
+
 #include <csignal>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The folder part of a path as given, made absolute without Qt's file classes, which would
+// mangle names that are not valid text.
+QString folderOf(const QString &filePath)
+{
+    const qsizetype slash = filePath.lastIndexOf(u'/');
+    if (slash == 0)
+        return u"/"_s;
+    if (slash < 0)
+        return currentFolder();
+    const QString folder = filePath.left(slash);
+    return folder.startsWith(u'/') ? folder : currentFolder() + u'/' + folder;
+}
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -19,8 +33,8 @@ extern "C" void noteInterrupt(int)
 } // namespace
 
 HeadlessServices::HeadlessServices(const QString &filePath, int startIndex, int maxIndex)
-    : m_folder(QFileInfo(filePath).absolutePath()),
-      m_fileName(QFileInfo(filePath).fileName()),
+    : m_folder(folderOf(filePath)),
+      m_fileName(filePath.mid(filePath.lastIndexOf(u'/') + 1)),
       m_startIndex(startIndex),
       m_maxIndex(maxIndex)
 {

@@ -19,7 +19,7 @@ struct LoopSettings
 {
     qsizetype readSize = LineReader::DefaultBlockSize;
     qsizetype writeSize = BlockWriter::DefaultBlockSize;
-    BlockWriter::Mode writing = BlockWriter::Mode::Inline;
+    BlockWriter::Mode writing = BlockWriter::Mode::Background;
 };
 
 LoopEnd rewriteLines(ByteSource &input, qint64 length, ByteSink &output, SaveServices &window,

@@ -43,8 +43,11 @@ QString folderOf(const QString &path)
 class StrengthFileSave
 {
 public:
-    StrengthFileSave(SaveServices &window, const QString &inputPath)
-        : m_window(window), m_inputPath(inputPath), m_outputPath(inputPath + ".new"_L1)
+    StrengthFileSave(SaveServices &window, const QString &inputPath, const LoopSettings &settings)
+        : m_window(window),
+          m_settings(settings),
+          m_inputPath(inputPath),
+          m_outputPath(inputPath + ".new"_L1)
     {
     }
 
@@ -59,7 +62,7 @@ public:
             return SaveResult::Failed;
         InputSource source(m_input);
         OutputSink sink(m_output);
-        switch (rewriteLines(source, m_input.size(), sink, m_window)) {
+        switch (rewriteLines(source, m_input.size(), sink, m_window, m_settings)) {
         case LoopEnd::Finished:
             break;
         case LoopEnd::Stopped:
@@ -202,6 +205,7 @@ private:
     }
 
     SaveServices &m_window;
+    LoopSettings m_settings;
     QString m_inputPath;
     QString m_outputPath;
     InputFile m_input;
@@ -211,7 +215,7 @@ private:
 
 } // namespace
 
-SaveResult SaveStrengthFile(SaveServices &window)
+SaveResult SaveStrengthFile(SaveServices &window, const LoopSettings &settings)
 {
     const QString folder = window.folderPath();
     const QString fileName = window.selectedFileName();
@@ -224,7 +228,7 @@ SaveResult SaveStrengthFile(SaveServices &window)
     SaveResult result;
     QString failure;
     {
-        StrengthFileSave save(window, folder + u'/' + fileName);
+        StrengthFileSave save(window, folder + u'/' + fileName, settings);
         result = save.run();
         failure = save.failure();
     } // both files are closed and any unfinished output is discarded here

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rewrite/asteriskcounter.h"
+#include "rewrite/saveloop.h"
 #include "rewrite/saveservices.h"
 
 enum class SaveResult { Saved, Failed, Stopped };
@@ -10,4 +10,5 @@ enum class SaveResult { Saved, Failed, Stopped };
 // file appears only when complete and synced to disk: a failed or stopped save leaves no partial
 // output and an earlier ".new" untouched. A ".new" that is a link is written through, unless it
 // leads to the selected file; a file that changes size while it is read gives no output.
-SaveResult SaveStrengthFile(SaveServices &window);
+// The settings are the loop's defaults but where a test needs the save in one thread.
+SaveResult SaveStrengthFile(SaveServices &window, const LoopSettings &settings = {});

@@ -134,7 +134,9 @@ ChildSave runHeadlessSave(const QString &inputPath, const QStringList &straceArg
         const QString asan = environment.value(u"ASAN_OPTIONS"_s);
         environment.insert(u"ASAN_OPTIONS"_s,
                            asan.isEmpty() ? u"detect_leaks=0"_s : asan + u":detect_leaks=0"_s);
-        arguments = straceArguments + QStringList{u"--"_s, program} + arguments;
+        // Output written in the one thread, so that strace's count of calls is one count.
+        arguments = straceArguments + QStringList{u"--"_s, program, u"--inline-writes"_s}
+            + arguments;
         program = u"strace"_s;
     }
     QProcess process;

@@ -3,6 +3,7 @@
 #include "savetesthelpers.h"
 #include "support/removetree.h"
 
+#include "rewrite/asteriskcounter.h"
 #include "rewrite/savestrengthfile.h"
 
 #include <QDir>
