@@ -1,0 +1,362 @@
+#include "platform/savefiles.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <utility>
+
+#include <windows.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The errno value for a Windows error, so that the messages choose their German text from one
+// table on both systems.
+int errnoOf(DWORD error)
+{
+    static const std::pair<DWORD, int> Numbers[] = {
+        {ERROR_FILE_NOT_FOUND, ENOENT},        {ERROR_PATH_NOT_FOUND, ENOENT},
+        {ERROR_INVALID_DRIVE, ENOENT},         {ERROR_BAD_NETPATH, ENOENT},
+        {ERROR_ACCESS_DENIED, EACCES},         {ERROR_NETWORK_ACCESS_DENIED, EACCES},
+        {ERROR_SHARING_VIOLATION, EBUSY},      {ERROR_LOCK_VIOLATION, EBUSY},
+        {ERROR_DISK_FULL, ENOSPC},             {ERROR_HANDLE_DISK_FULL, ENOSPC},
+        {ERROR_WRITE_PROTECT, EROFS},          {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
+        {ERROR_INVALID_NAME, EINVAL},          {ERROR_DIRECTORY, ENOTDIR},
+        {ERROR_NOT_SAME_DEVICE, EXDEV},        {ERROR_TOO_MANY_OPEN_FILES, EMFILE},
+        {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},     {ERROR_OUTOFMEMORY, ENOMEM},
+        {ERROR_FILE_EXISTS, EEXIST},           {ERROR_ALREADY_EXISTS, EEXIST},
+        {ERROR_NOT_READY, EIO},                {ERROR_CRC, EIO},
+        {ERROR_NETNAME_DELETED, ENOTCONN},     {ERROR_SEM_TIMEOUT, ETIMEDOUT},
+        {ERROR_NOT_SUPPORTED, EOPNOTSUPP},     {ERROR_FILE_TOO_LARGE, EFBIG},
+    };
+    for (const auto &[windows, number] : Numbers) {
+        if (windows == error)
+            return number;
+    }
+    return EIO;
+}
+
+SystemError systemError(DWORD error)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    const QString words = QString::fromWCharArray(text, int(length)).trimmed();
+    LocalFree(text);
+    return {errnoOf(error), words};
+}
+
+SystemError lastSystemError()
+{
+    return systemError(GetLastError());
+}
+
+// A path as Windows takes it: backslashes, and the prefix that lifts the limit of 260
+// characters from an absolute path that needs it.
+std::wstring nativePath(const QString &path)
+{
+    QString native = QDir::toNativeSeparators(path);
+    if (native.size() >= MAX_PATH && native.size() > 2 && native.at(1) == u':')
+        native.prepend(u"\\\\?\\"_s);
+    else if (native.size() >= MAX_PATH && native.startsWith(u"\\\\"_s))
+        native = u"\\\\?\\UNC\\"_s + native.mid(2);
+    return native.toStdWString();
+}
+
+FileType fileTypeOf(HANDLE file)
+{
+    switch (GetFileType(file)) {
+    case FILE_TYPE_DISK:
+        return FileType::Regular;
+    case FILE_TYPE_PIPE:
+        return FileType::Fifo;
+    case FILE_TYPE_CHAR:
+        return FileType::CharacterDevice;
+    default:
+        return FileType::Other;
+    }
+}
+
+// What a file's identity and state are, as far as a change during the save shows in them.
+struct Stamp
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    LARGE_INTEGER changeTime{};
+};
+
+bool stampOf(HANDLE file, Stamp &stamp)
+{
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandle(file, &stamp.info)
+        || !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    stamp.changeTime = basic.ChangeTime;
+    return true;
+}
+
+qint64 sizeOf(const BY_HANDLE_FILE_INFORMATION &info)
+{
+    return (qint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+}
+
+bool sameFile(const BY_HANDLE_FILE_INFORMATION &a, const BY_HANDLE_FILE_INFORMATION &b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh
+        && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool sameTime(const FILETIME &a, const FILETIME &b)
+{
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+// A handle closed when it goes out of scope.
+class Handle
+{
+public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    ~Handle() { reset(); }
+    Handle(const Handle &) = delete;
+    Handle &operator=(Handle &&other) noexcept
+    {
+        reset(std::exchange(other.m_handle, INVALID_HANDLE_VALUE));
+        return *this;
+    }
+
+    HANDLE get() const { return m_handle; }
+    bool isOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    void reset(HANDLE handle = INVALID_HANDLE_VALUE)
+    {
+        if (isOpen())
+            CloseHandle(m_handle);
+        m_handle = handle;
+    }
+    bool close()
+    {
+        const bool closed = CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE));
+        return closed;
+    }
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
+
+} // namespace
+
+// ---- InputFile --------------------------------------------------------------------------------
+
+struct InputFile::State
+{
+    std::wstring path;
+    Handle file;
+    Stamp opened;
+    qint64 bytesRead = 0;
+    bool longerThanOpened = false;
+    SystemError error;
+};
+
+InputFile::InputFile() : m(std::make_unique<State>()) {}
+InputFile::~InputFile() = default;
+
+InputFile::Opened InputFile::open(const QString &path)
+{
+    m->path = nativePath(path);
+    const DWORD attributes = GetFileAttributesW(m->path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return {lastSystemError()};
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return {{}, FileType::Folder};
+    m->file = Handle(CreateFileW(m->path.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!m->file.isOpen())
+        return {lastSystemError()};
+    if (const FileType type = fileTypeOf(m->file.get()); type != FileType::Regular) {
+        m->file.reset();
+        return {{}, type};
+    }
+    if (!stampOf(m->file.get(), m->opened))
+        return {lastSystemError()};
+    return {};
+}
+
+qint64 InputFile::size() const
+{
+    return sizeOf(m->opened.info);
+}
+
+qint64 InputFile::read(char *into, qint64 max)
+{
+    // Past the size it had, one byte is asked for to see whether the file grew meanwhile.
+    const bool probing = m->bytesRead >= size();
+    if (probing && m->longerThanOpened)
+        return 0;
+    const qint64 wanted = probing ? 1 : std::min<qint64>({max, size() - m->bytesRead, 1 << 30});
+    DWORD got = 0;
+    if (!ReadFile(m->file.get(), into, DWORD(wanted), &got, nullptr)) {
+        m->error = lastSystemError();
+        return -1;
+    }
+    if (probing) {
+        m->longerThanOpened = got > 0;
+        return 0;
+    }
+    m->bytesRead += got;
+    return got;
+}
+
+qint64 InputFile::bytesRead() const
+{
+    return m->bytesRead;
+}
+
+SystemError InputFile::error() const
+{
+    return m->error;
+}
+
+InputFile::Change InputFile::changeSinceOpen() const
+{
+    Stamp now;
+    BY_HANDLE_FILE_INFORMATION atPath{};
+    const Handle again(CreateFileW(m->path.c_str(), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const Stamp &was = m->opened;
+    if (!stampOf(m->file.get(), now) || !again.isOpen()
+        || !GetFileInformationByHandle(again.get(), &atPath) || !sameFile(atPath, was.info))
+        return {Change::Replaced, sizeOf(now.info)};
+    const qint64 sizeNow = sizeOf(now.info);
+    if (m->bytesRead < size() || sizeNow < size())
+        return {Change::Shorter, sizeNow};
+    if (m->longerThanOpened || sizeNow > size())
+        return {Change::Longer, sizeNow};
+    if (!sameTime(now.info.ftLastWriteTime, was.info.ftLastWriteTime)
+        || now.changeTime.QuadPart != was.changeTime.QuadPart)
+        return {Change::Modified, sizeNow};
+    return {Change::None, sizeNow};
+}
+
+// ---- ReplacementFile --------------------------------------------------------------------------
+
+namespace {
+
+constexpr int TemporaryNameAttempts = 100;
+
+QString temporaryName()
+{
+    const uint random = QRandomGenerator::system()->generate() % 0x1000000;
+    return u".kelvora-%1.tmp"_s.arg(random, 6, 16, QChar(u'0'));
+}
+
+} // namespace
+
+struct ReplacementFile::State
+{
+    QString target;
+    bool targetExisted = false;
+    std::wstring temporary; // empty when there is none
+    Handle file;
+    SystemError error;
+};
+
+ReplacementFile::ReplacementFile() : m(std::make_unique<State>()) {}
+
+ReplacementFile::~ReplacementFile()
+{
+    m->file.reset();
+    if (!m->temporary.empty())
+        DeleteFileW(m->temporary.c_str());
+}
+
+// Windows replaces a link in the output's place itself, never the file it leads to, and a
+// replaced file keeps its attributes and access rights through ReplaceFileW; what remains to
+// refuse is a folder, a device and a read-only file.
+ReplacementFile::Opened ReplacementFile::open(const QString &path, const InputFile &)
+{
+    m->target = path;
+    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            return {Refusal::NotRegular, FileType::Folder, {}, false};
+        if (attributes & FILE_ATTRIBUTE_DEVICE)
+            return {Refusal::NotRegular, FileType::CharacterDevice, {}, false};
+        if (attributes & FILE_ATTRIBUTE_READONLY)
+            return {Refusal::NotWritable, FileType::Regular, systemError(ERROR_ACCESS_DENIED),
+                    false};
+        m->targetExisted = true;
+    } else if (const DWORD error = GetLastError();
+               error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        return {Refusal::Failed, FileType::Regular, systemError(error), false};
+    }
+    const QString folder = path.left(path.lastIndexOf(u'/'));
+    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+        const std::wstring temporary = nativePath(folder + u'/' + temporaryName());
+        m->file = Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (m->file.isOpen()) {
+            m->temporary = temporary;
+            return {};
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS)
+            continue;
+        const bool folderRefuses = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+        return {folderRefuses ? Refusal::FolderRefusesNewFile : Refusal::Failed,
+                FileType::Regular, systemError(error), false};
+    }
+    return {Refusal::Failed, FileType::Regular, systemError(ERROR_FILE_EXISTS), false};
+}
+
+QString ReplacementFile::targetPath() const
+{
+    return m->target;
+}
+
+bool ReplacementFile::write(const char *bytes, qint64 count)
+{
+    while (count > 0) {
+        DWORD done = 0;
+        const DWORD chunk = DWORD(std::min<qint64>(count, 1 << 30));
+        if (!WriteFile(m->file.get(), bytes, chunk, &done, nullptr) || done == 0) {
+            m->error = done == 0 && GetLastError() == ERROR_SUCCESS
+                ? systemError(ERROR_DISK_FULL)
+                : lastSystemError();
+            return false;
+        }
+        bytes += done;
+        count -= done;
+    }
+    return true;
+}
+
+ReplacementFile::Commit ReplacementFile::commit()
+{
+    State &s = *m;
+    if (!FlushFileBuffers(s.file.get()) || !s.file.close()) {
+        s.error = lastSystemError();
+        return Commit::NotWritten;
+    }
+    const std::wstring target = nativePath(s.target);
+    // ReplaceFileW keeps the replaced file's attributes and access rights; a new file goes in
+    // with a write-through rename.
+    const bool replaced = s.targetExisted
+        ? ReplaceFileW(target.c_str(), s.temporary.c_str(), nullptr,
+                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+        : MoveFileExW(s.temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    if (!replaced) {
+        s.error = lastSystemError();
+        return Commit::NotWritten;
+    }
+    s.temporary.clear();
+    return Commit::Done;
+}
+
+SystemError ReplacementFile::error() const
+{
+    return m->error;
+}
