@@ -7,6 +7,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <optional>
 
 // What a file system object is. A link counts as what it leads to, except where a caller
 // looks at the link itself.
@@ -42,13 +43,13 @@ public:
     };
     Opened open(const QString &path);
 
-    qint64 size() const; // when it was opened
+    qint64 size() const { return m_opened.size; } // when it was opened
 
     // Up to `max` bytes; 0 once the size it had when opened has been read (or at its end),
     // -1 on failure (error()).
     qint64 read(char *into, qint64 max);
-    qint64 bytesRead() const;
-    SystemError error() const;
+    qint64 bytesRead() const { return m_bytesRead; }
+    SystemError error() const { return m_error; }
 
     // How the file differs, once read, from when it was opened: its size, its modification or
     // change time, or which file its path names. A failure to look counts as Replaced.
@@ -60,11 +61,31 @@ public:
     };
     Change changeSinceOpen() const;
 
+    // What a change of the file shows in; times in the system's own units.
+    struct Stamp
+    {
+        qint64 size = 0;
+        qint64 modified = 0;
+        qint64 changed = 0;
+    };
+
     struct State;
 
 private:
     friend class ReplacementFile; // which must not replace this very file
+
+    // The system's side of it (linux/savefiles.cpp, windows/savefiles.cpp): opening, which
+    // sets m_opened; one read, -1 with m_error set; the stamp now, and whether the path still
+    // names the file opened (nothing when either cannot be looked at).
+    Opened openFile(const QString &path);
+    qint64 readFile(char *into, qint64 max);
+    std::optional<Stamp> stampNow(bool &pathStillNamesIt) const;
+
     std::unique_ptr<State> m;
+    Stamp m_opened;
+    qint64 m_bytesRead = 0;
+    bool m_longerThanOpened = false;
+    SystemError m_error;
 };
 
 // The ".new" file. Written under a short temporary name in the folder where it will live and

@@ -15,11 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool sameTime(const timespec &a, const timespec &b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
 // A path's folder and last name, as bytes: "/a/b.new" gives "/a" and "b.new".
 struct FolderAndName
 {
@@ -48,20 +43,26 @@ int retryOnInterrupt(const auto &call)
 
 // ---- InputFile --------------------------------------------------------------------------------
 
+namespace {
+
+qint64 nanoseconds(const timespec &time)
+{
+    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+} // namespace
+
 struct InputFile::State
 {
     QByteArray path;
     FileDescriptor fd;
     struct stat opened{};
-    qint64 bytesRead = 0;
-    bool longerThanOpened = false;
-    SystemError error;
 };
 
 InputFile::InputFile() : m(std::make_unique<State>()) {}
 InputFile::~InputFile() = default;
 
-InputFile::Opened InputFile::open(const QString &path)
+InputFile::Opened InputFile::openFile(const QString &path)
 {
     m->path = systemFileName(path);
     // Looked at before opening: opening a FIFO waits for a writer, opening a device may act.
@@ -81,64 +82,31 @@ InputFile::Opened InputFile::open(const QString &path)
         m->fd.reset();
         return {{}, fileTypeOf(m->opened.st_mode)};
     }
+    m_opened = {m->opened.st_size, nanoseconds(m->opened.st_mtim), nanoseconds(m->opened.st_ctim)};
     ::posix_fadvise(m->fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     return {};
 }
 
-qint64 InputFile::size() const
+qint64 InputFile::readFile(char *into, qint64 max)
 {
-    return m->opened.st_size;
-}
-
-qint64 InputFile::read(char *into, qint64 max)
-{
-    // Past the size it had, one byte is asked for to see whether there is more: a file that
-    // grew, or one that gives more than its size says, as /proc files do.
-    const bool probing = m->bytesRead >= size();
-    if (probing && m->longerThanOpened)
-        return 0;
-    const qint64 wanted = probing ? 1 : std::min(max, size() - m->bytesRead);
     ssize_t got;
     do
-        got = ::read(m->fd.get(), into, size_t(wanted));
+        got = ::read(m->fd.get(), into, size_t(max));
     while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        m->error = lastSystemError();
-        return -1;
-    }
-    if (probing) {
-        m->longerThanOpened = got > 0;
-        return 0;
-    }
-    m->bytesRead += got;
+    if (got < 0)
+        m_error = lastSystemError();
     return got;
 }
 
-qint64 InputFile::bytesRead() const
-{
-    return m->bytesRead;
-}
-
-SystemError InputFile::error() const
-{
-    return m->error;
-}
-
-InputFile::Change InputFile::changeSinceOpen() const
+std::optional<InputFile::Stamp> InputFile::stampNow(bool &pathStillNamesIt) const
 {
     struct stat now{};
     struct stat atPath{};
-    const struct stat &was = m->opened;
-    if (::fstat(m->fd.get(), &now) != 0 || ::stat(m->path.constData(), &atPath) != 0
-        || atPath.st_dev != was.st_dev || atPath.st_ino != was.st_ino)
-        return {Change::Replaced, now.st_size};
-    if (m->bytesRead < was.st_size || now.st_size < was.st_size)
-        return {Change::Shorter, now.st_size};
-    if (m->longerThanOpened || now.st_size > was.st_size)
-        return {Change::Longer, now.st_size};
-    if (!sameTime(now.st_mtim, was.st_mtim) || !sameTime(now.st_ctim, was.st_ctim))
-        return {Change::Modified, now.st_size};
-    return {Change::None, now.st_size};
+    if (::fstat(m->fd.get(), &now) != 0)
+        return std::nullopt;
+    pathStillNamesIt = ::stat(m->path.constData(), &atPath) == 0
+        && atPath.st_dev == m->opened.st_dev && atPath.st_ino == m->opened.st_ino;
+    return Stamp{now.st_size, nanoseconds(now.st_mtim), nanoseconds(now.st_ctim)};
 }
 
 // ---- ReplacementFile --------------------------------------------------------------------------

@@ -80,37 +80,24 @@ FileType fileTypeOf(HANDLE file)
     }
 }
 
-// What a file's identity and state are, as far as a change during the save shows in them.
-struct Stamp
-{
-    BY_HANDLE_FILE_INFORMATION info{};
-    LARGE_INTEGER changeTime{};
-};
+qint64 ticks(const FILETIME &time);
 
-bool stampOf(HANDLE file, Stamp &stamp)
+// The file's identity and what a change of it shows in.
+bool stampOf(HANDLE file, BY_HANDLE_FILE_INFORMATION &info, InputFile::Stamp &stamp)
 {
     FILE_BASIC_INFO basic{};
-    if (!GetFileInformationByHandle(file, &stamp.info)
+    if (!GetFileInformationByHandle(file, &info)
         || !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
         return false;
-    stamp.changeTime = basic.ChangeTime;
+    stamp = {(qint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow, ticks(info.ftLastWriteTime),
+             basic.ChangeTime.QuadPart};
     return true;
-}
-
-qint64 sizeOf(const BY_HANDLE_FILE_INFORMATION &info)
-{
-    return (qint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
 }
 
 bool sameFile(const BY_HANDLE_FILE_INFORMATION &a, const BY_HANDLE_FILE_INFORMATION &b)
 {
     return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh
         && a.nFileIndexLow == b.nFileIndexLow;
-}
-
-bool sameTime(const FILETIME &a, const FILETIME &b)
-{
-    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
 // A handle closed when it goes out of scope.
@@ -149,20 +136,26 @@ private:
 
 // ---- InputFile --------------------------------------------------------------------------------
 
+namespace {
+
+qint64 ticks(const FILETIME &time)
+{
+    return qint64((quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+} // namespace
+
 struct InputFile::State
 {
     std::wstring path;
     Handle file;
-    Stamp opened;
-    qint64 bytesRead = 0;
-    bool longerThanOpened = false;
-    SystemError error;
+    BY_HANDLE_FILE_INFORMATION opened{};
 };
 
 InputFile::InputFile() : m(std::make_unique<State>()) {}
 InputFile::~InputFile() = default;
 
-InputFile::Opened InputFile::open(const QString &path)
+InputFile::Opened InputFile::openFile(const QString &path)
 {
     m->path = nativePath(path);
     const DWORD attributes = GetFileAttributesW(m->path.c_str());
@@ -179,66 +172,36 @@ InputFile::Opened InputFile::open(const QString &path)
         m->file.reset();
         return {{}, type};
     }
-    if (!stampOf(m->file.get(), m->opened))
+    Stamp stamp;
+    if (!stampOf(m->file.get(), m->opened, stamp))
         return {lastSystemError()};
+    m_opened = stamp;
     return {};
 }
 
-qint64 InputFile::size() const
+qint64 InputFile::readFile(char *into, qint64 max)
 {
-    return sizeOf(m->opened.info);
-}
-
-qint64 InputFile::read(char *into, qint64 max)
-{
-    // Past the size it had, one byte is asked for to see whether the file grew meanwhile.
-    const bool probing = m->bytesRead >= size();
-    if (probing && m->longerThanOpened)
-        return 0;
-    const qint64 wanted = probing ? 1 : std::min<qint64>({max, size() - m->bytesRead, 1 << 30});
     DWORD got = 0;
-    if (!ReadFile(m->file.get(), into, DWORD(wanted), &got, nullptr)) {
-        m->error = lastSystemError();
+    if (!ReadFile(m->file.get(), into, DWORD(std::min<qint64>(max, 1 << 30)), &got, nullptr)) {
+        m_error = lastSystemError();
         return -1;
     }
-    if (probing) {
-        m->longerThanOpened = got > 0;
-        return 0;
-    }
-    m->bytesRead += got;
     return got;
 }
 
-qint64 InputFile::bytesRead() const
+std::optional<InputFile::Stamp> InputFile::stampNow(bool &pathStillNamesIt) const
 {
-    return m->bytesRead;
-}
-
-SystemError InputFile::error() const
-{
-    return m->error;
-}
-
-InputFile::Change InputFile::changeSinceOpen() const
-{
-    Stamp now;
-    BY_HANDLE_FILE_INFORMATION atPath{};
+    BY_HANDLE_FILE_INFORMATION info{};
+    Stamp stamp;
+    if (!stampOf(m->file.get(), info, stamp))
+        return std::nullopt;
     const Handle again(CreateFileW(m->path.c_str(), 0,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    const Stamp &was = m->opened;
-    if (!stampOf(m->file.get(), now) || !again.isOpen()
-        || !GetFileInformationByHandle(again.get(), &atPath) || !sameFile(atPath, was.info))
-        return {Change::Replaced, sizeOf(now.info)};
-    const qint64 sizeNow = sizeOf(now.info);
-    if (m->bytesRead < size() || sizeNow < size())
-        return {Change::Shorter, sizeNow};
-    if (m->longerThanOpened || sizeNow > size())
-        return {Change::Longer, sizeNow};
-    if (!sameTime(now.info.ftLastWriteTime, was.info.ftLastWriteTime)
-        || now.changeTime.QuadPart != was.changeTime.QuadPart)
-        return {Change::Modified, sizeNow};
-    return {Change::None, sizeNow};
+    BY_HANDLE_FILE_INFORMATION atPath{};
+    pathStillNamesIt = again.isOpen() && GetFileInformationByHandle(again.get(), &atPath)
+        && sameFile(atPath, m->opened);
+    return stamp;
 }
 
 // ---- ReplacementFile --------------------------------------------------------------------------
