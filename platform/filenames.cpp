@@ -1,6 +1,7 @@
 #include "platform/filenames.h"
 
 #include <QDir>
+#include <QStringDecoder>
 
 namespace {
 
@@ -49,6 +50,15 @@ qsizetype sequenceLength(QByteArrayView bytes, qsizetype at)
     return 0;
 }
 
+// Well-formed UTF-8 as it is: QString::fromUtf8() would drop a leading byte order mark, and
+// with it a byte of the name.
+QString decodeUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(bytes);
+}
+
 QChar visibleControl(char16_t c)
 {
     if (c < 0x20)
@@ -70,11 +80,11 @@ QString fileNameFromSystem(QByteArrayView bytes)
             at += valid;
             continue;
         }
-        text.append(QString::fromUtf8(bytes.sliced(runStart, at - runStart)));
+        text.append(decodeUtf8(bytes.sliced(runStart, at - runStart)));
         text.append(QChar(char16_t(EscapeBase + static_cast<unsigned char>(bytes.at(at)))));
         runStart = ++at;
     }
-    text.append(QString::fromUtf8(bytes.sliced(runStart)));
+    text.append(decodeUtf8(bytes.sliced(runStart)));
     return text;
 }
 

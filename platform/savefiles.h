@@ -13,12 +13,15 @@
 // looks at the link itself.
 enum class FileType { Missing, Regular, Folder, Fifo, Socket, CharacterDevice, BlockDevice, Other };
 
-// A failed system call: its errno value (Windows errors are mapped to the same numbers) and
-// the system's own words for it, which may be empty.
+// A failed system call: its errno value (Windows errors are mapped to the same numbers), the
+// system's own words for it, which may be empty, and the system's own number.
 struct SystemError
 {
+    static constexpr int NoErrno = -1; // a Windows error without an errno value
+
     int number = 0;
     QString words;
+    int systemNumber = 0; // the Windows error; on Linux the errno value again
 
     bool failed() const { return number != 0; }
 };
@@ -105,6 +108,7 @@ public:
         NotRegular,           // a folder, FIFO, device or socket is in the way (type says which)
         DanglingLink,         // a link in the way leads nowhere
         ForeignLinkInSharedFolder, // a link owned by another user in a folder everyone may write to
+        ForeignLinkBeyondItsOwner, // another user's link to a file that user may not write
         LeadsToInput,         // replacing it would replace the selected file
         NotWritable,          // the existing file may not be written (error says why)
         FolderRefusesNewFile, // no new file may be made in the folder (error says why)

@@ -3,6 +3,7 @@
 #include "rewrite/bytestreams.h"
 
 #include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -88,10 +89,25 @@ bool BlockWriter::writeInBackground()
         m_writing = true;
     }
     m_used = 0;
-    if (!m_thread.joinable())
-        m_thread = std::thread([this] { writeBlocks(); });
+    if (!m_thread.joinable() && !startThread()) {
+        // Without a thread of its own (a process limit reached), the block is written here.
+        m_mode = Mode::Inline;
+        m_writing = false;
+        m_failed = !m_sink.write(m_written.constData(), m_writtenSize);
+        return !m_failed;
+    }
     m_changed.notify_all();
     return true;
+}
+
+bool BlockWriter::startThread()
+{
+    try {
+        m_thread = std::thread([this] { writeBlocks(); });
+        return true;
+    } catch (const std::system_error &) {
+        return false;
+    }
 }
 
 bool BlockWriter::waitUntilWritten()

@@ -12,7 +12,9 @@ class ByteSink;
 // Collects output bytes and hands them to a sink in large blocks; the first failure sticks.
 // In the background mode a full block is written by a thread of its own while the next one
 // fills, so that the system's copying and the rewriting run on two cores; a failure then shows
-// at the next flush or at finish().
+// at the next flush or at finish(). A piece of a block or more (a long line, or a long run of
+// unchanged lines) goes to the sink directly instead, and the last block is written by
+// finish() itself: there is nothing left to overlap them with.
 class BlockWriter
 {
 public:
@@ -51,6 +53,7 @@ public:
 private:
     void grow(qsizetype count);
     bool writeInBackground();
+    bool startThread();
     bool waitUntilWritten();
     void writeBlocks();
 

@@ -32,7 +32,7 @@ public:
             const bool go = piece->startsLine && piece->endsLine ? wholeLine(*piece)
                                                                  : pieceOfLongLine(*piece);
             if (!go)
-                return LoopEnd::Stopped;
+                return m_writer.failed() ? LoopEnd::WriteFailed : LoopEnd::Stopped;
             if (!m_writer.flushIfFull())
                 return LoopEnd::WriteFailed;
         }
@@ -66,6 +66,7 @@ private:
 
     // An ordinary line streams through piece by piece; of a strength line only its head is
     // kept, since the rule drops the rest. Its output follows once the line has been read.
+    // False to stop: asked for, or the output failed.
     bool pieceOfLongLine(const LinePiece &piece)
     {
         copyUnchanged();
@@ -77,7 +78,7 @@ private:
         }
         m_lineLength += piece.bytes.size();
         if (m_kind == StrengthLine::Other && !m_writer.append(piece.bytes))
-            return true; // the failure stops the loop through flushIfFull()
+            return false;
         if (!piece.endsLine)
             return offerEvents(piece.bytes.size());
         if (!lineRead(m_lineLength, piece.bytes.size() + piece.terminatorSize))

@@ -19,6 +19,8 @@ struct LoopSettings
 {
     qsizetype readSize = LineReader::DefaultBlockSize;
     qsizetype writeSize = BlockWriter::DefaultBlockSize;
+    // Background: output blocks, and at the end of a save the sync to disk, are written beside
+    // the window's thread. Inline keeps the whole save in the one thread.
     BlockWriter::Mode writing = BlockWriter::Mode::Background;
 };
 

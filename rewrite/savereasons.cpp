@@ -44,20 +44,20 @@ constexpr std::pair<int, const char16_t *> Meanings[] = {
 #endif
 };
 
-QString meaningOf(int number)
+QString meaningOf(const SystemError &error)
 {
     for (const auto &[known, meaning] : Meanings) {
-        if (known == number)
+        if (known == error.number)
             return QString::fromUtf16(meaning);
     }
-    return u"Fehler Nummer %1"_s.arg(number);
+    return u"Fehler Nummer %1"_s.arg(error.systemNumber != 0 ? error.systemNumber : error.number);
 }
 
 } // namespace
 
 QString germanReason(const SystemError &error)
 {
-    const QString meaning = meaningOf(error.number);
+    const QString meaning = meaningOf(error);
     return error.words.isEmpty() ? meaning : meaning + " ("_L1 + error.words + u')';
 }
 

@@ -3,8 +3,13 @@
 #include "platform/filenames.h"
 #include "platform/savefiles.h"
 #include "rewrite/bytestreams.h"
+#include "rewrite/eventthrottle.h"
 #include "rewrite/saveloop.h"
 #include "rewrite/savereasons.h"
+
+#include <chrono>
+#include <future>
+#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -99,12 +104,23 @@ private:
         if (opened.succeeded())
             return true;
         if (opened.refusal == ReplacementFile::Refusal::FolderRefusesNewFile)
-            reportFailure(u"Im Ordner „%1“ kann keine neue Datei angelegt werden, auch nicht "
-                          "neben der ausgewählten Datei."_s.arg(shownPath(folderOf(m_outputPath))),
-                          germanReason(opened.error));
+            reportFailure(folderRefusesNewFile(), germanReason(opened.error));
         else
             writeFailure(refusalReason(opened));
         return false;
+    }
+
+    // The folder where the new file would be made: beside the selected file, or where a link in
+    // the output's place leads.
+    QString folderRefusesNewFile() const
+    {
+        const QString target = m_output.targetPath();
+        const QString folder = shownPath(folderOf(target));
+        if (target == m_outputPath)
+            return u"Im Ordner „%1“ kann keine neue Datei angelegt werden, auch nicht neben der "
+                   "ausgewählten Datei."_s.arg(folder);
+        return u"Die Datei „%1“ ist eine Verknüpfung in den Ordner „%2“, und dort kann keine "
+               "neue Datei angelegt werden."_s.arg(shownPath(m_outputPath), folder);
     }
 
     static QString refusalReason(const ReplacementFile::Opened &opened)
@@ -124,9 +140,12 @@ private:
             return u"Sie ist eine Verknüpfung, die einem anderen Benutzer gehört, in einem "
                    "Ordner, in den alle schreiben dürfen. Solchen Verknüpfungen wird nicht "
                    "gefolgt."_s;
+        case Refusal::ForeignLinkBeyondItsOwner:
+            return u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
+                   "selbst nicht ändern darf. Solchen Verknüpfungen wird nicht gefolgt."_s;
         case Refusal::LeadsToInput:
-            return u"Sie ist eine Verknüpfung auf die ausgewählte Datei, die dabei ersetzt "
-                   "würde."_s;
+            return u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei "
+                   "ersetzt würde."_s;
         case Refusal::NotWritable:
             return u"Die vorhandene Datei darf nicht ersetzt werden: "_s
                 + germanReason(opened.error);
@@ -140,7 +159,7 @@ private:
 
     SaveResult commitOutput()
     {
-        switch (m_output.commit()) {
+        switch (commitWhileOfferingEvents()) {
         case ReplacementFile::Commit::Done:
             return SaveResult::Saved;
         case ReplacementFile::Commit::NotWritten:
@@ -154,6 +173,24 @@ private:
             germanReason(m_output.error()),
             u"Nach einem Stromausfall oder Absturz kann sie fehlen oder die frühere Fassung "
             "zeigen. Speichern Sie erneut, um sicherzugehen."_s);
+    }
+
+    // The sync to disk at the end can take seconds on a slow disk: it runs beside the window's
+    // thread, which goes on offering events meanwhile. A stop asked for now comes too late.
+    ReplacementFile::Commit commitWhileOfferingEvents()
+    {
+        if (m_settings.writing == BlockWriter::Mode::Inline)
+            return m_output.commit();
+        std::future<ReplacementFile::Commit> committed;
+        try {
+            committed = std::async(std::launch::async, [this] { return m_output.commit(); });
+        } catch (const std::system_error &) { // no thread to be had
+            return m_output.commit();
+        }
+        while (committed.wait_for(std::chrono::milliseconds(EventThrottle::IntervalMs))
+               != std::future_status::ready)
+            m_window.runPendingEvents();
+        return committed.get();
     }
 
     SaveResult readFailure(const QString &reason)

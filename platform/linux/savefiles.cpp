@@ -65,22 +65,28 @@ InputFile::~InputFile() = default;
 InputFile::Opened InputFile::openFile(const QString &path)
 {
     m->path = systemFileName(path);
-    // Looked at before opening: opening a FIFO waits for a writer, opening a device may act.
-    struct stat found{};
-    if (::stat(m->path.constData(), &found) != 0)
+    // Looked at before it is opened for reading: opening a FIFO waits for a writer, opening a
+    // device may act. An O_PATH descriptor names the file without opening it, and reading
+    // opens that very file again, so nothing swapped in between is ever opened.
+    const FileDescriptor found(::open(m->path.constData(), O_PATH | O_CLOEXEC));
+    if (!found.isOpen())
         return {lastSystemError()};
-    if (!S_ISREG(found.st_mode))
-        return {{}, fileTypeOf(found.st_mode)};
-    // Without waiting even if a FIFO was put there since the look.
-    m->fd = FileDescriptor(
-        ::open(m->path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!m->fd.isOpen())
+    if (::fstat(found.get(), &m->opened) != 0)
         return {lastSystemError()};
-    if (::fstat(m->fd.get(), &m->opened) != 0)
-        return {lastSystemError()};
-    if (!S_ISREG(m->opened.st_mode)) {
-        m->fd.reset();
+    if (!S_ISREG(m->opened.st_mode))
         return {{}, fileTypeOf(m->opened.st_mode)};
+    m->fd = FileDescriptor(::open(("/proc/self/fd/"_ba + QByteArray::number(found.get())).constData(),
+                                  O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!m->fd.isOpen() && errno == ENOENT) // no /proc: by name, still without waiting
+        m->fd = FileDescriptor(
+            ::open(m->path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat opened{};
+    if (!m->fd.isOpen() || ::fstat(m->fd.get(), &opened) != 0)
+        return {lastSystemError()};
+    if (opened.st_dev != m->opened.st_dev || opened.st_ino != m->opened.st_ino
+        || !S_ISREG(opened.st_mode)) {
+        m->fd.reset();
+        return {{}, fileTypeOf(opened.st_mode)};
     }
     m_opened = {m->opened.st_size, nanoseconds(m->opened.st_mtim), nanoseconds(m->opened.st_ctim)};
     ::posix_fadvise(m->fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -113,8 +119,8 @@ std::optional<InputFile::Stamp> InputFile::stampNow(bool &pathStillNamesIt) cons
 
 namespace {
 
-// Writeback of finished output starts every so many bytes, and the range before the last one
-// is waited for, so dirty pages stay few and the final sync has little left to do.
+// Writeback of finished output starts every so many bytes, so that the final sync has little
+// left to do. It is only started, never waited for: on a slow disk that would stall the save.
 constexpr qint64 WritebackRange = 8 << 20;
 
 constexpr int TemporaryNameAttempts = 100;
@@ -136,6 +142,24 @@ bool isForeignLinkInSharedFolder(int folderFd, const struct stat &link)
         return true;
     const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
     return shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
+}
+
+// Another user's link may only lead where that user could write anyway: otherwise anyone who
+// may put a link into a folder could have root's save overwrite any file on the system.
+bool leadsBeyondItsOwner(const struct stat &link, const struct stat &target)
+{
+    return link.st_uid != ::geteuid() && target.st_uid != link.st_uid
+        && !(target.st_mode & S_IWOTH);
+}
+
+// The folder's real path and the name: the directory entry a path ends in.
+QByteArray entryOf(const QByteArray &path)
+{
+    const FolderAndName parts = splitPath(path);
+    char folder[PATH_MAX];
+    if (!::realpath(parts.folder.constData(), folder))
+        return {};
+    return QByteArray(folder) + '/' + parts.name;
 }
 
 } // namespace
@@ -161,9 +185,10 @@ struct ReplacementFile::State
     ReplacementFile::Opened chooseTarget(const QByteArray &path, const InputFile &input);
     ReplacementFile::Opened followLink(const QByteArray &path, const struct stat &link,
                                        const InputFile &input);
-    ReplacementFile::Opened createTemporary();
+    ReplacementFile::Opened createTemporary(const InputFile &input);
     void startWriteback();
     bool targetStillAsChecked() const;
+    bool putInPlace();
     void discard();
 };
 
@@ -177,7 +202,7 @@ ReplacementFile::~ReplacementFile()
 ReplacementFile::Opened ReplacementFile::open(const QString &path, const InputFile &input)
 {
     const Opened chosen = m->chooseTarget(systemFileName(path), input);
-    return chosen.succeeded() ? m->createTemporary() : chosen;
+    return chosen.succeeded() ? m->createTemporary(input) : chosen;
 }
 
 // Looks at what is at `path`, without following a link until the link has been judged.
@@ -200,6 +225,13 @@ ReplacementFile::Opened ReplacementFile::State::chooseTarget(const QByteArray &p
         return followLink(path, found, input);
     if (!S_ISREG(found.st_mode))
         return refuse(Refusal::NotRegular, {}, fileTypeOf(found.st_mode));
+    // The selected file may be a link to its own .new; replacing that would change it. (A hard
+    // link is another entry, which the rename leaves alone.)
+    if (const QByteArray entry = entryOf(path); !entry.isEmpty()) {
+        char selected[PATH_MAX];
+        if (::realpath(input.m->path.constData(), selected) && entry == selected)
+            return refuse(Refusal::LeadsToInput);
+    }
     if (::faccessat(folder.get(), targetName.constData(), W_OK, AT_EACCESS) != 0)
         return refuse(Refusal::NotWritable, lastSystemError());
     targetExisted = true;
@@ -227,6 +259,8 @@ ReplacementFile::Opened ReplacementFile::State::followLink(const QByteArray &pat
     // Another path to the very file being read (a bind mount, a linked folder) counts too.
     if (found.st_dev == input.m->opened.st_dev && found.st_ino == input.m->opened.st_ino)
         return refuse(Refusal::LeadsToInput);
+    if (leadsBeyondItsOwner(link, found))
+        return refuse(Refusal::ForeignLinkBeyondItsOwner);
     char resolved[PATH_MAX];
     if (!::realpath(path.constData(), resolved))
         return refuse(Refusal::Failed, lastSystemError());
@@ -243,10 +277,12 @@ ReplacementFile::Opened ReplacementFile::State::followLink(const QByteArray &pat
     return {};
 }
 
-ReplacementFile::Opened ReplacementFile::State::createTemporary()
+ReplacementFile::Opened ReplacementFile::State::createTemporary(const InputFile &input)
 {
-    // A replaced file keeps its permissions; a new one gets what the umask leaves of 0666.
-    const mode_t mode = targetExisted ? 0600 : 0666;
+    // A replaced file keeps its permissions. A new one is never more readable than the file it
+    // is made from (what the umask leaves of that file's permissions): root saving a file only
+    // root may read must not hand its content to everyone.
+    const mode_t mode = targetExisted ? 0600 : input.m->opened.st_mode & 0666;
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
         const QByteArray name = temporaryName();
         const int opened = ::openat(folder.get(), name.constData(),
@@ -261,10 +297,11 @@ ReplacementFile::Opened ReplacementFile::State::createTemporary()
         fd = FileDescriptor(opened);
         temporary = name;
         if (targetExisted) {
-            ::fchmod(fd.get(), target.st_mode & 07777);
             // Root replacing someone's file leaves it theirs; nobody else can give files away.
+            // Owner first: a change of owner clears the set-user and set-group bits.
             if (::geteuid() == 0)
                 (void)::fchown(fd.get(), target.st_uid, target.st_gid);
+            ::fchmod(fd.get(), target.st_mode & 07777);
         }
         return {};
     }
@@ -294,17 +331,11 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
     return true;
 }
 
-// Hands each finished range to writeback and waits for the one before it, so that writing
-// goes on while the disk catches up.
+// Hands each finished range to writeback; the disk catches up while the rewrite goes on.
 void ReplacementFile::State::startWriteback()
 {
     while (written - writebackStarted >= WritebackRange) {
         ::sync_file_range(fd.get(), writebackStarted, WritebackRange, SYNC_FILE_RANGE_WRITE);
-        if (writebackStarted >= WritebackRange) {
-            ::sync_file_range(fd.get(), writebackStarted - WritebackRange, WritebackRange,
-                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
-                                  | SYNC_FILE_RANGE_WAIT_AFTER);
-        }
         writebackStarted += WritebackRange;
     }
 }
@@ -318,6 +349,28 @@ bool ReplacementFile::State::targetStillAsChecked() const
     struct stat now{};
     return ::fstatat(folder.get(), targetName.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0
         && S_ISREG(now.st_mode) && now.st_dev == target.st_dev && now.st_ino == target.st_ino;
+}
+
+// Renames the temporary file onto the target. Where nothing was, nothing that appeared since
+// may be replaced: a rename that refuses to replace, or else a hard link, which cannot replace.
+// Only a file system that has neither (FAT) gets a plain rename.
+bool ReplacementFile::State::putInPlace()
+{
+    const int from = folder.get();
+    const char *temporaryName = temporary.constData();
+    const char *name = targetName.constData();
+    bool done = ::renameat2(from, temporaryName, from, name, targetExisted ? 0 : RENAME_NOREPLACE)
+        == 0;
+    if (!done && !targetExisted && (errno == EINVAL || errno == ENOSYS)) {
+        done = ::linkat(from, temporaryName, from, name, 0) == 0;
+        if (done)
+            ::unlinkat(from, temporaryName, 0);
+        else if (errno == EPERM || errno == EOPNOTSUPP)
+            done = ::renameat(from, temporaryName, from, name) == 0;
+    }
+    if (done)
+        temporary.clear();
+    return done;
 }
 
 ReplacementFile::Commit ReplacementFile::commit()
@@ -336,18 +389,10 @@ ReplacementFile::Commit ReplacementFile::commit()
         s.error = makeSystemError(EEXIST);
         return Commit::NotWritten;
     }
-    // Where nothing was, nothing that appeared since may be replaced.
-    const unsigned int flags = s.targetExisted ? 0 : RENAME_NOREPLACE;
-    int renamed = ::renameat2(s.folder.get(), s.temporary.constData(), s.folder.get(),
-                              s.targetName.constData(), flags);
-    if (renamed != 0 && flags != 0 && errno == EINVAL) // a file system without the flag
-        renamed = ::renameat(s.folder.get(), s.temporary.constData(), s.folder.get(),
-                             s.targetName.constData());
-    if (renamed != 0) {
+    if (!s.putInPlace()) {
         s.error = lastSystemError();
         return Commit::NotWritten;
     }
-    s.temporary.clear();
     // The new name is durable only once the folder is. EINVAL: a file system that cannot
     // sync folders, where there is nothing more to do.
     if (::fsync(s.folder.get()) != 0 && errno != EINVAL) {

@@ -9,7 +9,7 @@ SystemError makeSystemError(int number)
     char buffer[256];
     // The GNU strerror_r, safe when several saves run at once.
     const QString words = QString::fromLocal8Bit(strerror_r(number, buffer, sizeof buffer));
-    return {number, words.startsWith("Unknown error"_L1) ? QString() : words};
+    return {number, words.startsWith("Unknown error"_L1) ? QString() : words, number};
 }
 
 FileType fileTypeOf(mode_t mode)

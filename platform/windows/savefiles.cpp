@@ -30,12 +30,15 @@ int errnoOf(DWORD error)
         {ERROR_NOT_READY, EIO},                {ERROR_CRC, EIO},
         {ERROR_NETNAME_DELETED, ENOTCONN},     {ERROR_SEM_TIMEOUT, ETIMEDOUT},
         {ERROR_NOT_SUPPORTED, EOPNOTSUPP},     {ERROR_FILE_TOO_LARGE, EFBIG},
+        {ERROR_INVALID_PARAMETER, EINVAL},     {ERROR_CANT_RESOLVE_FILENAME, ELOOP},
+        {ERROR_USER_MAPPED_FILE, EBUSY},       {ERROR_UNABLE_TO_REMOVE_REPLACED, EBUSY},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, EBUSY}, {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, EBUSY},
     };
     for (const auto &[windows, number] : Numbers) {
         if (windows == error)
             return number;
     }
-    return EIO;
+    return SystemError::NoErrno;
 }
 
 SystemError systemError(DWORD error)
@@ -46,7 +49,7 @@ SystemError systemError(DWORD error)
         nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
     const QString words = QString::fromWCharArray(text, int(length)).trimmed();
     LocalFree(text);
-    return {errnoOf(error), words};
+    return {errnoOf(error), words, int(error)};
 }
 
 SystemError lastSystemError()
@@ -208,6 +211,17 @@ std::optional<InputFile::Stamp> InputFile::stampNow(bool &pathStillNamesIt) cons
 
 namespace {
 
+// The selected file may be a link to its own .new (or share its file through a hard link):
+// replacing that would change the selected file.
+bool isSameFile(const QString &path, const BY_HANDLE_FILE_INFORMATION &input)
+{
+    const Handle file(CreateFileW(nativePath(path).c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return file.isOpen() && GetFileInformationByHandle(file.get(), &info) && sameFile(info, input);
+}
+
 constexpr int TemporaryNameAttempts = 100;
 
 QString temporaryName()
@@ -239,7 +253,7 @@ ReplacementFile::~ReplacementFile()
 // Windows replaces a link in the output's place itself, never the file it leads to, and a
 // replaced file keeps its attributes and access rights through ReplaceFileW; what remains to
 // refuse is a folder, a device and a read-only file.
-ReplacementFile::Opened ReplacementFile::open(const QString &path, const InputFile &)
+ReplacementFile::Opened ReplacementFile::open(const QString &path, const InputFile &input)
 {
     m->target = path;
     const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
@@ -248,6 +262,8 @@ ReplacementFile::Opened ReplacementFile::open(const QString &path, const InputFi
             return {Refusal::NotRegular, FileType::Folder, {}, false};
         if (attributes & FILE_ATTRIBUTE_DEVICE)
             return {Refusal::NotRegular, FileType::CharacterDevice, {}, false};
+        if (isSameFile(path, input.m->opened))
+            return {Refusal::LeadsToInput, FileType::Regular, {}, false};
         if (attributes & FILE_ATTRIBUTE_READONLY)
             return {Refusal::NotWritable, FileType::Regular, systemError(ERROR_ACCESS_DENIED),
                     false};
@@ -285,10 +301,12 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
     while (count > 0) {
         DWORD done = 0;
         const DWORD chunk = DWORD(std::min<qint64>(count, 1 << 30));
-        if (!WriteFile(m->file.get(), bytes, chunk, &done, nullptr) || done == 0) {
-            m->error = done == 0 && GetLastError() == ERROR_SUCCESS
-                ? systemError(ERROR_DISK_FULL)
-                : lastSystemError();
+        if (!WriteFile(m->file.get(), bytes, chunk, &done, nullptr)) {
+            m->error = lastSystemError();
+            return false;
+        }
+        if (done == 0) { // written nothing, and said nothing: the disk is full
+            m->error = systemError(ERROR_DISK_FULL);
             return false;
         }
         bytes += done;
@@ -307,10 +325,15 @@ ReplacementFile::Commit ReplacementFile::commit()
     const std::wstring target = nativePath(s.target);
     // ReplaceFileW keeps the replaced file's attributes and access rights; a new file goes in
     // with a write-through rename.
-    const bool replaced = s.targetExisted
+    bool replaced = s.targetExisted
         ? ReplaceFileW(target.c_str(), s.temporary.c_str(), nullptr,
                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
         : MoveFileExW(s.temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    // After these two the replaced file may already be gone: the new one must take its place.
+    const DWORD error = replaced ? ERROR_SUCCESS : GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        replaced = MoveFileExW(s.temporary.c_str(), target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!replaced) {
         s.error = lastSystemError();
         return Commit::NotWritten;

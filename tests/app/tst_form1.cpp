@@ -430,7 +430,12 @@ void tst_Form1::ratingChangedDuringSaveAppliesToLaterLines()
     const QByteArray zero = "00STRENG" + QByteArray(25, ' ') + " 0 \r\n";
     const QByteArray four = "00STRENG" + QByteArray(25, ' ') + " 4000 \r\n";
     QCOMPARE(readAll(m_dir->filePath(u"c_sp.cfg.new"_s)), zero + four + four + four);
-    QCOMPARE(labels, QStringList({u"*****"_s, QString(10, u'*'), QString(15, u'*'), QString(20, u'*')}));
+    // One offer after each line; any more come while the output is synced to disk.
+    QVERIFY(labels.size() >= 4);
+    QCOMPARE(labels.first(4),
+             QStringList({u"*****"_s, QString(10, u'*'), QString(15, u'*'), QString(20, u'*')}));
+    for (const QString &label : labels.mid(4))
+        QCOMPARE(label, QString(20, u'*'));
 }
 
 void tst_Form1::secondPressDuringSaveIsIgnored()
@@ -440,7 +445,7 @@ void tst_Form1::secondPressDuringSaveIsIgnored()
     c.Fildatei->setCurrentRow(1);
     m_services->onPump = [&](int) { QTest::mouseClick(c.btnspeichern, Qt::LeftButton); };
     QTest::mouseClick(c.btnspeichern, Qt::LeftButton);
-    QCOMPARE(m_services->pumps, 1);
+    QVERIFY(m_services->pumps >= 1); // the press came during the save
     QCOMPARE(m_services->messages.size(), 1);
     QCOMPARE(m_services->messages[0].text, u"Speichern erfolgreich"_s);
     QVERIFY(!form.isSaving());

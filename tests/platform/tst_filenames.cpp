@@ -30,6 +30,7 @@ void tst_FileNames::exactBytesAndReadableText_data()
     QTest::newRow("truncated sequence") << "x\xe2\x82"_ba << u"xâ\uFFFD"_s;
     QTest::newRow("pair whose low half looks escaped") << "\xf0\x90\x82\x80"_ba
                                                          << QString::fromUtf8("\xf0\x90\x82\x80");
+    QTest::newRow("byte order mark first") << "\xef\xbb\xbf" "bom_sp.cfg"_ba << u"\uFEFFbom_sp.cfg"_s;
     QTest::newRow("line break") << "a\nb_sp.cfg"_ba << u"a␊b_sp.cfg"_s;
     QTest::newRow("carriage return and tab") << "a\r\tb"_ba << u"a␍␉b"_s;
 }

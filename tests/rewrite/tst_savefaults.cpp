@@ -124,7 +124,8 @@ struct ChildSave
     QString errors;
 };
 
-ChildSave runHeadlessSave(const QString &inputPath, const QStringList &straceArguments = {})
+ChildSave runHeadlessSave(const QString &inputPath, const QStringList &straceArguments = {},
+                          bool oneThread = true)
 {
     QString program = QStringLiteral(HEADLESS_SAVE_PATH);
     QStringList arguments{inputPath, u"6"_s, u"8"_s};
@@ -135,8 +136,8 @@ ChildSave runHeadlessSave(const QString &inputPath, const QStringList &straceArg
         environment.insert(u"ASAN_OPTIONS"_s,
                            asan.isEmpty() ? u"detect_leaks=0"_s : asan + u":detect_leaks=0"_s);
         // Output written in the one thread, so that strace's count of calls is one count.
-        arguments = straceArguments + QStringList{u"--"_s, program, u"--inline-writes"_s}
-            + arguments;
+        arguments = straceArguments + QStringList{u"--"_s, program}
+            + (oneThread ? QStringList{u"--inline-writes"_s} : QStringList{}) + arguments;
         program = u"strace"_s;
     }
     QProcess process;
@@ -322,6 +323,8 @@ enum class InTheWay {
     LinkToDeviceNode,
     Socket,
     ForeignLinkInSharedFolder,
+    ForeignLinkBeyondItsOwner,
+    SelectedFileLinksToOutput,
     DanglingLink,
     ImmutableFolderWithWritableOutput,
     LinkToSelectedFile,
@@ -391,7 +394,7 @@ struct Layout
 };
 
 const QString LinkToSelectedFileReason =
-    u"Sie ist eine Verknüpfung auf die ausgewählte Datei, die dabei ersetzt würde."_s;
+    u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei ersetzt würde."_s;
 const QString DanglingLinkReason =
     u"Sie ist eine Verknüpfung, deren Ziel fehlt. Eine neue Datei wird nicht dort angelegt, wohin "
     "nur eine Verknüpfung zeigt."_s;
@@ -408,6 +411,7 @@ class tst_SaveFaults : public QObject
 private Q_SLOTS:
     void injectedSystemCallFault_data();
     void injectedSystemCallFault();
+    void savesWithoutThreads();
 
     void refused_data();
     void refused();
@@ -567,6 +571,29 @@ void tst_SaveFaults::injectedSystemCallFault()
     QCOMPARE(listing(dir.path()), QStringList({InputName, OutputName}));
 }
 
+// Where no thread is to be had (a limit of processes reached), the save writes its output and
+// syncs it in the one thread it has.
+void tst_SaveFaults::savesWithoutThreads()
+{
+    if (const QString why = straceUnavailable(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString inputPath = dir.filePath(InputName);
+    const Sample file = sample(53200); // several output blocks
+    QVERIFY(writeFile(inputPath, file.input));
+
+    const ChildSave save = runHeadlessSave(
+        inputPath,
+        {u"-f"_s, u"-o"_s, u"/dev/null"_s, u"-e"_s, u"trace=clone,clone3"_s, u"-e"_s,
+         u"inject=clone,clone3:error=EAGAIN"_s},
+        false);
+    QCOMPARE(save.exitCode, 0);
+    QCOMPARE(save.messageLine, asMessageLine(u"Information"_s, u"Speichern erfolgreich"_s));
+    QVERIFY(readFile(dir.filePath(OutputName)) == file.output);
+    QCOMPARE(listing(dir.path()), QStringList({InputName, OutputName}));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Something in the output's place
 
@@ -594,6 +621,12 @@ void tst_SaveFaults::refused_data()
     QTest::newRow("socket") << InTheWay::Socket << notRegularOutputReason(u"ein Socket"_s);
     QTest::newRow("another user's link in a folder everyone may write to")
         << InTheWay::ForeignLinkInSharedFolder << ForeignLinkReason;
+    QTest::newRow("another user's link to a file that user may not write")
+        << InTheWay::ForeignLinkBeyondItsOwner
+        << u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser selbst "
+           "nicht ändern darf. Solchen Verknüpfungen wird nicht gefolgt."_s;
+    QTest::newRow("selected file is a link to its own output")
+        << InTheWay::SelectedFileLinksToOutput << LinkToSelectedFileReason;
     QTest::newRow("dangling link") << InTheWay::DanglingLink << DanglingLinkReason;
     QTest::newRow("dangling link into a missing folder")
         << InTheWay::DanglingLinkIntoMissingFolder << DanglingLinkReason;
@@ -684,6 +717,19 @@ void tst_SaveFaults::refused()
             QSKIP("handing a link to another user needs root");
         break;
     }
+    case InTheWay::ForeignLinkBeyondItsOwner: // an ordinary folder; the file only root may write
+        QVERIFY(writeFile(at.elsewhere + "/kept.cfg"_L1, EarlierOutput));
+        QVERIFY(QFile::link(u"../elsewhere/kept.cfg"_s, at.output));
+        if (::geteuid() != 0
+            || ::lchown(QFile::encodeName(at.output).constData(), 4242, 4242) != 0)
+            QSKIP("handing a link to another user needs root");
+        break;
+    case InTheWay::SelectedFileLinksToOutput:
+        QVERIFY(QFile::remove(at.input));
+        QVERIFY(writeFile(at.output, file.input));
+        QVERIFY(QFile::link(OutputName, at.input));
+        clearTheWay = [&] { return QFile::remove(at.input) && writeFile(at.input, file.input); };
+        break;
     case InTheWay::DanglingLink:
         QVERIFY(QFile::link(u"../elsewhere/created.cfg"_s, at.output));
         break;

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <limits>
 #include <optional>
 
@@ -78,6 +79,8 @@ private Q_SLOTS:
     void folderPathEndingInSeparator();
     void crLfAcrossBlockBoundaryAndLinesLongerThanABlock();
 
+    void outputPermissions_data();
+    void outputPermissions();
     void longNamesAndPaths_data();
     void longNamesAndPaths();
     void noFileSelected();
@@ -334,7 +337,8 @@ void tst_SaveStrengthFile::callOrder()
     SaveFolder folder;
     QVERIFY(folder.holds("01STx\r\nplain\r\n01MAXy\r\n"));
     RecordingServices &window = folder.window;
-    QCOMPARE(SaveStrengthFile(window), SaveResult::Saved);
+    // In one thread: a slow sync at the end would add offers of events.
+    QCOMPARE(SaveStrengthFile(window, {.writing = BlockWriter::Mode::Inline}), SaveResult::Saved);
     const QStringList expected{
         u"folderPath"_s,       u"selectedFileName"_s,
         u"showProgress 6"_s,   u"runPendingEvents"_s, u"startRatingIndex"_s,
@@ -464,6 +468,46 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
 // ---------------------------------------------------------------------------------------------
 // Failures: a warning that names the file and quotes the system, nothing reported as success, the
 // selected file byte-identical, no partial output and an earlier ".new" untouched.
+
+void tst_SaveStrengthFile::outputPermissions_data()
+{
+    QTest::addColumn<int>("inputMode");
+    QTest::addColumn<int>("earlierMode"); // -1: no earlier output
+    QTest::addColumn<int>("outputMode");
+
+    // A new .new is never more readable than the file it is made from (the umask is 022 here).
+    QTest::newRow("new output of a private file stays private") << 0600 << -1 << 0600;
+    QTest::newRow("new output of a shared file") << 0664 << -1 << 0644;
+    QTest::newRow("replaced output keeps its permissions") << 0644 << 0640 << 0640;
+    QTest::newRow("replaced output keeps its set-group bit") << 0644 << 02770 << 02770;
+}
+
+void tst_SaveStrengthFile::outputPermissions()
+{
+    QFETCH(int, inputMode);
+    QFETCH(int, earlierMode);
+    QFETCH(int, outputMode);
+
+    SaveFolder folder;
+    QVERIFY(folder.holds("01STRENGTH  3000\r\n",
+                         earlierMode >= 0 ? std::optional(EarlierOutput) : std::nullopt));
+    const auto modeOf = [](const QString &path) {
+        struct stat status{};
+        return ::stat(QFile::encodeName(path).constData(), &status) == 0
+            ? int(status.st_mode & 07777)
+            : -1;
+    };
+    QCOMPARE(::chmod(QFile::encodeName(folder.inputPath).constData(), mode_t(inputMode)), 0);
+    if (earlierMode >= 0)
+        QCOMPARE(::chmod(QFile::encodeName(folder.outputPath).constData(), mode_t(earlierMode)),
+                 0);
+    const mode_t umaskBefore = ::umask(022);
+    const SaveResult result = SaveStrengthFile(folder.window);
+    ::umask(umaskBefore);
+    const QString problem = successProblem(folder.window, result);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(modeOf(folder.outputPath), outputMode);
+}
 
 void tst_SaveStrengthFile::longNamesAndPaths_data()
 {
