@@ -15,7 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How often the progress line is redrawn while nothing is finished.
+// How long the reporting waits for the next file before it redraws the progress line.
 constexpr auto ProgressInterval = 100ms;
 
 class BatchRun

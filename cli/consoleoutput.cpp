@@ -18,6 +18,7 @@ void writeTo(std::FILE *stream, const QString &text)
 }
 
 constexpr int BarWidth = 20;
+constexpr int ProgressIntervalMs = 100;
 
 } // namespace
 
@@ -48,8 +49,9 @@ void ConsoleOutput::note(const QString &text)
 // "[#######-------------]   35/100 Dateien   7,0/20,0 MB", always on one line of a terminal.
 void ConsoleOutput::progress(qsizetype filesDone, qsizetype files, qint64 bytesDone, qint64 bytes)
 {
-    if (!m_progressLine || m_quiet)
+    if (!m_progressLine || m_quiet || !m_nextProgress.hasExpired())
         return;
+    m_nextProgress.setRemainingTime(ProgressIntervalMs, Qt::CoarseTimer);
     const double share = bytes > 0 ? double(bytesDone) / double(bytes)
                                    : files > 0 ? double(filesDone) / double(files) : 1.0;
     const int filled = qBound(0, int(share * BarWidth), BarWidth);

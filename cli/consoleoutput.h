@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QString>
 
 // The program's text on standard output and error, UTF-8, each message as one piece, and on a
@@ -14,7 +15,8 @@ public:
     void failure(const QString &text); // standard error, "kelvora-staerken: " before it
     void note(const QString &text);    // the same with "Hinweis: ", unless quiet
 
-    // Redraws the progress line: files finished of all, bytes worked on of all.
+    // Redraws the progress line, at most ten times a second: files finished of all, bytes
+    // worked on of all.
     void progress(qsizetype filesDone, qsizetype files, qint64 bytesDone, qint64 bytes);
     void endProgress();
 
@@ -24,4 +26,5 @@ private:
     bool m_quiet;
     bool m_progressLine;
     bool m_progressShown = false;
+    QDeadlineTimer m_nextProgress; // expired until the first line
 };
