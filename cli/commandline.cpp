@@ -62,9 +62,9 @@ private:
         else if (name == "quiet")
             m_result.quiet = true;
         else if (name == "show")
-            setTask(Task::Show, shown);
+            setTask(Task::Show);
         else if (name == "dry-run")
-            setTask(Task::DryRun, shown);
+            setTask(Task::DryRun);
         else if (name == "help")
             m_wantsHelp = true;
         else if (name == "version")
@@ -126,12 +126,11 @@ private:
         (which == 's' ? m_result.startIndex : m_result.maxIndex) = *index;
     }
 
-    void setTask(Task task, const QString &option)
+    void setTask(Task task)
     {
         if (m_result.task != Task::Save && m_result.task != task)
             m_problem = u"--show und --dry-run schließen einander aus."_s;
         m_result.task = task;
-        m_taskOption = option;
     }
 
     void checkTogether()
@@ -163,7 +162,6 @@ private:
     bool m_optionsEnded = false;
     bool m_wantsHelp = false;
     bool m_wantsVersion = false;
-    QString m_taskOption;
     Invocation m_result;
     QString m_problem;
 };
