@@ -11,15 +11,10 @@
 set -euo pipefail
 export LC_ALL=C
 
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${BUILD_DIR:-$repo/build}
-[[ $build = /* ]] || build=$repo/$build
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 headless=$build/bench/headless_save
 window=$build/bench/window_save
-if [[ ! -x $headless ]]; then
-    echo "no $headless: build it first (cmake --build $build --target headless_save)" >&2
-    exit 1
-fi
+require_built "$headless" headless_save
 if [[ ! -x /usr/bin/time ]]; then
     echo "/usr/bin/time missing: apt-get install time" >&2
     exit 1
@@ -34,61 +29,14 @@ trap 'rm -rf "$work"' EXIT
 
 # --- input files -------------------------------------------------------------------------------
 
-# About 1 MiB of strength-file lines, CR LF terminated: start and maximum lines, comments with
-# Latin-1 umlauts, short and odd lines that only look like strength lines, other lines of any
-# length with a few bytes 0x80-0xFF.
-make_chunk() {
-    awk 'BEGIN {
-        srand(42)
-        n = split(",ab,xST,xxST,xxMAX,01st lower,01Max mixed, 01STRENGTH 3000,0STRENGTH,012MAX",
-                  odd, ",")
-        size = 0
-        while (size < 1048576) {
-            r = rand(); id = sprintf("%02d", int(rand() * 100))
-            if (r < 0.15)
-                line = id "STRENGTH  " int(rand() * 13) * 1000
-            else if (r < 0.30)
-                line = id "MAXSTRENGTH   " int(rand() * 13) * 1000
-            else if (r < 0.40)
-                line = "; Kommentar St" sprintf("%c", 228) "rke " id \
-                       " f" sprintf("%c", 252) "r Stufe " int(rand() * 50)
-            else if (r < 0.45)
-                line = odd[1 + int(rand() * n)]
-            else {
-                line = id "NAME" int(rand() * 1000) "  "
-                len = int(rand() * 70)
-                for (i = 0; i < len; i++) {
-                    c = rand() < 0.03 ? 128 + int(rand() * 128) : 32 + int(rand() * 95)
-                    line = line sprintf("%c", c)
-                }
-            }
-            printf "%s\r\n", line
-            size += length(line) + 2
-        }
-    }'
-}
-
 small=$work/small_sp.cfg
 large=$work/large_sp.cfg
-make_chunk > "$small"
+strength_lines 1048576 > "$small"
 for ((i = 0; i < large_mb; i++)); do cat "$small"; done > "$large"
 
 # --- sed with the same rule ----------------------------------------------------------------------
 
-start_value=$(printf '%25s %d ' '' $((start_index * 1000)))
-max_value=$(printf '%21s %d ' '' $((max_index * 1000)))
-# The "t" after the CR is stripped clears the substitution flag, so "t done" only sees the ST
-# rule; the ST rule is tried first and, when it matched, the MAX rule is skipped.
-cat > "$work/rewrite.sed" <<EOF
-s/\r\$//
-t strip
-:strip
-s/^(..ST.{0,4}).*/\1$start_value/
-t done
-s/^(..MAX.{0,7}).*/\1$max_value/
-:done
-s/\$/\r/
-EOF
+rewrite_sed_script "$start_index" "$max_index" > "$work/rewrite.sed"
 
 # --- timing --------------------------------------------------------------------------------------
 
@@ -147,7 +95,6 @@ window_best_of_3() {
     echo "$best"
 }
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 peak_rss_kib() {
     /usr/bin/time -v "$headless" "$1" "$start_index" "$max_index" 2>&1 >/dev/null |

@@ -11,9 +11,7 @@
 set -euo pipefail
 export LC_ALL=C
 
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${BUILD_DIR:-$repo/build}
-[[ $build = /* ]] || build=$repo/$build
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 listing=$build/bench/listing
 if [[ ! -x $listing ]]; then
     echo "no $listing: build it first (cmake --build $build --target listing)" >&2
@@ -31,10 +29,6 @@ folder=$work/large
 echo "making $folder..."
 "$listing" create "$folder"
 
-median() {
-    sort -n | awk '{ v[NR] = $1 } END { printf "%.2f\n", (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
-}
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 # One ls -f in ms, from the shell's clock right before it starts to right after it ends.
 ls_ms() {

@@ -13,9 +13,7 @@
 set -euo pipefail
 export LC_ALL=C
 
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${BUILD_DIR:-$repo/build}
-[[ $build = /* ]] || build=$repo/$build
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 ours=$build/bench/kelvora_firstframe
 minimal=$build/bench/minimal_window
 for program in "$ours" "$minimal"; do
@@ -60,11 +58,7 @@ first_frame_ms() {
     awk -F= '/^first_frame_ms=/ { print $2 }' <<<"$out"
 }
 
-median() {
-    sort -n | awk '{ v[NR] = $1 } END { printf "%.2f\n", (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
-}
 spread() { sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s-%s", lo, hi }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 # time_platform <platform> <label>: sets ours_ms, minimal_ms and platform_ratio.
 time_platform() {

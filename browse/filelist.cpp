@@ -3,6 +3,7 @@
 #include "browse/folderpaths.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
+#include "platform/namematching.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,52 +11,6 @@
 namespace {
 
 constexpr int ExactNameRole = Qt::UserRole;
-
-// Case folding for comparing names; names are mostly ASCII, which needs no table.
-char16_t folded(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u < 0x80)
-        return u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u;
-    return c.toCaseFolded().unicode();
-}
-
-QString foldedPattern(QStringView pattern)
-{
-    QString folding(pattern.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < pattern.size(); ++i)
-        folding[i] = QChar(folded(pattern.at(i)));
-    return folding;
-}
-
-// "*" stands for any run of characters, "?" for any one; the rest compares ignoring case, the
-// pattern folded beforehand. On a mismatch the last "*" takes one character more, which keeps
-// the match quick for patterns like ours with few stars.
-bool matchesWildcard(QStringView name, QStringView pattern)
-{
-    qsizetype n = 0;
-    qsizetype p = 0;
-    qsizetype afterStar = -1; // pattern position after the last "*" met
-    qsizetype starTakesUpTo = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern.at(p) == u'*') {
-            afterStar = ++p;
-            starTakesUpTo = n;
-        } else if (p < pattern.size()
-                   && (pattern.at(p) == u'?' || pattern.at(p) == QChar(folded(name.at(n))))) {
-            ++p;
-            ++n;
-        } else if (afterStar >= 0) {
-            p = afterStar;
-            n = ++starTakesUpTo;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern.at(p) == u'*')
-        ++p;
-    return p == pattern.size();
-}
 
 } // namespace
 
@@ -87,10 +42,10 @@ void FileList::setFolder(const QString &folder)
 
 void FileList::setFolder(const QString &folder, const QStringList &regularFiles)
 {
-    const QString pattern = foldedPattern(m_pattern);
+    const NamePattern pattern(m_pattern);
     QStringList names;
     for (const QString &name : regularFiles) {
-        if (matchesWildcard(name, pattern))
+        if (pattern.matches(name))
             names.append(name);
     }
     sortByName(names);

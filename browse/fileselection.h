@@ -4,16 +4,13 @@
 // which the save reads when Save is pressed, and `btnspeichern` enabled once a file is chosen.
 // The lists keep all the state; the handlers below only pass it along.
 
-#include <QStringView>
+#include "platform/namematching.h" // StrengthFilePattern
 
 class DriveList;
 class FileList;
 class FolderList;
 class QObject;
 class QPushButton;
-
-// The names of strength configuration files, for the file list.
-inline constexpr QStringView StrengthFilePattern = u"*_sp*.cfg";
 
 // `drvlaufwerk` change: moves the folder list to the chosen drive. A drive that cannot be read
 // is undone silently: the drive list goes back to the folder list's drive, which raises this

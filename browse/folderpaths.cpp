@@ -2,8 +2,6 @@
 
 #include <QDir>
 
-#include <algorithm>
-
 using namespace Qt::StringLiterals;
 
 QString cleanFolderPath(const QString &path)
@@ -40,12 +38,4 @@ QString fileSystemRootOf(const QString &cleanPath)
     if (cleanPath.size() >= 2 && cleanPath.at(1) == u':')
         return cleanPath.left(2) + u'/';
     return u"/"_s;
-}
-
-void sortByName(QStringList &names)
-{
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        const int order = QString::compare(a, b, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
-    });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/folders.h"
+#include "platform/namematching.h" // sortByName
 
 #include <QString>
 #include <QStringList>
@@ -22,7 +23,3 @@ QString joinFolderPath(const QString &folder, const QString &name);
 
 // The root of the file system tree a clean path lies in: "/", "C:/" or "//server/share".
 QString fileSystemRootOf(const QString &cleanPath);
-
-// Sorts names the way both lists show them: ignoring case, ties broken by case so the order
-// does not depend on the listing order of the file system.
-void sortByName(QStringList &names);

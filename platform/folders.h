@@ -20,6 +20,19 @@ struct FolderEntries
 // its error number and no names, so that no list shows half a folder as if it were whole.
 FolderEntries readFolder(const QString &folder);
 
+// What a path names, its links followed, looked at without opening it: whether it is a folder,
+// a file's size, and which object it is.
+struct PathFacts
+{
+    int errorNumber = 0; // 0, or a positive errno: nothing can be looked at there
+    bool isFolder = false;
+    qint64 size = 0; // of a file
+    // The same for every path to one object (through links, ".." or another spelling), so that
+    // a folder reached twice is read once.
+    QString identity;
+};
+PathFacts lookAt(const QString &path);
+
 // The process's current folder, absolute; empty when the system cannot say (it was removed).
 QString currentFolder();
 

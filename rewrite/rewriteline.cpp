@@ -7,9 +7,9 @@
 namespace {
 
 // Kept bytes plus padding always reach column 33, so the value text starts in column 34.
-constexpr qsizetype StartKept = 8;
+constexpr qsizetype StartKept = StartKeptBytes;
 constexpr qsizetype StartPadding = 25;
-constexpr qsizetype MaximumKept = 12;
+constexpr qsizetype MaximumKept = MaximumKeptBytes;
 constexpr qsizetype MaximumPadding = 21;
 
 // " 7000 ": one space, the decimal digits of a strength value, one space. The longest is

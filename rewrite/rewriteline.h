@@ -20,6 +20,11 @@ inline StrengthLine classifyLine(QByteArrayView line)
     return StrengthLine::Other;
 }
 
+// The leading bytes the rule keeps of a start-strength and of a maximum-strength line; what
+// follows them, the old value included, it replaces.
+inline constexpr qsizetype StartKeptBytes = 8;
+inline constexpr qsizetype MaximumKeptBytes = 12;
+
 // The rating index a line of this kind carries: the start rating for a start-strength line,
 // the maximum rating for a maximum-strength line. Only the one needed is asked for, when needed.
 template <typename StartRating, typename MaximumRating>

@@ -82,3 +82,9 @@ QString germanFileType(FileType type)
     }
     return u"ein besonderer Eintrag des Dateisystems"_s;
 }
+
+QString notRegularInputReason(FileType type)
+{
+    return u"Das ist keine gewöhnliche Datei, sondern %1. Gelesen werden nur gewöhnliche "
+           "Dateien."_s.arg(germanFileType(type));
+}

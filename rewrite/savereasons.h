@@ -11,3 +11,7 @@ QString germanReason(const SystemError &error);
 
 // What a file system object is, as the messages name it: "ein Ordner", "eine Pipe (FIFO)".
 QString germanFileType(FileType type);
+
+// Why a file that is no regular file is not read: "Das ist keine gewöhnliche Datei, sondern
+// eine Pipe (FIFO). ..."
+QString notRegularInputReason(FileType type);

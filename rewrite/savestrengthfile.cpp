@@ -93,8 +93,7 @@ private:
         if (opened.error.failed())
             readFailure(germanReason(opened.error));
         else
-            readFailure(u"Das ist keine gewöhnliche Datei, sondern %1. Gelesen werden nur "
-                        "gewöhnliche Dateien."_s.arg(germanFileType(opened.type)));
+            readFailure(notRegularInputReason(opened.type));
         return false;
     }
 

@@ -83,6 +83,16 @@ FolderEntries readFolder(const QString &folder)
     return entries;
 }
 
+PathFacts lookAt(const QString &path)
+{
+    struct stat found{};
+    if (::stat(systemFileName(path).constData(), &found) != 0)
+        return {errno > 0 ? errno : EIO, false, 0, {}};
+    const QString identity =
+        QString::number(quint64(found.st_dev)) + u':' + QString::number(quint64(found.st_ino));
+    return {0, S_ISDIR(found.st_mode), qint64(found.st_size), identity};
+}
+
 QString currentFolder()
 {
     for (size_t size = PATH_MAX;; size *= 2) {

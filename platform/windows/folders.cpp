@@ -52,6 +52,16 @@ FolderEntries readFolder(const QString &folder)
     return entries;
 }
 
+// Names compare ignoring case here, so the canonical path, folded, tells objects apart.
+PathFacts lookAt(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {ENOENT, false, 0, {}};
+    return {0, info.isDir(), info.isFile() ? info.size() : 0,
+            info.canonicalFilePath().toCaseFolded()};
+}
+
 QString currentFolder()
 {
     return QDir::currentPath();

@@ -1,5 +1,6 @@
 # Installs the build twice, once into a plain prefix and once as a package would (prefix /usr
-# under DESTDIR), and checks both hold exactly the program, its menu entry and its icons.
+# under DESTDIR), and checks both hold exactly the two programs, their manual pages, the menu
+# entry, the icons, the licence and the changelog.
 #
 #   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DSTAGING_DIR=<scratch> [-DCONFIG=<cfg>]
 #         -P check_install.cmake
@@ -11,6 +12,8 @@ foreach(var IN ITEMS BUILD_DIR SOURCE_DIR STAGING_DIR)
 endforeach()
 
 set(program kelvora-staerkeneditor)
+set(companion kelvora-staerken)
+set(programs ${program} ${companion})
 set(failures 0)
 
 function(fail text)
@@ -75,11 +78,42 @@ file(GLOB source_icons RELATIVE ${SOURCE_DIR}/resources/icons
 if(NOT source_icons)
     message(FATAL_ERROR "no hicolor icons found under ${SOURCE_DIR}/resources/icons")
 endif()
-set(expected bin/${program} share/applications/${program}.desktop)
+set(expected share/applications/${program}.desktop
+    share/doc/${program}/copyright share/doc/${program}/changelog.gz)
+foreach(name IN LISTS programs)
+    list(APPEND expected bin/${name} share/man/man1/${name}.1.gz)
+endforeach()
 foreach(icon IN LISTS source_icons)
     list(APPEND expected share/icons/${icon})
 endforeach()
 list(SORT expected)
+
+# Checks one installed program file: an executable ELF whose libraries all come from the system.
+function(check_program root name label)
+    set(installed_program ${root}/bin/${name})
+    file_mode(${installed_program} mode)
+    if(NOT mode STREQUAL "755")
+        fail("${label}: bin/${name} has mode ${mode}, not 755")
+    endif()
+    file(READ ${installed_program} magic LIMIT 4 HEX)
+    if(NOT magic STREQUAL "7f454c46")
+        fail("${label}: bin/${name} is not an ELF executable")
+    endif()
+    # Every library the program needs comes from the system, none from the build or staging tree.
+    file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${installed_program}
+        RESOLVED_DEPENDENCIES_VAR resolved UNRESOLVED_DEPENDENCIES_VAR unresolved)
+    if(unresolved)
+        fail("${label}: bin/${name} needs libraries that are not found: ${unresolved}")
+    endif()
+    foreach(library IN LISTS resolved)
+        cmake_path(IS_PREFIX BUILD_DIR ${library} NORMALIZE in_build)
+        cmake_path(IS_PREFIX STAGING_DIR ${library} NORMALIZE in_staging)
+        if(in_build OR in_staging)
+            fail("${label}: bin/${name} loads ${library} from the build tree")
+        endif()
+    endforeach()
+    set(failures ${failures} PARENT_SCOPE)
+endfunction()
 
 # Checks one installed tree rooted at <root> (the prefix as seen on disk).
 function(check_tree root label)
@@ -97,31 +131,18 @@ function(check_tree root label)
         return()
     endif()
 
-    set(installed_program ${root}/bin/${program})
-    file_mode(${installed_program} mode)
-    if(NOT mode STREQUAL "755")
-        fail("${label}: bin/${program} has mode ${mode}, not 755")
-    endif()
-    file(READ ${installed_program} magic LIMIT 4 HEX)
-    if(NOT magic STREQUAL "7f454c46")
-        fail("${label}: bin/${program} is not an ELF executable")
-    endif()
-    # Every library the program needs comes from the system, none from the build or staging tree.
-    file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${installed_program}
-        RESOLVED_DEPENDENCIES_VAR resolved UNRESOLVED_DEPENDENCIES_VAR unresolved)
-    if(unresolved)
-        fail("${label}: bin/${program} needs libraries that are not found: ${unresolved}")
-    endif()
-    foreach(library IN LISTS resolved)
-        cmake_path(IS_PREFIX BUILD_DIR ${library} NORMALIZE in_build)
-        cmake_path(IS_PREFIX STAGING_DIR ${library} NORMALIZE in_staging)
-        if(in_build OR in_staging)
-            fail("${label}: bin/${program} loads ${library} from the build tree")
-        endif()
+    foreach(name IN LISTS programs)
+        check_program(${root} ${name} "${label}")
     endforeach()
+    # The companion runs without a display: no Qt Widgets, no Qt Gui.
+    file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${root}/bin/${companion}
+        RESOLVED_DEPENDENCIES_VAR resolved UNRESOLVED_DEPENDENCIES_VAR unresolved)
+    if(resolved MATCHES "libQt6(Widgets|Gui)")
+        fail("${label}: bin/${companion} loads Qt Widgets or Qt Gui: ${resolved}")
+    endif()
 
     foreach(data IN LISTS expected)
-        if(data STREQUAL "bin/${program}")
+        if(data MATCHES "^bin/")
             continue()
         endif()
         file_mode(${root}/${data} mode)

@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/batchrun.h"
+
+#include "cli/consoleoutput.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// How long the reporting waits for the next file before it redraws the progress line.
+constexpr auto ProgressInterval = 100ms;
+
+class BatchRun
+{
+public:
+    BatchRun(const QList<FileJob> &jobs, const Invocation &invocation)
+        : m_jobs(jobs), m_invocation(invocation), m_slots(size_t(jobs.size()))
+    {
+        for (const FileJob &job : jobs)
+            m_bytes += job.size;
+    }
+
+    BatchTally run(int threads, ConsoleOutput &output)
+    {
+        std::vector<std::thread> workers;
+        for (int i = 0; i < threads; ++i)
+            workers.emplace_back([this] { work(); });
+        reportInOrder(output);
+        for (std::thread &worker : workers)
+            worker.join();
+        return m_tally;
+    }
+
+private:
+    struct Slot
+    {
+        std::atomic<qint64> bytesDone{0};
+        std::optional<FileOutcome> outcome; // under m_mutex
+    };
+
+    void work()
+    {
+        for (;;) {
+            const size_t index = m_next.fetch_add(1);
+            if (index >= m_slots.size())
+                return;
+            Slot &slot = m_slots[index];
+            FileOutcome outcome = runFileJob(m_jobs.at(qsizetype(index)), m_invocation,
+                                             slot.bytesDone);
+            const std::lock_guard lock(m_mutex);
+            slot.outcome = std::move(outcome);
+            ++m_finished;
+            m_changed.notify_one();
+        }
+    }
+
+    void reportInOrder(ConsoleOutput &output)
+    {
+        size_t reported = 0;
+        while (reported < m_slots.size()) {
+            std::vector<FileOutcome> ready;
+            size_t finished;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait_for(lock, ProgressInterval,
+                                   [&] { return m_slots[reported].outcome.has_value(); });
+                while (reported < m_slots.size() && m_slots[reported].outcome)
+                    ready.push_back(*std::exchange(m_slots[reported++].outcome, std::nullopt));
+                finished = m_finished;
+            }
+            for (const FileOutcome &outcome : ready)
+                report(outcome, output);
+            output.progress(qsizetype(finished), qsizetype(m_slots.size()), bytesDone(), m_bytes);
+        }
+        output.endProgress();
+    }
+
+    void report(const FileOutcome &outcome, ConsoleOutput &output)
+    {
+        switch (outcome.end) {
+        case FileOutcome::End::Done:
+            ++m_tally.done;
+            break;
+        case FileOutcome::End::Failed:
+            ++m_tally.failed;
+            break;
+        case FileOutcome::End::Stopped:
+            ++m_tally.stopped;
+            break;
+        }
+        output.failure(outcome.failure);
+        output.note(outcome.note);
+        output.report(outcome.report);
+    }
+
+    qint64 bytesDone() const
+    {
+        qint64 sum = 0;
+        for (const Slot &slot : m_slots)
+            sum += slot.bytesDone.load(std::memory_order_relaxed);
+        return sum;
+    }
+
+    const QList<FileJob> &m_jobs;
+    const Invocation &m_invocation;
+    std::vector<Slot> m_slots;
+    qint64 m_bytes = 0;
+    std::atomic<size_t> m_next{0};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_finished = 0; // under m_mutex
+    BatchTally m_tally;
+};
+
+} // namespace
+
+BatchTally runBatch(const QList<FileJob> &jobs, const Invocation &invocation, int threads,
+                    ConsoleOutput &output)
+{
+    if (jobs.isEmpty())
+        return {};
+    return BatchRun(jobs, invocation).run(threads, output);
+}

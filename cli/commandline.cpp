@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/commandline.h"
+
+#include "platform/filenames.h"
+
+#include <QByteArrayView>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int HighestRatingIndex = 12;
+
+class Parser
+{
+public:
+    Parser(int argc, const char *const *argv) : m_argc(argc), m_argv(argv) {}
+
+    ParsedCommandLine run()
+    {
+        for (m_at = 1; m_at < m_argc && m_problem.isEmpty(); ++m_at) {
+            const QByteArrayView arg(m_argv[m_at]);
+            if (m_optionsEnded || arg == "-" || !arg.startsWith('-'))
+                m_result.paths.append(fileNameFromSystem(arg));
+            else if (arg == "--")
+                m_optionsEnded = true;
+            else if (arg.startsWith("--"))
+                longOption(arg.sliced(2));
+            else
+                shortOptions(arg.sliced(1));
+        }
+        if (m_problem.isEmpty())
+            checkTogether();
+        if (!m_problem.isEmpty())
+            return {std::nullopt, m_problem};
+        return {m_result, {}};
+    }
+
+private:
+    void longOption(QByteArrayView option)
+    {
+        const qsizetype equals = option.indexOf('=');
+        const QByteArrayView name = equals < 0 ? option : option.first(equals);
+        const std::optional<QByteArrayView> attached =
+            equals < 0 ? std::nullopt : std::optional(option.sliced(equals + 1));
+        const QString shown = "--"_L1 + QString::fromUtf8(name);
+        if (name == "start" || name == "max" || name == "jobs") {
+            const std::optional<QString> value = attached ? QString::fromUtf8(*attached)
+                                                          : nextValue(shown);
+            if (value)
+                valueOption(name == "start" ? 's' : name == "max" ? 'm' : 'j', shown, *value);
+            return;
+        }
+        if (attached) {
+            m_problem = u"Die Option %1 nimmt keinen Wert."_s.arg(shown);
+            return;
+        }
+        if (name == "recursive")
+            m_result.recursive = true;
+        else if (name == "quiet")
+            m_result.quiet = true;
+        else if (name == "show")
+            setTask(Task::Show);
+        else if (name == "dry-run")
+            setTask(Task::DryRun);
+        else if (name == "help")
+            m_wantsHelp = true;
+        else if (name == "version")
+            m_wantsVersion = true;
+        else
+            m_problem = u"Unbekannte Option %1."_s.arg(shown);
+    }
+
+    // Flags bundle ("-rq"); -j takes the rest of its argument or the next one ("-j4", "-j 4").
+    void shortOptions(QByteArrayView flags)
+    {
+        for (qsizetype i = 0; i < flags.size() && m_problem.isEmpty(); ++i) {
+            const char flag = flags.at(i);
+            if (flag == 'r') {
+                m_result.recursive = true;
+            } else if (flag == 'q') {
+                m_result.quiet = true;
+            } else if (flag == 'h') {
+                m_wantsHelp = true;
+            } else if (flag == 'j') {
+                const QByteArrayView rest = flags.sliced(i + 1);
+                const std::optional<QString> value =
+                    rest.isEmpty() ? nextValue(u"-j"_s) : QString::fromUtf8(rest);
+                if (value)
+                    valueOption('j', u"-j"_s, *value);
+                return;
+            } else {
+                m_problem = u"Unbekannte Option -%1."_s.arg(QString::fromUtf8(flags.sliced(i, 1)));
+            }
+        }
+    }
+
+    std::optional<QString> nextValue(const QString &option)
+    {
+        if (m_at + 1 >= m_argc) {
+            m_problem = u"Nach %1 fehlt der Wert."_s.arg(option);
+            return std::nullopt;
+        }
+        return QString::fromUtf8(m_argv[++m_at]);
+    }
+
+    void valueOption(char which, const QString &option, const QString &value)
+    {
+        if (which == 'j') {
+            bool ok = false;
+            const int jobs = value.toInt(&ok);
+            if (!ok || jobs < 1)
+                m_problem = u"%1 erwartet eine Anzahl ab 1, nicht „%2“."_s.arg(option, value);
+            else
+                m_result.jobs = jobs;
+            return;
+        }
+        const std::optional<int> index = ratingIndexFromText(value);
+        if (!index) {
+            m_problem = u"„%1“ ist keine Bewertung für %2: erlaubt sind 0.0 bis 6.0 Sterne in "
+                        "halben Schritten, etwa 3.5 oder 3,5."_s.arg(value, option);
+            return;
+        }
+        (which == 's' ? m_result.startIndex : m_result.maxIndex) = *index;
+    }
+
+    void setTask(Task task)
+    {
+        if (m_result.task != Task::Save && m_result.task != task)
+            m_problem = u"--show und --dry-run schließen einander aus."_s;
+        m_result.task = task;
+    }
+
+    void checkTogether()
+    {
+        if (m_wantsHelp || m_wantsVersion) {
+            m_result.task = m_wantsHelp ? Task::Help : Task::Version;
+            return;
+        }
+        const bool ratingsGiven = m_result.startIndex >= 0 || m_result.maxIndex >= 0;
+        if (m_result.task == Task::Show && ratingsGiven) {
+            m_problem = u"--show zeigt nur, was die Dateien enthalten, und nimmt weder --start "
+                        "noch --max."_s;
+        } else if (m_result.task != Task::Show
+                   && (m_result.startIndex < 0 || m_result.maxIndex < 0)) {
+            m_problem = u"Es fehlt %1: beide Bewertungen sind anzugeben."_s.arg(
+                m_result.startIndex < 0 ? u"--start"_s : u"--max"_s);
+        } else if (m_result.paths.isEmpty()) {
+            m_problem = u"Es ist keine Datei und kein Ordner angegeben."_s;
+        } else if (m_result.maxIndex >= 0 && m_result.maxIndex < m_result.startIndex) {
+            // As the window's lists do: the maximum never stays below the start.
+            m_result.maxIndex = m_result.startIndex;
+            m_result.maxRaised = true;
+        }
+    }
+
+    int m_argc;
+    const char *const *m_argv;
+    int m_at = 1;
+    bool m_optionsEnded = false;
+    bool m_wantsHelp = false;
+    bool m_wantsVersion = false;
+    Invocation m_result;
+    QString m_problem;
+};
+
+} // namespace
+
+ParsedCommandLine parseCommandLine(int argc, const char *const *argv)
+{
+    return Parser(argc, argv).run();
+}
+
+// Whole stars, then nothing, ".5", ",5" or either with more zeros: counted exactly, without
+// floating point, so that "3.50" is accepted and "3.25" is not.
+std::optional<int> ratingIndexFromText(const QString &text)
+{
+    qsizetype point = text.indexOf(u'.');
+    if (point < 0)
+        point = text.indexOf(u',');
+    const QString whole = point < 0 ? text : text.left(point);
+    QString fraction = point < 0 ? QString() : text.sliced(point + 1);
+    const auto digitsOnly = [](const QString &s) {
+        return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    };
+    if (whole.isEmpty() || whole.size() > 2 || !digitsOnly(whole) || !digitsOnly(fraction)
+        || (point >= 0 && fraction.isEmpty()))
+        return std::nullopt;
+    while (fraction.endsWith(u'0'))
+        fraction.chop(1);
+    if (!fraction.isEmpty() && fraction != "5"_L1)
+        return std::nullopt;
+    const int index = whole.toInt() * 2 + (fraction.isEmpty() ? 0 : 1);
+    if (index > HighestRatingIndex)
+        return std::nullopt;
+    return index;
+}
+
+QString ratingText(int ratingIndex)
+{
+    return u"%1.%2 Sterne"_s.arg(ratingIndex / 2).arg(ratingIndex % 2 == 0 ? 0 : 5);
+}
+
+QString usageText()
+{
+    return u"Aufruf: kelvora-staerken --start STERNE --max STERNE [-r] [-j N] [-q] DATEI|ORDNER...\n"
+           "        kelvora-staerken --show [-r] [-j N] DATEI|ORDNER...\n"
+           "„kelvora-staerken --help“ erklärt alle Optionen.\n"_s;
+}
+
+QString helpText()
+{
+    return u"Aufruf: kelvora-staerken --start STERNE --max STERNE [OPTIONEN] DATEI|ORDNER...\n"
+           "        kelvora-staerken --show [OPTIONEN] DATEI|ORDNER...\n"
+           "\n"
+           "Setzt Start- und Maximalsterne in Stärke-Konfigurationsdateien (*_sp*.cfg) wie\n"
+           "„Speichern“ im Kelvora Stärkeneditor: jede DATEI wird nach DATEI.new geschrieben,\n"
+           "die Datei selbst bleibt unverändert. Ein ORDNER steht für seine *_sp*.cfg-Dateien\n"
+           "(Groß- und Kleinschreibung egal).\n"
+           "\n"
+           "  --start STERNE  Startsterne, 0.0 bis 6.0 in halben Schritten (auch 3,5)\n"
+           "  --max STERNE    Maximalsterne; unter den Startsternen wird auf sie angehoben\n"
+           "  --show          nichts schreiben, nur zeigen, welche Werte die Start- und\n"
+           "                  Maximalzeilen jetzt tragen\n"
+           "  --dry-run       nichts schreiben, nur zählen, welche Zeilen umgeschrieben würden\n"
+           "  -r, --recursive auch in Unterordnern suchen\n"
+           "  -j, --jobs N    N Dateien gleichzeitig (Vorgabe: eine je Prozessorkern)\n"
+           "  -q, --quiet     keine Fortschrittsanzeige, keine Erfolgsmeldungen, keine Hinweise\n"
+           "  -h, --help      diese Hilfe\n"
+           "  --version       die Version\n"
+           "\n"
+           "Fehler nennen Datei und Grund; die übrigen Dateien werden trotzdem bearbeitet.\n"
+           "Rückgabewert: 0 alles gespeichert, 1 mindestens eine Datei nicht, 2 falscher Aufruf,\n"
+           "130 abgebrochen (Strg+C).\n"_s;
+}
+
+QString versionText()
+{
+    return u"kelvora-staerken (Kelvora Stärkeneditor) %1\n"_s.arg(QLatin1StringView(KELVORA_VERSION));
+}

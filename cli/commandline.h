@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The command-line companion `kelvora-staerken`. In: the program's arguments as the system's
+// bytes. Out: the files and folders they name and what to do with them, or what is wrong with
+// them. File arguments never pass through Qt's argument list, which loses names that are not
+// valid text; they travel as platform/filenames.h carries them.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+enum class Task { Save, Show, DryRun, Help, Version };
+
+struct Invocation
+{
+    Task task = Task::Save;
+    int startIndex = -1; // rating indexes 0..12, -1 where not given
+    int maxIndex = -1;
+    bool maxRaised = false; // the maximum was below the start and is the start now
+    bool recursive = false;
+    bool quiet = false;
+    int jobs = 0; // 0: one per core
+    QStringList paths; // files and folders, in the order given
+};
+
+struct ParsedCommandLine
+{
+    std::optional<Invocation> invocation;
+    QString problem; // German, when there is no invocation
+};
+
+ParsedCommandLine parseCommandLine(int argc, const char *const *argv);
+
+// "3.5" or "3,5" stars as a rating index (7); nothing for anything but 0.0..6.0 in half steps.
+std::optional<int> ratingIndexFromText(const QString &text);
+
+// How a rating index reads in the window's lists: "3.5 Sterne".
+QString ratingText(int ratingIndex);
+
+QString usageText();
+QString helpText();
+QString versionText();

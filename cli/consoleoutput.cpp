@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/consoleoutput.h"
+
+#include <QByteArray>
+#include <QLocale>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void writeTo(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = (text + u'\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+constexpr int BarWidth = 20;
+constexpr int ProgressIntervalMs = 100;
+
+} // namespace
+
+void ConsoleOutput::report(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    clearProgress();
+    writeTo(stdout, text);
+}
+
+void ConsoleOutput::failure(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    clearProgress();
+    writeTo(stderr, "kelvora-staerken: "_L1 + text);
+}
+
+void ConsoleOutput::note(const QString &text)
+{
+    if (text.isEmpty() || m_quiet)
+        return;
+    clearProgress();
+    writeTo(stderr, "kelvora-staerken: Hinweis: "_L1 + text);
+}
+
+// "[#######-------------]   35/100 Dateien   7,0/20,0 MB", always on one line of a terminal.
+void ConsoleOutput::progress(qsizetype filesDone, qsizetype files, qint64 bytesDone, qint64 bytes)
+{
+    if (!m_progressLine || m_quiet || !m_nextProgress.hasExpired())
+        return;
+    m_nextProgress.setRemainingTime(ProgressIntervalMs, Qt::CoarseTimer);
+    const double share = bytes > 0 ? double(bytesDone) / double(bytes)
+                                   : files > 0 ? double(filesDone) / double(files) : 1.0;
+    const int filled = qBound(0, int(share * BarWidth), BarWidth);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const QString line = u"\r[%1%2] %3/%4 Dateien  %5/%6 MB\x1b[K"_s
+                             .arg(QString(filled, u'#'), QString(BarWidth - filled, u'-'))
+                             .arg(filesDone)
+                             .arg(files)
+                             .arg(german.toString(double(bytesDone) / 1e6, 'f', 1),
+                                  german.toString(double(bytes) / 1e6, 'f', 1));
+    const QByteArray bytesOut = line.toUtf8();
+    std::fwrite(bytesOut.constData(), 1, size_t(bytesOut.size()), stderr);
+    std::fflush(stderr);
+    m_progressShown = true;
+}
+
+void ConsoleOutput::endProgress()
+{
+    clearProgress();
+}
+
+void ConsoleOutput::clearProgress()
+{
+    if (!m_progressShown)
+        return;
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+    m_progressShown = false;
+}

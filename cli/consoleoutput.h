@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QString>
+
+// The program's text on standard output and error, UTF-8, each message as one piece, and on a
+// terminal a progress line at the bottom of standard error that messages pass above.
+class ConsoleOutput
+{
+public:
+    ConsoleOutput(bool quiet, bool progressLine) : m_quiet(quiet), m_progressLine(progressLine) {}
+
+    void report(const QString &text);  // standard output, unless empty
+    void failure(const QString &text); // standard error, "kelvora-staerken: " before it
+    void note(const QString &text);    // the same with "Hinweis: ", unless quiet
+
+    // Redraws the progress line, at most ten times a second: files finished of all, bytes
+    // worked on of all.
+    void progress(qsizetype filesDone, qsizetype files, qint64 bytesDone, qint64 bytes);
+    void endProgress();
+
+private:
+    void clearProgress();
+
+    bool m_quiet;
+    bool m_progressLine;
+    bool m_progressShown = false;
+    QDeadlineTimer m_nextProgress; // expired until the first line
+};

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+
+struct Invocation;
+
+// What became of one file, as the program reports it.
+struct FileOutcome
+{
+    enum class End { Done, Failed, Stopped };
+    End end = End::Done;
+    QString report;  // for standard output: a success line, what --show or --dry-run found
+    QString failure; // for standard error, naming the file and the reason
+    QString note;    // for standard error unless quiet: a remark that is no failure
+};
+
+// One file to work on, or an outcome settled while the arguments were read (a folder that
+// could not be read, one without strength files).
+struct FileJob
+{
+    QString path;
+    qint64 size = 0;
+    bool settled = false;
+    FileOutcome outcome; // when settled
+};
+
+// Does the invocation's task for one file. `bytesDone` follows the work on it, for the
+// progress line. Safe to run for several files at once.
+FileOutcome runFileJob(const FileJob &job, const Invocation &invocation,
+                       std::atomic<qint64> &bytesDone);

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/interruption.h"
+
+#include <atomic>
+#include <csignal>
+
+namespace {
+
+std::atomic<int> receivedSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void noteSignal(int signal)
+{
+    if (receivedSignal.exchange(signal) != 0) {
+        // Asked twice: the user means it.
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+}
+
+} // namespace
+
+void stopOnInterrupt()
+{
+    std::signal(SIGINT, noteSignal);
+    std::signal(SIGTERM, noteSignal);
+}
+
+bool stopRequested()
+{
+    return receivedSignal.load(std::memory_order_relaxed) != 0;
+}
+
+int stopSignal()
+{
+    return receivedSignal.load();
+}

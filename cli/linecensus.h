@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <optional>
+
+// What the start-strength or the maximum-strength lines of one file hold.
+struct LineKindCensus
+{
+    static constexpr int RatingCount = 13; // rating indexes 0..12
+
+    qint64 lines = 0;
+    // Lines whose value, the last blank-separated word after the columns the save keeps (8 of
+    // a start line, 12 of a maximum line), is rating index × 1000.
+    std::array<qint64, RatingCount> withRating{};
+    qint64 otherNumber = 0; // a whole number, but no rating: 7500, 13000, -1000
+    qint64 notNumber = 0;   // nothing, or text that is no whole number
+    // Lines the save with the given rating would change (terminators aside).
+    qint64 changing = 0;
+};
+
+struct LineCensus
+{
+    LineKindCensus start;
+    LineKindCensus maximum;
+};
+
+struct CensusResult
+{
+    enum class End { Read, Failed, Stopped };
+    End end = End::Read;
+    LineCensus census;
+    QString failure; // German, naming the file
+};
+
+// Reads the file exactly as the save does: only a regular file, in pieces of lines with the
+// save's line ends and kinds, in flat memory. `startIndex` and `maxIndex` (-1: none) are the
+// ratings a save would write, for `changing`. `bytesRead` follows the reading; a stop request
+// ends it early.
+CensusResult takeLineCensus(const QString &path, int startIndex, int maxIndex,
+                            std::atomic<qint64> &bytesRead);

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// Names as the file list and the command-line program pick and order them, on every system
+// alike: a wildcard pattern compared ignoring case, and the order both lists show.
+
+// The names of strength configuration files.
+inline constexpr QStringView StrengthFilePattern = u"*_sp*.cfg";
+
+// "*" stands for any run of characters, "?" for any one; the rest compares ignoring case, as
+// Windows does. The pattern is folded once and then matched against many names.
+class NamePattern
+{
+public:
+    explicit NamePattern(QStringView pattern);
+    bool matches(QStringView name) const;
+
+private:
+    QString m_folded;
+};
+
+// Ignoring case, ties broken by case, so the order does not depend on the listing order of the
+// file system.
+void sortByName(QStringList &names);

@@ -1,0 +1,277 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/filenames.h"
+#include "support/removetree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The program as a script starts it; `shell` runs it through sh, for arguments that are no text.
+Run runStaerken(const QStringList &arguments, const QString &shell = {})
+{
+    QProcess process;
+    if (shell.isEmpty())
+        process.start(QStringLiteral(KELVORA_STAERKEN_PATH), arguments);
+    else
+        process.start(u"sh"_s, QStringList{u"-c"_s, shell, QStringLiteral(KELVORA_STAERKEN_PATH)}
+                                   + arguments);
+    if (!process.waitForFinished(60000))
+        return {-1, {}, u"did not finish"_s};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    std::FILE *file = std::fopen(systemFileName(path).constData(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(content.constData(), 1, size_t(content.size()), file)
+        == size_t(content.size());
+    return std::fclose(file) == 0 && written;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QByteArray content;
+    if (std::FILE *file = std::fopen(systemFileName(path).constData(), "rb")) {
+        char buffer[4096];
+        while (const size_t got = std::fread(buffer, 1, sizeof buffer, file))
+            content.append(buffer, qsizetype(got));
+        std::fclose(file);
+    }
+    return content;
+}
+
+bool exists(const QString &path)
+{
+    struct stat found{};
+    return ::stat(systemFileName(path).constData(), &found) == 0;
+}
+
+const QByteArray Strength = "01STRENGTH  3000\r\n02MAXSTRENGTH 5000\r\nname\n"_ba;
+
+// What Strength becomes with these value texts: kept columns, padding to column 33, the value.
+QByteArray savedStrength(const QByteArray &start, const QByteArray &maximum)
+{
+    return "01STRENG" + QByteArray(25, ' ') + ' ' + start + " \r\n" + "02MAXSTRENGT"
+        + QByteArray(21, ' ') + ' ' + maximum + " \r\nname\r\n";
+}
+
+} // namespace
+
+class TestStaerken : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void arguments_data();
+    void arguments();
+    void folderWithMixedFiles();
+    void reports_data();
+    void reports();
+};
+
+// FILE stands for a strength file in a fresh folder. Expected values are the value texts in its
+// ".new", empty for no ".new"; expected error text empty for an empty standard error.
+void TestStaerken::arguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("startValue");
+    QTest::addColumn<QByteArray>("maxValue");
+    QTest::addColumn<QString>("outputHas");
+    QTest::addColumn<QString>("errorHas");
+
+    const QString saved = u"FILE.new: Speichern erfolgreich"_s;
+    const QString usage = u"Aufruf: kelvora-staerken"_s;
+    QTest::newRow("half stars") << QStringList{u"--start"_s, u"3.5"_s, u"--max"_s, u"5.0"_s,
+                                               u"FILE"_s}
+                                << 0 << "7000"_ba << "10000"_ba << saved << QString();
+    QTest::newRow("decimal comma, equals sign")
+        << QStringList{u"--start=3,5"_s, u"--max=4,5"_s, u"FILE"_s} << 0 << "7000"_ba
+        << "9000"_ba << saved << QString();
+    QTest::newRow("zero and six, file first, max first")
+        << QStringList{u"FILE"_s, u"--max"_s, u"6"_s, u"--start"_s, u"0"_s} << 0 << "0"_ba
+        << "12000"_ba << saved << QString();
+    QTest::newRow("maximum below start raised with a note")
+        << QStringList{u"--start"_s, u"4"_s, u"--max"_s, u"1.5"_s, u"FILE"_s} << 0 << "8000"_ba
+        << "8000"_ba << saved << u"Hinweis: Die Maximalsterne liegen unter den Startsternen"_s;
+    QTest::newRow("quiet: no note, no success line")
+        << QStringList{u"-q"_s, u"--start"_s, u"4"_s, u"--max"_s, u"1.5"_s, u"FILE"_s} << 0
+        << "8000"_ba << "8000"_ba << QString() << QString();
+    QTest::newRow("dry run writes nothing")
+        << QStringList{u"--dry-run"_s, u"--start"_s, u"1"_s, u"--max"_s, u"2"_s, u"FILE"_s} << 0
+        << QByteArray() << QByteArray() << u"(nichts geschrieben)"_s << QString();
+    QTest::newRow("missing file fails, exit 1")
+        << QStringList{u"--start"_s, u"1"_s, u"--max"_s, u"2"_s, u"FILE"_s, u"FILE.nix"_s} << 1
+        << "2000"_ba << "4000"_ba << saved << u"Datei oder Ordner nicht gefunden"_s;
+    QTest::newRow("quarter star") << QStringList{u"--start"_s, u"3.25"_s, u"--max"_s, u"4"_s,
+                                                 u"FILE"_s}
+                                  << 2 << QByteArray() << QByteArray() << QString()
+                                  << u"„3.25“ ist keine Bewertung für --start"_s;
+    QTest::newRow("above six") << QStringList{u"--start"_s, u"1"_s, u"--max"_s, u"6,5"_s,
+                                              u"FILE"_s}
+                               << 2 << QByteArray() << QByteArray() << QString() << usage;
+    QTest::newRow("no number") << QStringList{u"--start"_s, u"drei"_s, u"--max"_s, u"4"_s,
+                                              u"FILE"_s}
+                               << 2 << QByteArray() << QByteArray() << QString() << usage;
+    QTest::newRow("maximum missing") << QStringList{u"--start"_s, u"1"_s, u"FILE"_s} << 2
+                                     << QByteArray() << QByteArray() << QString()
+                                     << u"Es fehlt --max"_s;
+    QTest::newRow("value missing") << QStringList{u"FILE"_s, u"--start"_s} << 2 << QByteArray()
+                                   << QByteArray() << QString() << u"Nach --start fehlt"_s;
+    QTest::newRow("no file") << QStringList{u"--start"_s, u"1"_s, u"--max"_s, u"1"_s} << 2
+                             << QByteArray() << QByteArray() << QString() << usage;
+    QTest::newRow("unknown option") << QStringList{u"-x"_s, u"FILE"_s} << 2 << QByteArray()
+                                    << QByteArray() << QString() << u"Unbekannte Option -x"_s;
+    QTest::newRow("show takes no ratings")
+        << QStringList{u"--show"_s, u"--start"_s, u"1"_s, u"FILE"_s} << 2 << QByteArray()
+        << QByteArray() << QString() << usage;
+    QTest::newRow("no jobs") << QStringList{u"-j0"_s, u"--start"_s, u"1"_s, u"--max"_s, u"1"_s,
+                                            u"FILE"_s}
+                             << 2 << QByteArray() << QByteArray() << QString() << usage;
+    QTest::newRow("help") << QStringList{u"--help"_s} << 0 << QByteArray() << QByteArray()
+                          << u"Rückgabewert: 0 alles gespeichert"_s << QString();
+    QTest::newRow("version") << QStringList{u"--version"_s} << 0 << QByteArray() << QByteArray()
+                             << u"kelvora-staerken (Kelvora Stärkeneditor) " KELVORA_VERSION ""_s
+                             << QString();
+}
+
+void TestStaerken::arguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, startValue);
+    QFETCH(QByteArray, maxValue);
+    QFETCH(QString, outputHas);
+    QFETCH(QString, errorHas);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString file = dir.filePath(u"a_sp.cfg"_s);
+    QVERIFY(writeFile(file, Strength));
+    arguments.replaceInStrings(u"FILE"_s, file);
+
+    const Run run = runStaerken(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.out.contains(outputHas.replace(u"FILE"_s, file)), qPrintable(run.out));
+    if (errorHas.isEmpty())
+        QCOMPARE(run.err, QString());
+    else
+        QVERIFY2(run.err.contains(errorHas), qPrintable(run.err));
+    QCOMPARE(readFile(file), Strength);
+    if (startValue.isEmpty())
+        QVERIFY(!exists(file + ".new"_L1));
+    else
+        QCOMPARE(readFile(file + ".new"_L1), savedStrength(startValue, maxValue));
+}
+
+// A folder of strength files and others, one whose ".new" is a folder, a FIFO with a strength
+// file's name, a subfolder, and beside them a file named in Latin-1 bytes given by name.
+void TestStaerken::folderWithMixedFiles()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString folder = dir.filePath(u"liga"_s);
+    const QString latin1File = dir.path() + u'/' + fileNameFromSystem("s\xfc" "d_sp.cfg");
+    QVERIFY(QDir().mkpath(folder + "/sub"_L1) && QDir().mkpath(folder + "/z_sp.cfg.new"_L1));
+    for (const QString &name : {u"a_sp.cfg"_s, u"B_SP.CFG"_s, u"z_sp.cfg"_s, u"c.cfg"_s,
+                               u"d_sp.txt"_s, u"sub/e_sp.cfg"_s})
+        QVERIFY(writeFile(folder + u'/' + name, Strength));
+    QVERIFY(writeFile(latin1File, Strength));
+    QCOMPARE(::mkfifo(systemFileName(folder + "/f_sp.cfg"_L1).constData(), 0600), 0);
+
+    // The Latin-1 name reaches the program as bytes, as a shell passes it.
+    const Run run = runStaerken({folder, u"-r"_s, u"-j"_s, u"3"_s, u"--start"_s, u"2"_s,
+                                 u"--max"_s, u"3"_s},
+                                u"exec \"$0\" \"$@\" \"$(printf '%s/s\\374d_sp.cfg' \"$TMP_DIR\")\""_s
+                                    .replace(u"$TMP_DIR"_s, dir.path()));
+    QCOMPARE(run.exitCode, 1);
+    const QStringList savedInOrder{folder + "/a_sp.cfg"_L1, folder + "/B_SP.CFG"_L1,
+                                   folder + "/sub/e_sp.cfg"_L1, readableFileName(latin1File)};
+    QStringList expected;
+    for (const QString &file : savedInOrder)
+        expected.append(file + ".new: Speichern erfolgreich"_L1);
+    QCOMPARE(run.out.split(u'\n', Qt::SkipEmptyParts), expected);
+    QVERIFY2(run.err.startsWith(u"kelvora-staerken: Die Datei „%1/z_sp.cfg.new“ konnte nicht "
+                                "geschrieben werden. An ihrer Stelle liegt ein Ordner"_s.arg(folder)),
+             qPrintable(run.err));
+    QCOMPARE(run.err.count(u'\n'), 1); // no progress line off a terminal, nothing else failed
+
+    QCOMPARE(readFile(latin1File + ".new"_L1), savedStrength("4000", "6000"));
+    for (const QString &name : {u"a_sp.cfg"_s, u"B_SP.CFG"_s, u"sub/e_sp.cfg"_s})
+        QCOMPARE(readFile(folder + u'/' + name + ".new"_L1), savedStrength("4000", "6000"));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                        | QDir::NoDotAndDotDot,
+                                    QDir::Name | QDir::IgnoreCase),
+             (QStringList{u"a_sp.cfg"_s, u"a_sp.cfg.new"_s, u"B_SP.CFG"_s, u"B_SP.CFG.new"_s,
+                          u"c.cfg"_s, u"d_sp.txt"_s, u"f_sp.cfg"_s, u"sub"_s, u"z_sp.cfg"_s,
+                          u"z_sp.cfg.new"_s}));
+    QVERIFY(removeTree(dir.path()));
+}
+
+// One file of start and maximum lines with every kind of value.
+void TestStaerken::reports_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("report");
+
+    QTest::newRow("show") << QStringList{u"--show"_s}
+                          << u"FILE\n"
+                             "  Startsterne: 5 Zeilen (2 × 1.5 Sterne, 1 × 3.5 Sterne, "
+                             "1 × keine gültige Bewertung, 1 × keine Zahl)\n"
+                             "  Max.-sterne: 3 Zeilen (1 × 0.0 Sterne, 1 × 6.0 Sterne, "
+                             "1 × keine gültige Bewertung)\n"_s;
+    QTest::newRow("dry run") << QStringList{u"--dry-run"_s, u"--start"_s, u"3.5"_s, u"--max"_s,
+                                            u"6"_s}
+                             << u"FILE → FILE.new (nichts geschrieben)\n"
+                                "  Startsterne: 5 Zeilen würden auf 3.5 Sterne gesetzt, "
+                                "4 davon ändern sich\n"
+                                "  Max.-sterne: 3 Zeilen würden auf 6.0 Sterne gesetzt, "
+                                "3 davon ändern sich\n"_s;
+}
+
+void TestStaerken::reports()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, report);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString file = dir.filePath(u"mixed_sp.cfg"_s);
+    // The save's own output form, an old form with the value after a word, a value that is no
+    // rating, a word, and lines too short to hold a value.
+    const QByteArray content = "01STRENG" + QByteArray(25, ' ') + " 7000 \r\n"
+        + "02STRENGTH  3000\r\n03STRENGTH\t3000  \n04STRENGTH  2500\r\n05STRENGTH drei\r"
+        + "06MAXSTRENGT" + QByteArray(21, ' ') + " 0 \r\n"
+        + "07MAXSTRENGTH 12000\r\n08MAXSTRENGTH -1000\r\n";
+    QVERIFY(writeFile(file, content));
+
+    const Run run = runStaerken(arguments << file);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out, report.replace(u"FILE"_s, file));
+    QCOMPARE(readFile(file), content);
+    QVERIFY(!exists(file + ".new"_L1));
+}
+
+QTEST_GUILESS_MAIN(TestStaerken)
+#include "tst_staerken.moc"
