@@ -31,6 +31,7 @@ cp "$qt/plugins/imageformats/"{qgif,qico}.dll "$stage/imageformats/"
 # The folders a shipped DLL may come from: Qt's, and the compiler's runtime packages.
 mapfile -t dll_dirs < <(echo "$qt/bin"; mingw_runtime_dirs)
 # Wine's own DLLs stand for the system's: a DLL found neither there nor above is missing.
+# API set names (api-ms-*, ext-ms-*) are no files; the system's loader resolves them.
 wine_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 
 imports() { $mingw_triple-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'; }
@@ -54,7 +55,7 @@ ship_dependencies() {
             if [[ -n $found ]]; then
                 cp "$found" "$stage/"
                 queue+=("$stage/$(basename "$found")")
-            elif [[ -z $(find_dll "$wine_dlls") ]]; then
+            elif [[ ${dll,,} != api-ms-* && ${dll,,} != ext-ms-* && -z $(find_dll "$wine_dlls") ]]; then
                 echo "build: $dll (needed by $(basename "$file")) is neither shipped nor a system DLL" >&2
                 exit 1
             fi
@@ -63,6 +64,8 @@ ship_dependencies() {
 }
 ensure_packages wine64
 ship_dependencies
+# Release builds still carry symbol tables; users do not need them.
+find "$stage" -iname '*.dll' -exec $mingw_triple-strip --strip-unneeded {} +
 
 # Licences of everything shipped, and where the sources are.
 [[ -f $kelvora_root/LICENSE ]] || { echo "build: LICENSE missing at the repository root" >&2; exit 1; }

@@ -42,7 +42,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 
 # Makes the prefix once (wineboot takes about 11 s), serialised for tests started side by side.
 ensure_wine_prefix() {
-    ensure_packages wine wine64
+    ensure_packages wine wine64 fonts-liberation
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9

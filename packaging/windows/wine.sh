@@ -9,4 +9,6 @@ ensure_wine_prefix
 WINEPATH=$(windows_path "$(qt_prefix)/bin")
 while read -r dir; do WINEPATH+=";$(windows_path "$dir")"; done < <(mingw_runtime_dirs)
 export WINEPATH
+# Qt writes its messages (and QtTest its report) to stderr rather than the debugger.
+export WINEQT_FORCE_STDERR_LOGGING=1
 exec wine "$@"
