@@ -42,7 +42,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 
 # Makes the prefix once (wineboot takes about 11 s), serialised for tests started side by side.
 ensure_wine_prefix() {
-    ensure_packages wine wine64 fonts-liberation
+    # What Wine recommends for drawing windows: its own fonts (Tahoma, the dialog font), the
+    # Liberation stand-ins for Arial and Times, and the X extensions its display driver uses.
+    ensure_packages wine wine64 fonts-wine fonts-liberation libxrender1 libxi6 libxrandr2
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
@@ -50,6 +52,9 @@ ensure_wine_prefix() {
             rm -rf "$WINEPREFIX"
             wine wineboot -i > /dev/null 2>&1
             wineserver -w
+            # Debian's Wine leaves its own fonts out of a new prefix; without Tahoma the dialog
+            # font falls back to whatever font comes first.
+            cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
             touch "$WINEPREFIX/.kelvora-ready"
         fi
     ) 9> "$WINEPREFIX.lock"
