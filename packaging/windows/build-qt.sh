@@ -13,6 +13,11 @@ source "$(dirname "$0")/common.sh"
 ensure_packages g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 cmake ninja-build \
     qt6-base-dev qt6-base-dev-tools dpkg-dev xz-utils
 
+# One build at a time: a second caller waits and then finds the cache.
+mkdir -p "$kelvora_cache"
+exec 8> "$kelvora_cache/.qt-build.lock"
+flock 8
+
 prefix=$(qt_prefix)
 toolchain=$kelvora_root/packaging/windows/mingw-w64.toolchain.cmake
 qt_options=(
@@ -55,7 +60,8 @@ add_source_entries() {
     sites=$(apt-cache policy qt6-base-dev | awk '$2 ~ /:\/\// && $NF == "Packages" { print $2 }' | sort -u)
     [[ -n $sites ]] || { echo "build-qt: no apt address serves qt6-base-dev" >&2; exit 1; }
     shopt -s nullglob
-    local deb822=(/etc/apt/sources.list.d/*.sources) oneline=(/etc/apt/sources.lis[t] /etc/apt/sources.list.d/*.list)
+    local deb822=(/etc/apt/sources.list.d/*.sources)
+    local oneline=(/etc/apt/sources.lis[t] /etc/apt/sources.list.d/*.list)
     awk -v sites="$sites" 'BEGIN { RS = ""; ORS = "\n\n"; n = split(sites, site, "\n") }
         /(^|\n)Types:[^\n]*deb/ && !/(^|\n)Enabled: *no/ {
             for (i = 1; i <= n; i++) if (index($0, site[i])) {

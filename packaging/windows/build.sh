@@ -23,6 +23,9 @@ rm -rf "$build/zip" "$build/$name.zip"
 mkdir -p "$stage"/{platforms,styles,imageformats,licenses}
 
 cp "$build/app/kelvora-staerkeneditor.exe" "$stage/"
+# A window program: Windows opens no console window beside it.
+[[ $($mingw_triple-objdump -p "$stage/kelvora-staerkeneditor.exe" | grep '^Subsystem') == *"(Windows GUI)" ]] \
+    || { echo "build: kelvora-staerkeneditor.exe is not a GUI program" >&2; exit 1; }
 $mingw_triple-strip "$stage/kelvora-staerkeneditor.exe"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
