@@ -78,8 +78,9 @@ cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright \
     "$stage/licenses/gcc-runtime-libraries-with-runtime-library-exception.txt"
 cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licenses/mingw-w64-and-winpthreads.txt"
 sed -e "s/@VERSION@/$version/g" -e "s/@QT_DEBIAN_VERSION@/$(qt_debian_version)/g" \
-    -e "s/@GCC_RUNTIME_VERSION@/$(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)/g" \
-    -e "s/@MINGW_VERSION@/$(dpkg-query -W -f='${Version}' mingw-w64-x86-64-dev)/g" \
+    -e "s/@GCC_RUNTIME_VERSION@/$(dpkg-query -W -f='${source:Version}' gcc-mingw-w64-x86-64-posix-runtime)/g" \
+    -e "s/@GCC_RUNTIME_BINARY@/$(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)/g" \
+    -e "s/@MINGW_VERSION@/$(dpkg-query -W -f='${source:Version}' mingw-w64-x86-64-dev)/g" \
     "$kelvora_root/packaging/windows/README.txt.in" | sed 's/$/\r/' > "$stage/README.txt"
 
 (cd "$build/zip" && zip -qr -X "$build/$name.zip" "$name")
