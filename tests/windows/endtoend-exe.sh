@@ -39,11 +39,22 @@ shot() {
     import -window root "$shots/$1.png"
 }
 keys() { xdotool key --delay 120 "$@"; sleep 0.5; }
-window() { timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
+# The first visible window whose title matches, once it is there and has the keyboard focus.
+window() {
+    local id='' tries=0
+    # Searching again each second: Wine's short-lived windows make one long search fail.
+    while [[ -z $id ]] && ((tries++ < 60)); do
+        sleep 1
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+    done
+    [[ -n $id ]] || { echo "endtoend-exe: no window titled '$1' within a minute" >&2; return 1; }
+    timeout 10 xdotool windowfocus --sync "$id"
+    echo "$id"
+}
 
-(cd "$program" && wine kelvora-staerkeneditor.exe) &
-form=$(window '^Kelvora St')
-xdotool windowfocus "$form"
+(cd "$program" && exec wine kelvora-staerkeneditor.exe) &
+app=$!
+window '^Kelvora St' > /dev/null
 sleep 2
 shot 1-start
 keys Tab Tab Down                       # into the folder list, on to the file list: the file
@@ -53,11 +64,12 @@ shot 3-start-rating
 keys Tab Down Down Down                 # maximum, pulled up to the start, then "4.0 Sterne"
 shot 4-maximum-rating
 keys Tab space                          # Speichern
-box=$(window '^Speichern$')
+window '^Speichern$' > /dev/null
 shot 5-saved
-xdotool windowfocus "$box"
 keys Return
 shot 6-after-message
+keys ctrl+q                             # "Ende"
+timeout 30 tail --pid="$app" -f /dev/null
 
 "$headless_save" "$work/linux/team_sp3.cfg" 5 8 > /dev/null
 cmp "$program/team_sp3.cfg" "$work/original"
