@@ -5,7 +5,7 @@
 # and reuses that folder while its stamp matches this recipe. Prints the folder on the last line.
 # Only what the program and its tests use: Core, Gui, Widgets, Test; the windows and offscreen
 # platforms; the windowsvista style; gif and ico image formats (BMP is built into QtGui); the
-# bundled zlib, libpng, freetype, harfbuzz, pcre2 and double-conversion. About 35 minutes on
+# bundled zlib, libpng, freetype, harfbuzz, pcre2 and double-conversion. About half an hour on
 # two cores; run as root (it installs its Debian packages and a deb-src entry).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
