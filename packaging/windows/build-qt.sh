@@ -71,7 +71,9 @@ add_source_entries() {
             for (i = 1; i <= n; i++) if (index($0, site[i])) { $1 = "deb-src"; print; break } }' \
         /dev/null "${oneline[@]}" > "$list.list"
     shopt -u nullglob
-    echo "apt: added source entries:"; cat "$list.sources" "$list.list"
+    [[ -s $list.list ]] || rm -f "$list.list"
+    [[ -s $list.sources ]] || rm -f "$list.sources"
+    echo "apt: added source entries:"; cat "$list".* 2>/dev/null || true
     apt-get update -qq
 }
 
