@@ -2,6 +2,7 @@
 # Looks at the program as a user would: starts it on a virtual display beside a few sample
 # files, picks a file and both ratings with mouse and keyboard, saves, and takes a screenshot
 # after each step. Needs xvfb, xdotool and imagemagick. Usage: tests/screenshot.sh [outdir]
+# The Windows program under Wine: tests/windows/endtoend-exe.sh <outdir>.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$repo/build}

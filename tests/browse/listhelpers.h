@@ -20,6 +20,16 @@
 
 // Small helpers shared by the list tests.
 
+// What the file system offers: on Windows names ignore case, and QFile::link makes a shortcut
+// file rather than a symbolic link.
+#ifdef Q_OS_WIN
+inline constexpr bool CaseSensitiveNames = false;
+inline constexpr bool SymbolicLinks = false;
+#else
+inline constexpr bool CaseSensitiveNames = true;
+inline constexpr bool SymbolicLinks = true;
+#endif
+
 inline bool createFile(const QString &path)
 {
     QFile file(path);

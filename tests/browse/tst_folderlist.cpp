@@ -90,21 +90,30 @@ void tst_FolderList::cleanup()
 void tst_FolderList::showsPathFromDriveRootAndSubfolders()
 {
     const QString folder = makeFolder(*m_dir, u"a/x/y"_s);
-    for (const QString &name : {u"Zeta"_s, u"alpha"_s, u".hidden"_s, u"Beta"_s, u"beta"_s})
+    QStringList names{u"Zeta"_s, u"alpha"_s, u".hidden"_s, u"Beta"_s};
+    if (CaseSensitiveNames)
+        names << u"beta"_s;
+    for (const QString &name : names)
         QVERIFY(!makeFolder(*m_dir, u"a/x/y/"_s + name).isEmpty());
     QFile file(folder + u"/file.txt"_s);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
-    QVERIFY(QFile::link(m_b, folder + u"/link"_s));
-    QVERIFY(QFile::link(folder + u"/missing"_s, folder + u"/broken"_s));
+    if (SymbolicLinks) {
+        QVERIFY(QFile::link(m_b, folder + u"/link"_s));
+        QVERIFY(QFile::link(folder + u"/missing"_s, folder + u"/broken"_s));
+    }
 
     FolderList list(m_drives);
     QVERIFY(list.setPath(folder));
 
     QCOMPARE(list.path(), folder);
-    QCOMPARE(rowsOf(list), (QStringList{QDir::toNativeSeparators(m_a), u"  x"_s, u"    > y"_s,
-                                        u"      .hidden"_s, u"      alpha"_s, u"      Beta"_s,
-                                        u"      beta"_s, u"      link"_s, u"      Zeta"_s}));
+    QStringList expected{QDir::toNativeSeparators(m_a), u"  x"_s, u"    > y"_s,
+                         u"      .hidden"_s, u"      alpha"_s, u"      Beta"_s};
+    if (CaseSensitiveNames)
+        expected << u"      beta"_s;
+    if (SymbolicLinks)
+        expected << u"      link"_s;
+    QCOMPARE(rowsOf(list), expected << u"      Zeta"_s);
 }
 
 void tst_FolderList::startsAtFileSystemRootOffTheDrives()
@@ -299,6 +308,8 @@ void tst_FolderList::opensFolder()
 
 void tst_FolderList::opensSymlinkedFolder()
 {
+    if (!SymbolicLinks)
+        QSKIP("QFile::link makes a shortcut file here, no folder");
     QVERIFY(!makeFolder(*m_dir, u"b/inside"_s).isEmpty());
     QVERIFY(QFile::link(m_b, m_a + u"/link"_s));
     FolderList list(m_drives);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -611,8 +612,10 @@ void tst_SaveStrengthFile::failures_data()
     QTest::newRow("selected file missing") << Fault::InputMissing << false << systemError(ENOENT);
     QTest::newRow("selected file is a folder")
         << Fault::InputIsFolder << false << notRegularInputReason(u"ein Ordner"_s);
+#ifndef Q_OS_WIN
     QTest::newRow("selected file cannot be read") << Fault::InputReadFails << false
                                                   << systemError(EIO);
+#endif
     QTest::newRow("a folder named like the output is in the way")
         << Fault::OutputNameIsFolder << true << notRegularOutputReason(u"ein Ordner"_s);
     // The selected file is opened first, so that is what is reported missing.
@@ -668,9 +671,17 @@ void tst_SaveStrengthFile::failures()
     } else if (fault != Fault::FolderMissing) {
         QCOMPARE(readFile(inputPath + ".new"_L1), EarlierOutput);
     }
-    const QString problem =
-        warningProblem(window, namesOutput ? writeFailureText(namedPath, reason)
-                                           : readFailureText(namedPath, reason));
+    const QString expected = namesOutput ? writeFailureText(namedPath, reason)
+                                         : readFailureText(namedPath, reason);
+#ifdef Q_OS_WIN
+    // Windows has words of its own for a reason ("File not found."): the German meaning before
+    // them is what must match.
+    static const QRegularExpression systemWords(u" \\([^)]*\\)\n"_s);
+    window.messages.first().text.replace(systemWords, u"\n"_s);
+    const QString problem = warningProblem(window, QString(expected).replace(systemWords, u"\n"_s));
+#else
+    const QString problem = warningProblem(window, expected);
+#endif
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(window.progress.last(), 0);
     qInfo().noquote() << "message:" << window.messages.first().text;
@@ -776,6 +787,9 @@ void tst_SaveStrengthFile::childProcess_data()
 // The save runs in a child so that a file size limit makes one of its writes come up short.
 void tst_SaveStrengthFile::childProcess()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the file size limit needs bash's ulimit");
+#endif
     QFETCH(QString, limit);
     QFETCH(int, exitCode);
     QFETCH(QString, messageLine);

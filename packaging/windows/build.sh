@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Builds the Windows program and its tests with MinGW-w64 against the Qt of build-qt.sh into
+# build-windows/, and packs build-windows/kelvora-staerkeneditor-<version>-win64.zip: the
+# program, exactly the DLLs and plugins it loads, the licence texts and a README.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+qt=$("$kelvora_root/packaging/windows/build-qt.sh" | tail -n 1)
+ensure_packages zip
+build=$kelvora_root/build-windows
+
+cmake -S "$kelvora_root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVORA_WERROR=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$kelvora_root/packaging/windows/wine.sh"
+nice -n 10 cmake --build "$build" --parallel "${KELVORA_JOBS:-2}"
+
+# ---- The zip ----------------------------------------------------------------------------------
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+name=kelvora-staerkeneditor-$version-win64
+stage=$build/zip/$name
+rm -rf "$build/zip" "$build/$name.zip"
+mkdir -p "$stage"/{platforms,styles,imageformats,licenses}
+
+cp "$build/app/kelvora-staerkeneditor.exe" "$stage/"
+# A window program: Windows opens no console window beside it.
+[[ $($mingw_triple-objdump -p "$stage/kelvora-staerkeneditor.exe" | grep '^Subsystem') == *"(Windows GUI)" ]] \
+    || { echo "build: kelvora-staerkeneditor.exe is not a GUI program" >&2; exit 1; }
+$mingw_triple-strip "$stage/kelvora-staerkeneditor.exe"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+cp "$qt/plugins/imageformats/"{qgif,qico}.dll "$stage/imageformats/"
+
+# The folders a shipped DLL may come from: Qt's, and the compiler's runtime packages.
+mapfile -t dll_dirs < <(echo "$qt/bin"; mingw_runtime_dirs)
+# Wine's own DLLs stand for the system's: a DLL found neither there nor above is missing.
+# API set names (api-ms-*, ext-ms-*) are no files; the system's loader resolves them.
+wine_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+
+imports() { $mingw_triple-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'; }
+find_dll() {
+    local dir
+    for dir in "$@"; do
+        find "$dir" -maxdepth 1 -iname "$dll" -print -quit
+    done | head -n 1
+}
+# Follows the imports of the program and the plugins and copies every DLL they reach that is
+# not the system's, so the folder holds exactly what is loaded.
+ship_dependencies() {
+    local queue=("$stage"/*.exe "$stage"/*/*.dll) seen=" " file dll found
+    while ((${#queue[@]})); do
+        file=${queue[0]}
+        queue=("${queue[@]:1}")
+        while read -r dll; do
+            [[ $seen == *" ${dll,,} "* ]] && continue
+            seen+="${dll,,} "
+            found=$(find_dll "${dll_dirs[@]}")
+            if [[ -n $found ]]; then
+                cp "$found" "$stage/"
+                queue+=("$stage/$(basename "$found")")
+            elif [[ ${dll,,} != api-ms-* && ${dll,,} != ext-ms-* && -z $(find_dll "$wine_dlls") ]]; then
+                echo "build: $dll (needed by $(basename "$file")) is neither shipped nor a system DLL" >&2
+                exit 1
+            fi
+        done < <(imports "$file")
+    done
+}
+ensure_packages wine64
+ship_dependencies
+# Release builds still carry symbol tables; users do not need them.
+find "$stage" -iname '*.dll' -exec $mingw_triple-strip --strip-unneeded {} +
+
+# Licences of everything shipped, and where the sources are.
+[[ -f $kelvora_root/LICENSE ]] || { echo "build: LICENSE missing at the repository root" >&2; exit 1; }
+cp "$kelvora_root/LICENSE" "$stage/licenses/kelvora-staerkeneditor-GPL-3.0.txt"
+cp -r "$qt/licenses/." "$stage/licenses/"
+cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright \
+    "$stage/licenses/gcc-runtime-libraries-with-runtime-library-exception.txt"
+cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licenses/mingw-w64-and-winpthreads.txt"
+sed -e "s/@VERSION@/$version/g" -e "s/@QT_DEBIAN_VERSION@/$(qt_debian_version)/g" \
+    -e "s/@GCC_RUNTIME_VERSION@/$(dpkg-query -W -f='${source:Version}' gcc-mingw-w64-x86-64-posix-runtime)/g" \
+    -e "s/@GCC_RUNTIME_BINARY@/$(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)/g" \
+    -e "s/@MINGW_VERSION@/$(dpkg-query -W -f='${source:Version}' mingw-w64-x86-64-dev)/g" \
+    "$kelvora_root/packaging/windows/README.txt.in" | sed 's/$/\r/' > "$stage/README.txt"
+
+(cd "$build/zip" && zip -qr -X "$build/$name.zip" "$name")
+echo "build: $build/$name.zip"
+(cd "$stage" && find . -type f | sort)
