@@ -17,10 +17,7 @@ QString folderOf(const QString &filePath)
     const qsizetype slash = filePath.lastIndexOf(u'/');
     if (slash == 0)
         return u"/"_s;
-    if (slash < 0)
-        return currentFolder();
-    const QString folder = filePath.left(slash);
-    return folder.startsWith(u'/') ? folder : currentFolder() + u'/' + folder;
+    return slash < 0 ? currentFolder() : absolutePath(filePath.left(slash));
 }
 
 volatile std::sig_atomic_t interrupted = 0;

@@ -8,9 +8,7 @@ QString cleanFolderPath(const QString &path)
 {
     if (path.isEmpty())
         return {};
-    // QFileInfo would ask Qt for the current folder, which mangles a name that is not valid text.
-    const QString given = QDir::fromNativeSeparators(path);
-    return QDir::cleanPath(QDir::isAbsolutePath(given) ? given : currentFolder() + u'/' + given);
+    return QDir::cleanPath(absolutePath(QDir::fromNativeSeparators(path)));
 }
 
 bool pathLiesOn(const QString &path, const QString &root)

@@ -36,6 +36,10 @@ PathFacts lookAt(const QString &path);
 // The process's current folder, absolute; empty when the system cannot say (it was removed).
 QString currentFolder();
 
+// The path made absolute, "/"-separated; not cleaned. A relative path counts from the current
+// folder; on Windows a path without a drive ("/data", "C:data") gets the current one.
+QString absolutePath(const QString &path);
+
 // The folder that holds the program file, absolute with links resolved; empty when unknown.
 QString programFolder();
 

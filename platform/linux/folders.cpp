@@ -104,6 +104,11 @@ QString currentFolder()
     }
 }
 
+QString absolutePath(const QString &path)
+{
+    return path.startsWith(u'/') ? path : currentFolder() + u'/' + path;
+}
+
 QString programFolder()
 {
     // The kernel's link names the program file with its exact bytes, links resolved.

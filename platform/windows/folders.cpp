@@ -67,6 +67,11 @@ QString currentFolder()
     return QDir::currentPath();
 }
 
+QString absolutePath(const QString &path)
+{
+    return QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath();
+}
+
 QString programFolder()
 {
     return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();

@@ -21,9 +21,11 @@
 #include <QTest>
 #include <QTimer>
 
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -52,18 +54,28 @@ const QByteArray Saved = "[Team]\r\n"
                          "01MAXSTRENGT" + QByteArray(21, ' ') + " 8000 \r\n"
                          "ende\r\n";
 
-// Read and written by exact name: Qt's file classes cannot reach names that are not valid text.
+// Read and written by exact name: Qt's file classes cannot reach names that are not valid text
+// on Linux. (On Windows every name is text, and Qt's classes serve.)
 QByteArray contents(const QString &path)
 {
-    const int fd = ::open(systemFileName(path).constData(), O_RDONLY);
     QFile file;
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return "<missing>";
-    return file.readAll();
+#ifdef Q_OS_WIN
+    file.setFileName(path);
+    const bool opened = file.open(QIODevice::ReadOnly);
+#else
+    const int fd = ::open(systemFileName(path).constData(), O_RDONLY);
+    const bool opened = fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+#endif
+    return opened ? file.readAll() : QByteArray("<missing>");
 }
 
 bool makeStrengthFile(const QString &folder, const QString &name)
 {
+#ifdef Q_OS_WIN
+    QFile file(folder + u'/' + name);
+    return QDir().mkdir(folder) && file.open(QIODevice::WriteOnly)
+        && file.write(Original) == Original.size();
+#else
     if (::mkdir(systemFileName(folder).constData(), 0755) != 0)
         return false;
     const int fd = ::open(systemFileName(folder + u'/' + name).constData(),
@@ -71,6 +83,7 @@ bool makeStrengthFile(const QString &folder, const QString &name)
     const bool written = fd >= 0 && ::write(fd, Original.constData(), Original.size())
         == Original.size();
     return ::close(fd) == 0 && written;
+#endif
 }
 
 // A folder and a file whose names an old archive unpacked with Latin-1 umlauts: "ä" as the
@@ -87,7 +100,9 @@ void tst_EndToEnd::init()
     QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
     m_input = m_dir->filePath(u"Spielstand/team_sp3.cfg"_s);
     QVERIFY(makeStrengthFile(m_dir->filePath(u"Spielstand"_s), u"team_sp3.cfg"_s));
+#ifndef Q_OS_WIN // every Windows name is text
     QVERIFY(makeStrengthFile(m_dir->filePath(Latin1Folder), Latin1File));
+#endif
     m_form = std::make_unique<Form1>(Form1::Environment{
         std::make_shared<WindowServices>(), createSystemDriveProvider(), m_dir->path()});
     m_form->show();
@@ -128,7 +143,9 @@ void tst_EndToEnd::chooseRateAndSave_data()
     QTest::addColumn<QString>("shownFile");
 
     QTest::newRow("plain names") << u"Spielstand"_s << u"team_sp3.cfg"_s << u"team_sp3.cfg"_s;
+#ifndef Q_OS_WIN
     QTest::newRow("Latin-1 names") << Latin1Folder << Latin1File << u"täam_sp3.cfg"_s;
+#endif
 }
 
 void tst_EndToEnd::chooseRateAndSave()

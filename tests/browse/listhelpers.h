@@ -9,14 +9,17 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstring>
 
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 // Small helpers shared by the list tests.
 
@@ -58,6 +61,37 @@ enum class ObjectKind {
 };
 Q_DECLARE_METATYPE(ObjectKind)
 
+// Why this system cannot make such an object (or a name that is not valid text), or nothing.
+inline QString cannotMake(ObjectKind kind, const QByteArray &name)
+{
+#ifdef Q_OS_WIN
+    // Windows names are UTF-16 and hold no control characters; FIFOs, sockets, device nodes
+    // and symbolic links are not what a user meets there.
+    const bool text = QString::fromUtf8(name).toUtf8() == name
+        && std::none_of(name.begin(), name.end(), [](char c) { return uchar(c) < 0x20; });
+    if (!text)
+        return QStringLiteral("no such name on Windows");
+    if (kind != ObjectKind::File && kind != ObjectKind::Folder)
+        return QStringLiteral("no such object on Windows");
+#else
+    Q_UNUSED(name); // any bytes make a name here
+    if (kind == ObjectKind::DeviceNode && ::geteuid() != 0)
+        return QStringLiteral("making a device node needs root");
+#endif
+    return {};
+}
+
+#ifdef Q_OS_WIN
+
+inline bool makeObject(const QString &folder, const QString &, const QByteArray &name,
+                       ObjectKind kind)
+{
+    const QString path = folder + u'/' + QString::fromUtf8(name);
+    return kind == ObjectKind::Folder ? QDir().mkdir(path) : createFile(path);
+}
+
+#else
+
 inline bool makeSocket(const QByteArray &path)
 {
     sockaddr_un address{AF_UNIX, {}};
@@ -97,4 +131,6 @@ inline bool makeObject(const QString &folder, const QString &targets, const QByt
     }
     return false;
 }
+
+#endif
 

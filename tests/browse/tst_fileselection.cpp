@@ -11,6 +11,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_WIN
+#include <QScopeGuard>
+#include <windows.h>
+#endif
 #include <QVBoxLayout>
 
 #include <optional>
@@ -80,6 +85,7 @@ private Q_SLOTS:
     void readableDriveShowsItsFolderAndFiles();
     void unreadableDriveIsUndoneSilently_data();
     void unreadableDriveIsUndoneSilently();
+    void unreadableDriveLetterIsUndone();
     void eachDriveReturnsToItsLastFolder();
     void openingFolderRefillsFileList_data();
     void openingFolderRefillsFileList();
@@ -178,6 +184,34 @@ void tst_FileSelection::unreadableDriveIsUndoneSilently()
     // The pick, then at most the one restore.
     QCOMPARE(driveChanges.count(), expectedDrive == "gone"_L1 ? 1 : 2);
     QCOMPARE(QApplication::topLevelWidgets().size(), windowsBefore);
+}
+
+// The system's own drives on Windows: a drive letter whose folder is gone (a substituted
+// folder removed; under Wine a dosdevices link that leads nowhere) is undone silently.
+void tst_FileSelection::unreadableDriveLetterIsUndone()
+{
+#ifndef Q_OS_WIN
+    QSKIP("drive letters are Windows'");
+#else
+    const QString target = makeFolder(*m_dir, u"drive-q"_s);
+    const std::wstring native = QDir::toNativeSeparators(target).toStdWString();
+    QVERIFY(DefineDosDeviceW(0, L"Q:", native.c_str()));
+    const auto unmap = qScopeGuard([] { DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr); });
+    Selection s(createSystemDriveProvider());
+    QVERIFY(s.Dirverzeichnis->setPath(m_b));
+    s.drvlaufwerk->setDrive(m_b);
+    const QString shownDrive = s.drvlaufwerk->drive();
+    s.drvlaufwerk->reloadDrives(); // as when the list drops down
+    QVERIFY2(s.drvlaufwerk->findData(u"Q:/"_s) >= 0, "Q: is not listed");
+    QVERIFY(QDir(target).removeRecursively());
+
+    s.pickDrive(u"Q:/"_s);
+
+    QCOMPARE(s.drvlaufwerk->drive(), shownDrive);
+    QCOMPARE(s.Dirverzeichnis->path(), m_b);
+    QCOMPARE(namesOf(*s.Fildatei), QStringList{u"b_sp.cfg"_s});
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+#endif
 }
 
 void tst_FileSelection::eachDriveReturnsToItsLastFolder()

@@ -129,6 +129,9 @@ void tst_FolderList::startsAtFileSystemRootOffTheDrives()
 
 void tst_FolderList::startsOnCurrentFolderWhoseNameIsNotText()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows names are UTF-16: every one is valid text");
+#else
     QVERIFY(makeObject(m_a, m_b, "G\xe4ste", ObjectKind::Folder));
     const QString guests = m_a + u'/' + fileNameFromSystem("G\xe4ste");
     const QString previous = QDir::currentPath();
@@ -136,6 +139,7 @@ void tst_FolderList::startsOnCurrentFolderWhoseNameIsNotText()
     FolderList list(m_drives);
     QDir::setCurrent(previous);
     QCOMPARE(list.path(), guests);
+#endif
 }
 
 // Objects that are never folders themselves (files, FIFOs, sockets) are the file list test's.
@@ -161,6 +165,8 @@ void tst_FolderList::showsOnlyFolders()
     QFETCH(ObjectKind, kind);
     QFETCH(QString, shown);
 
+    if (const QString why = cannotMake(kind, name); !why.isEmpty())
+        QSKIP(qPrintable(why));
     QVERIFY(makeObject(m_a, m_b, name, kind));
     FolderList list(m_drives);
     QVERIFY(list.setPath(m_a));

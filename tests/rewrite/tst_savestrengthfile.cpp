@@ -485,6 +485,9 @@ void tst_SaveStrengthFile::outputPermissions_data()
 
 void tst_SaveStrengthFile::outputPermissions()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows keeps access rights in lists of its own, which ReplaceFileW carries over");
+#endif
     QFETCH(int, inputMode);
     QFETCH(int, earlierMode);
     QFETCH(int, outputMode);
@@ -528,6 +531,9 @@ void tst_SaveStrengthFile::longNamesAndPaths_data()
 // be; a name past the limit is refused in German.
 void tst_SaveStrengthFile::longNamesAndPaths()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the limits are Linux's");
+#endif
     QFETCH(int, nameLength);
     QFETCH(int, pathLength);
     QFETCH(bool, saves);

@@ -6,6 +6,18 @@
 #include <QList>
 #include <QString>
 
+#ifdef Q_OS_WIN
+
+#include <QDir>
+
+// Names are UTF-16 on Windows, as in the program: Qt removes any of them.
+inline bool removeTree(const QString &folder)
+{
+    return QDir(folder).removeRecursively();
+}
+
+#else
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,3 +54,5 @@ inline bool removeTree(const QString &folder)
 {
     return removeTreeAt(AT_FDCWD, systemFileName(folder).constData());
 }
+
+#endif
