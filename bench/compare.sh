@@ -66,8 +66,8 @@ cpu() { awk -v r="$1" 'BEGIN { split(r, f, " "); printf "%.3f", f[2] + f[3] }'; 
 waited() { awk -v r="$1" 'BEGIN { split(r, f, " "); w = f[1] - f[2] - f[3]; printf "%.3f", (w > 0 ? w : 0) }'; }
 
 run_cat() { cat "$1" > "$1.cat"; }
-# The save commits through QSaveFile, which flushes its file to disk (fdatasync) before the
-# rename; this is the copy floor with the same flush.
+# The save flushes its file to disk (fdatasync) before the rename, and the folder after it;
+# this is the copy floor with the same flush.
 run_cat_sync() { cat "$1" > "$1.cat" && sync "$1.cat"; }
 run_sed() { sed -E -f "$work/rewrite.sed" "$1" > "$1.sed"; }
 run_save() {
@@ -157,10 +157,10 @@ echo "save is ${save_over_cat}x cat, ${save_over_cat_sync}x cat + sync (target <
 echo "CPU per line (user + system, the system's copying included): ${cpu_ns_per_line} ns" \
     "(target <= 20) over $lines lines"
 echo "  cat leaves its copy in the page cache; the save waits until its output is on disk" \
-    "(QSaveFile's commit), as cat + sync does: its waiting time is what that flush costs."
+    "(its commit), as cat + sync does: its waiting time is what that flush costs."
 echo "  CPU alone the save takes ${save_cpu_over_cat_cpu}x cat's; beyond cat + sync it spends" \
     "$(awk -v a="$save_s" -v b="$cat_sync_s" 'BEGIN { printf "%.3f", a - b }') s on its" \
-    "per-line work (splitting, rewriting, progress, events and stop check for every line)."
+    "per-line work (splitting, rewriting, progress and events for every line)."
 echo "the window takes ${window_over_save}x the headless save (target <= 1.5)"
 echo "peak RSS ${rss_small_kib} KiB on 1 MB, ${rss_large_kib} KiB on ${large_mb} MB:" \
     "growth ${rss_growth_kib} KiB (target < 16384); ${long_line_rss_kib} KiB on 1 GiB without" \
