@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,14 +15,9 @@ namespace {
 class Lines
 {
 public:
-    explicit Lines(const std::string &path) : m_file(std::fopen(path.c_str(), "rb")) {}
-    ~Lines()
+    explicit Lines(const std::string &path) : m_file(std::fopen(path.c_str(), "rb"), std::fclose)
     {
-        if (m_file)
-            std::fclose(m_file);
     }
-    Lines(const Lines &) = delete;
-    Lines &operator=(const Lines &) = delete;
 
     bool opened() const { return m_file != nullptr; }
 
@@ -29,16 +25,16 @@ public:
     bool next(std::string &line)
     {
         line.clear();
-        for (int byte; (byte = getc_unlocked(m_file)) != EOF;) {
+        for (int byte; (byte = getc_unlocked(m_file.get())) != EOF;) {
             line += char(byte);
             if (byte == '\n')
                 return true;
             if (byte == '\r') {
-                const int after = getc_unlocked(m_file);
+                const int after = getc_unlocked(m_file.get());
                 if (after == '\n')
                     line += '\n';
                 else if (after != EOF)
-                    std::ungetc(after, m_file);
+                    std::ungetc(after, m_file.get());
                 return true;
             }
         }
@@ -46,7 +42,7 @@ public:
     }
 
 private:
-    std::FILE *m_file;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> m_file;
 };
 
 std::string_view withoutTerminator(std::string_view line)

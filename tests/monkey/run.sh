@@ -125,7 +125,8 @@ start_program() {
     # Without a window manager the window stands at the screen's top left, its menu bar above
     # the client area.
     local height
-    height=$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^HEIGHT=//p') || true
+    height=$(timeout 10 xdotool getwindowgeometry --shell "$window" | sed -n 's/^HEIGHT=//p') \
+        || true
     top=$((${height:-434} - 415))
 }
 
