@@ -204,6 +204,10 @@ end_program() {
 
 make_samples
 checksums >"$work/before"
+if ! (sandboxed true) 2>"$logs/sandbox"; then
+    echo "monkey: cannot make the read-only sandbox: $(cat "$logs/sandbox")" >&2
+    exit 1
+fi
 start_xvfb
 runs=0 inputs=0 bursts_in_saves=0 ends_in_saves=0 failures=()
 deadline=$((SECONDS + total))
