@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window. In: the user's picks in the lists and rating selectors, Save, the menus.
 // Out: the ".new" file written by the save, the about box, the end of the program. It builds

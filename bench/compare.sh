@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times the save against the floor of copying the file (cat, and cat + sync, which flushes the
 # copy to disk as the save's commit does) and against GNU sed doing the same rewrite, on a ~200 MB
 # and a 1 MB CR LF strength file, and measures the save's peak memory. Each timing is split into

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The start-up benchmark's probe (startup.sh), shared by kelvora_firstframe and minimal_window:
 // in, the launch time the script hands over and the program's main window; out, the line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // headless_save [--inline-writes] <file> <startIndex> <maxIndex>
 // Saves <file> to <file>.new as the Save button does. Exit code: 0 saved, 1 failed, 2 stopped,
 // 3 wrong arguments. --inline-writes keeps the save in one thread, for tests that count its

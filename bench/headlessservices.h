@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The benchmark's stand-in for the window. In: a strength file path and two rating indexes from
 // the command line. Out: messages on stdout as "icon|title|text" lines (line breaks in the text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Our program's start-up up to its first frame, for startup.sh: the start-up of app/main.cpp, the
 // same window on the same environment, with the probe of firstframe.h ending the program once
 // the window has painted. The display check of main.cpp is left out; the script always sets

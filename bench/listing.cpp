@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the file list and the folder list take to refill for a large folder, for
 // listing.sh: 100,000 files, 10,000 of them matching the strength file pattern, and 10,000
 // subfolders. Each timed refill goes from an empty folder to the large one and lasts until the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times refilling the file list and the folder list for a folder of 100,000 files (10,000 of
 # them matching the strength file pattern) and 10,000 subfolders, against `ls -f` listing the
 # same folder. Both lists read the whole folder, as ls -f does, then filter, sort and show it.

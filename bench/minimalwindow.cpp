@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor for startup.sh: the smallest Qt Widgets window program, a main window with one
 // label, ending at its first frame like kelvora_firstframe.
 //

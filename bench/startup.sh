@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times the start of our program up to the first frame of its window against the smallest Qt
 # Widgets window program, on Qt's offscreen platform and on a virtual X display (Xvfb), runs
 # of the two alternating. Each program reports the time from its launch to its first frame

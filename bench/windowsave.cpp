@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The save through the real main window on the offscreen platform: the file chosen in the
 // file list, both ratings picked, Save clicked, the real message box answered. Prints the time
 // from the click to the message, so compare.sh can set it against the headless save.

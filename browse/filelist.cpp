@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browse/filelist.h"
 
 #include "browse/folderpaths.h"

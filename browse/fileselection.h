@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Config file selection. In: the drives from a DriveProvider and the user's picks in the drive,
 // folder and file lists. Out: the folder list's path and the file list's selected file name,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Value conversions. In: a 16-bit value, a number, or a text of binary digits. Out: the
 // unsigned reading of a 16-bit value, sixteen binary digits, or the number those digits stand

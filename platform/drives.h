@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drives this system offers. Linux side: the volumes of /proc/self/mountinfo; Windows
 // side: the drive letters.

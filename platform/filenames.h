@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The platform seam. In: names and paths as the system holds them. Out: the same names as the
 // program's text, exactly, and readable forms of them for the screen. This header is the part

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Folders as the lists read them: one read of a folder's entries, the current folder and the
 // program's folder, all with names exact as filenames.h carries them. Qt's own file classes

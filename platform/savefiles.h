@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The save's two files, as each system provides them (linux/savefiles.cpp,
 // windows/savefiles.cpp): the selected file, read only if it is a regular file, and the ".new"

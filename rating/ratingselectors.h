@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Star ratings. In: the selected indexes of the two rating lists cbostar(0) (start) and
 // cbostar(1) (maximum), changed by the user or by start-up. Out: the maximum list raised to the

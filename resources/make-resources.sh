@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Regenerates every image in this folder from geometry and one font; nothing is copied in.
 # Needs ImageMagick 6 (convert), awk, python3 (standard library only: the 4-bit icon container
 # and the final format checks) and fonts-liberation. Running it again gives byte-identical files.

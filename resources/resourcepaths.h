@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Resources. In: the images that make-resources.sh draws, compiled in by CMake. Out: their Qt
 // resource paths: the window icon (32 x 32 and 16 x 16, sixteen colours), the 400 x 100 banner,

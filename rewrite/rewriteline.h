@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Config rewriting. In: the raw bytes of a strength file and the two rating indexes (0..12).
 // Out: the ".new" file beside it, every start- and maximum-strength line carrying the chosen

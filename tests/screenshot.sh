@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Looks at the program as a user would: starts it on a virtual display beside a few sample
 # files, picks a file and both ratings with mouse and keyboard, saves, and takes a screenshot
 # after each step. Needs xvfb, xdotool and imagemagick. Usage: tests/screenshot.sh [outdir]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Qt for 64-bit Windows once, from Debian's own qt6-base source (the version of the
 # host Qt whose moc, rcc and uic it uses), with the MinGW-w64 compiler, into
 #   ${KELVORA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kelvora}/qt-<version>-mingw64

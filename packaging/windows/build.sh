@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Windows program and its tests with MinGW-w64 against the Qt of build-qt.sh into
 # build-windows/, and packs build-windows/kelvora-staerkeneditor-<version>-win64.zip: the
 # program, exactly the DLLs and plugins it loads, the licence texts and a README.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the Windows scripts: where things are, and installing Debian packages.
 # Sourced, not run.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-compiling for 64-bit Windows with Debian's MinGW-w64 compiler, POSIX threads variant.
 # build-qt.sh copies this file next to the Qt it builds: Qt's own qt.toolchain.cmake loads it
 # from there for every program built against that Qt.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a Windows program of the build under `wine` in the project's prefix, with Qt's DLLs and
 # the MinGW runtime on its PATH. CTest runs every Windows test through it (the build's
 # CMAKE_CROSSCOMPILING_EMULATOR). Wine hands a variable WINEQT_X=v to the program as QT_X=v:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the real window like a user: mouse and keyboard only, real message box.
 #include "app/form1.h"
 #include "app/windowservices.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browse/folderlist.h"
 #include "fixeddriveprovider.h"
 #include "listhelpers.h"

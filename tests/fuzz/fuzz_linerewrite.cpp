@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: arbitrary bytes at arbitrary block and read sizes through the save's own
 // loop (line reader, rewrite rule, writer, asterisks), checked against the reference model.
 // Any difference aborts, so libFuzzer keeps the input as a crash. Input format: see fuzzinput.h.

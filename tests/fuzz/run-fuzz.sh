@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fuzzes the line reader and the rewrite rule against the reference model for the given number
 # of seconds (default 60), starting from the seed corpus in tests/fuzz/corpus. Builds the
 # clang tree build-fuzz/ first if needed. Inputs libFuzzer finds go to build-fuzz/fuzz-corpus/,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Checks the line reader and the rewrite rule against a plain reference model. In: arbitrary
 // bytes, a reader block size and two rating indexes. Out: the output bytes, the line count and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build twice, once into a plain prefix and once as a package would (prefix /usr
 # under DESTDIR), and checks both hold exactly the two programs, their manual pages, the menu
 # entry, the icons, the licence and the changelog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks that each FILE.new named is the line rule's output for FILE, line by line, for any
 // rating at each line, since the ratings may change while a save runs. A line ends at CR, LF
 // or CR LF; every output line must end with CR LF. Deliberately plain, one byte at a time and

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Asks an X window to close as a window manager's close button does: the WM_DELETE_WINDOW
 message. xdotool's windowclose destroys the window instead, which no user can do.
 Usage: closewindow.py WINDOW_ID (on $DISPLAY)."""

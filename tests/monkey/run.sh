@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Random keys and clicks on the real window for about a minute: the sanitizer build on a virtual
 # display, beside strength files of every line-end kind, odd bytes, odd names and one large file,
 # so that input lands inside saves. Ctrl+Q and the close button end the program now and then;

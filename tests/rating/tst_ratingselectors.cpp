@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "rating/picture.h"
 #include "rating/ratinglists.h"
 #include "rating/ratingselectors.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The save tests' stand-ins and helpers. In: what a test sets up on disk and in the fake window.
 // Out: what the save did to the window (calls, rows, messages) and to the files.

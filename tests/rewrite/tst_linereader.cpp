@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "rewrite/lineend.h"
 #include "rewrite/linereader.h"
 #include "support/memorystreams.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mountguard.h"
 #include "recordingservices.h"
 #include "savetesthelpers.h"

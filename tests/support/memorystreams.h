@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The save loop's byte source and sink in memory, for the tests and the fuzz target.
 

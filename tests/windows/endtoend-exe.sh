@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows program from its zip, driven with the keyboard under Wine on a virtual display:
 # unpacked into a fresh folder beside a strength file, it starts in its own folder; the file,
 # both ratings and Save are chosen with keys, the message box is answered, and the `.new` must

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the Windows build of the tests (build-windows/, from packaging/windows/build.sh) under
 # Wine through CTest, which starts each test through packaging/windows/wine.sh. Arguments go to
 # ctest.
