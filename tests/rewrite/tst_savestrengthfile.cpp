@@ -83,8 +83,8 @@ private Q_SLOTS:
 
     void outputPermissions_data();
     void outputPermissions();
-    void longNamesAndPaths_data();
-    void longNamesAndPaths();
+    void unusualNamesAndPaths_data();
+    void unusualNamesAndPaths();
     void noFileSelected();
     void failures_data();
     void failures();
@@ -514,35 +514,36 @@ void tst_SaveStrengthFile::outputPermissions()
     QCOMPARE(modeOf(folder.outputPath), outputMode);
 }
 
-void tst_SaveStrengthFile::longNamesAndPaths_data()
+void tst_SaveStrengthFile::unusualNamesAndPaths_data()
 {
-    QTest::addColumn<int>("nameLength");
+    QTest::addColumn<QString>("name");
     QTest::addColumn<int>("pathLength"); // of the selected file; 0: as the temporary folder has it
     QTest::addColumn<bool>("saves");
 
+    const auto ofLength = [](int length) { return QString(length - 7, u'n') + u"_sp.cfg"_s; };
     // NAME_MAX is 255 and PATH_MAX 4096 (with the closing NUL) on Linux.
-    QTest::newRow(".new name at the name limit") << 251 << 0 << true;
-    QTest::newRow(".new name past the name limit") << 252 << 0 << false;
+    QTest::newRow(".new name at the name limit") << ofLength(251) << 0 << true;
+    QTest::newRow(".new name past the name limit") << ofLength(252) << 0 << false;
     QTest::newRow("selected file just short of the path limit, its .new past it")
-        << 100 << 4093 << true;
+        << ofLength(100) << 4093 << true;
+    QTest::newRow("line break in the name") << u"a\nb_sp.cfg"_s << 0 << true;
 }
 
 // A .new name up to the system's limit saves, again and again (the temporary file beside it
-// has a short name of its own), and so does a file whose .new path is longer than a path may
-// be; a name past the limit is refused in German.
-void tst_SaveStrengthFile::longNamesAndPaths()
+// has a short name of its own), and so do a file whose .new path is longer than a path may be
+// and a name with a line break; a name past the limit is refused in German.
+void tst_SaveStrengthFile::unusualNamesAndPaths()
 {
 #ifdef Q_OS_WIN
     QSKIP("the limits are Linux's");
 #endif
-    QFETCH(int, nameLength);
+    QFETCH(QString, name);
     QFETCH(int, pathLength);
     QFETCH(bool, saves);
 
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     QString folder = dir.path();
-    const QString name = QString(nameLength - 7, u'n') + u"_sp.cfg"_s;
     // Folders of 200 characters down to where the file's path has the length asked for.
     while (pathLength > 0 && folder.size() + 1 + name.size() < pathLength) {
         const int rest = pathLength - int(folder.size() + 1 + name.size()) - 1;
