@@ -43,9 +43,11 @@ qt_options=(
     -DFEATURE_system_doubleconversion=OFF
     -DFEATURE_gif=ON -DFEATURE_ico=ON -DFEATURE_freetype=ON -DFEATURE_harfbuzz=ON
 )
-# The stamp names the recipe, so a changed recipe builds afresh; it is written only after a
-# complete install, so an interrupted build is never taken for a cache.
-recipe="qt6-base $(qt_debian_version) $(sha256sum "$toolchain" | cut -c1-16) ${qt_options[*]}"
+# The stamp names the recipe, so a changed recipe builds afresh (the toolchain file counts
+# without its comments); it is written only after a complete install, so an interrupted build
+# is never taken for a cache.
+toolchain_sum=$(grep -v '^[[:space:]]*#' "$toolchain" | sha256sum | cut -c1-16)
+recipe="qt6-base $(qt_debian_version) $toolchain_sum ${qt_options[*]}"
 stamp=$prefix/.kelvora-complete
 if [[ -f $stamp && $(<"$stamp") == "$recipe" ]]; then
     echo "Qt for Windows: cached"
