@@ -2,6 +2,7 @@
 #pragma once
 
 #include "rewrite/eventthrottle.h"
+#include "rewrite/saveservices.h"
 
 #include <QMessageBox>
 
@@ -21,7 +22,10 @@ public:
     // microsecond even when nothing is pending, so it runs at most every few milliseconds.
     virtual void runPendingEvents();
     // How much of a save's work passes between two offers (SaveServices).
-    virtual qint64 bytesBetweenEventOffers() const { return 64 * 1024; }
+    virtual qint64 bytesBetweenEventOffers() const
+    {
+        return SaveServices::DefaultBytesBetweenEventOffers;
+    }
 
     virtual void endProgram();
 

@@ -43,18 +43,11 @@ void FileList::setFolder(const QString &folder)
 
 void FileList::setFolder(const QString &folder, const QStringList &regularFiles)
 {
-    const NamePattern pattern(m_pattern);
-    QStringList names;
-    for (const QString &name : regularFiles) {
-        if (pattern.matches(name))
-            names.append(name);
-    }
-    sortByName(names);
-
+    const QStringList names = sortedMatchingNames(regularFiles, m_pattern);
     m_refilling = true;
     m_folder = cleanFolderPath(folder);
     clear();
-    for (const QString &name : std::as_const(names)) {
+    for (const QString &name : names) {
         auto *item = new QListWidgetItem(readableFileName(name), this);
         item->setData(ExactNameRole, name);
     }

@@ -11,8 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int HighestRatingIndex = 12;
-
 class Parser
 {
 public:
@@ -193,14 +191,9 @@ std::optional<int> ratingIndexFromText(const QString &text)
     if (!fraction.isEmpty() && fraction != "5"_L1)
         return std::nullopt;
     const int index = whole.toInt() * 2 + (fraction.isEmpty() ? 0 : 1);
-    if (index > HighestRatingIndex)
+    if (index >= RatingIndexCount)
         return std::nullopt;
     return index;
-}
-
-QString ratingText(int ratingIndex)
-{
-    return u"%1.%2 Sterne"_s.arg(ratingIndex / 2).arg(ratingIndex % 2 == 0 ? 0 : 5);
 }
 
 QString usageText()

@@ -5,6 +5,8 @@
 // them. File arguments never pass through Qt's argument list, which loses names that are not
 // valid text; they travel as platform/filenames.h carries them.
 
+#include "rating/ratingtext.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -34,9 +36,6 @@ ParsedCommandLine parseCommandLine(int argc, const char *const *argv);
 
 // "3.5" or "3,5" stars as a rating index (7); nothing for anything but 0.0..6.0 in half steps.
 std::optional<int> ratingIndexFromText(const QString &text);
-
-// How a rating index reads in the window's lists: "3.5 Sterne".
-QString ratingText(int ratingIndex);
 
 QString usageText();
 QString helpText();

@@ -4,17 +4,20 @@
 #include <QByteArray>
 #include <QLocale>
 
-#include <cstdio>
-
 using namespace Qt::StringLiterals;
+
+void writeText(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
 
 namespace {
 
-void writeTo(std::FILE *stream, const QString &text)
+void writeLine(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = (text + u'\n').toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    writeText(stream, text + u'\n');
 }
 
 constexpr int BarWidth = 20;
@@ -27,7 +30,7 @@ void ConsoleOutput::report(const QString &text)
     if (text.isEmpty())
         return;
     clearProgress();
-    writeTo(stdout, text);
+    writeLine(stdout, text);
 }
 
 void ConsoleOutput::failure(const QString &text)
@@ -35,7 +38,7 @@ void ConsoleOutput::failure(const QString &text)
     if (text.isEmpty())
         return;
     clearProgress();
-    writeTo(stderr, "kelvora-staerken: "_L1 + text);
+    writeLine(stderr, "kelvora-staerken: "_L1 + text);
 }
 
 void ConsoleOutput::note(const QString &text)
@@ -43,7 +46,7 @@ void ConsoleOutput::note(const QString &text)
     if (text.isEmpty() || m_quiet)
         return;
     clearProgress();
-    writeTo(stderr, "kelvora-staerken: Hinweis: "_L1 + text);
+    writeLine(stderr, "kelvora-staerken: Hinweis: "_L1 + text);
 }
 
 // "[#######-------------]   35/100 Dateien   7,0/20,0 MB", always on one line of a terminal.
@@ -62,9 +65,7 @@ void ConsoleOutput::progress(qsizetype filesDone, qsizetype files, qint64 bytesD
                              .arg(files)
                              .arg(german.toString(double(bytesDone) / 1e6, 'f', 1),
                                   german.toString(double(bytes) / 1e6, 'f', 1));
-    const QByteArray bytesOut = line.toUtf8();
-    std::fwrite(bytesOut.constData(), 1, size_t(bytesOut.size()), stderr);
-    std::fflush(stderr);
+    writeText(stderr, line);
     m_progressShown = true;
 }
 

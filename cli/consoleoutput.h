@@ -4,6 +4,11 @@
 #include <QDeadlineTimer>
 #include <QString>
 
+#include <cstdio>
+
+// The text as UTF-8, in one piece, flushed.
+void writeText(std::FILE *stream, const QString &text);
+
 // The program's text on standard output and error, UTF-8, each message as one piece, and on a
 // terminal a progress line at the bottom of standard error that messages pass above.
 class ConsoleOutput

@@ -59,14 +59,7 @@ private:
             unreadableFolder(path, entries.errorNumber);
             return true;
         }
-        const NamePattern pattern(StrengthFilePattern);
-        QStringList names;
-        for (const QString &name : entries.files) {
-            if (pattern.matches(name))
-                names.append(name);
-        }
-        sortByName(names);
-        for (const QString &name : std::as_const(names)) {
+        for (const QString &name : sortedMatchingNames(entries.files, StrengthFilePattern)) {
             const QString filePath = joined(path, name);
             file(filePath, identity, name, lookAt(filePath).size);
         }

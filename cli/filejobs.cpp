@@ -94,7 +94,7 @@ QString valuesFound(const LineKindCensus &kind)
     if (kind.lines == 0)
         return u"keine Zeile"_s;
     QStringList values;
-    for (int index = 0; index < LineKindCensus::RatingCount; ++index) {
+    for (int index = 0; index < RatingIndexCount; ++index) {
         if (const qint64 count = kind.withRating[size_t(index)])
             values.append(u"%1 × %2"_s.arg(count).arg(ratingText(index)));
     }

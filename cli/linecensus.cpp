@@ -147,7 +147,8 @@ private:
             ++kind.notNumber;
             break;
         }
-        const int rating = m_kind == StrengthLine::Start ? m_startIndex : m_maxIndex;
+        const int rating =
+            ratingOfLine(m_kind, [this] { return m_startIndex; }, [this] { return m_maxIndex; });
         if (rating >= 0) {
             QByteArray rewritten;
             appendRewrittenLine(rewritten, m_head, m_kind, rating);
@@ -177,11 +178,8 @@ CensusResult takeLineCensus(const QString &path, int startIndex, int maxIndex,
 {
     InputFile file;
     const InputFile::Opened opened = file.open(path);
-    if (!opened.succeeded()) {
-        const QString reason = opened.error.failed() ? germanReason(opened.error)
-                                                     : notRegularInputReason(opened.type);
-        return {CensusResult::End::Failed, {}, readFailure(path, reason)};
-    }
+    if (!opened.succeeded())
+        return {CensusResult::End::Failed, {}, readFailure(path, inputOpenReason(opened))};
     CountedInput input(file, bytesRead);
     LineReader reader(input);
     CensusTaker taker(startIndex, maxIndex);

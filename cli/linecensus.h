@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "rating/ratingtext.h" // RatingIndexCount
+
 #include <QString>
 
 #include <array>
@@ -10,12 +12,10 @@
 // What the start-strength or the maximum-strength lines of one file hold.
 struct LineKindCensus
 {
-    static constexpr int RatingCount = 13; // rating indexes 0..12
-
     qint64 lines = 0;
     // Lines whose value, the last blank-separated word after the columns the save keeps (8 of
     // a start line, 12 of a maximum line), is rating index × 1000.
-    std::array<qint64, RatingCount> withRating{};
+    std::array<qint64, RatingIndexCount> withRating{};
     qint64 otherNumber = 0; // a whole number, but no rating: 7500, 13000, -1000
     qint64 notNumber = 0;   // nothing, or text that is no whole number
     // Lines the save with the given rating would change (terminators aside).

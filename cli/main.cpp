@@ -9,7 +9,6 @@
 #include "cli/interruption.h"
 #include "platform/console.h"
 
-#include <cstdio>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -19,12 +18,6 @@ namespace {
 constexpr int ExitDone = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
-
-void print(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
 
 int threadsFor(const Invocation &invocation, qsizetype jobs)
 {
@@ -51,12 +44,12 @@ int main(int argc, char *argv[])
     prepareConsoleOutput();
     const ParsedCommandLine parsed = parseCommandLine(argc, argv);
     if (!parsed.invocation) {
-        print(stderr, "kelvora-staerken: "_L1 + parsed.problem + u'\n' + usageText());
+        writeText(stderr, "kelvora-staerken: "_L1 + parsed.problem + u'\n' + usageText());
         return ExitUsage;
     }
     const Invocation &invocation = *parsed.invocation;
     if (invocation.task == Task::Help || invocation.task == Task::Version) {
-        print(stdout, invocation.task == Task::Help ? helpText() : versionText());
+        writeText(stdout, invocation.task == Task::Help ? helpText() : versionText());
         return ExitDone;
     }
 

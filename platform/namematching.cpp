@@ -14,6 +14,17 @@ char16_t folded(QChar c)
     return c.toCaseFolded().unicode();
 }
 
+// The pattern folded once, then matched against many names.
+class NamePattern
+{
+public:
+    explicit NamePattern(QStringView pattern);
+    bool matches(QStringView name) const;
+
+private:
+    QString m_folded;
+};
+
 } // namespace
 
 NamePattern::NamePattern(QStringView pattern) : m_folded(pattern.size(), Qt::Uninitialized)
@@ -57,4 +68,16 @@ void sortByName(QStringList &names)
         const int order = QString::compare(a, b, Qt::CaseInsensitive);
         return order != 0 ? order < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
     });
+}
+
+QStringList sortedMatchingNames(const QStringList &names, QStringView pattern)
+{
+    const NamePattern matcher(pattern);
+    QStringList matching;
+    for (const QString &name : names) {
+        if (matcher.matches(name))
+            matching.append(name);
+    }
+    sortByName(matching);
+    return matching;
 }

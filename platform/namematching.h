@@ -11,18 +11,10 @@
 // The names of strength configuration files.
 inline constexpr QStringView StrengthFilePattern = u"*_sp*.cfg";
 
-// "*" stands for any run of characters, "?" for any one; the rest compares ignoring case, as
-// Windows does. The pattern is folded once and then matched against many names.
-class NamePattern
-{
-public:
-    explicit NamePattern(QStringView pattern);
-    bool matches(QStringView name) const;
-
-private:
-    QString m_folded;
-};
-
 // Ignoring case, ties broken by case, so the order does not depend on the listing order of the
 // file system.
 void sortByName(QStringList &names);
+
+// The names that match the pattern, sorted by name. In the pattern "*" stands for any run of
+// characters, "?" for any one; the rest compares ignoring case, as Windows does.
+QStringList sortedMatchingNames(const QStringList &names, QStringView pattern);

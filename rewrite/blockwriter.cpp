@@ -57,18 +57,17 @@ bool BlockWriter::flush()
 {
     if (m_failed || m_used == 0)
         return !m_failed;
-    if (m_mode == Mode::Background)
-        return writeInBackground();
-    m_failed = !m_sink.write(m_storage.constData(), m_used);
-    m_used = 0;
-    return !m_failed;
+    return m_mode == Mode::Background ? writeInBackground() : writePendingHere();
 }
 
 // The last block is written here: there is nothing left to overlap it with.
 bool BlockWriter::finish()
 {
-    if (!waitUntilWritten())
-        return false;
+    return waitUntilWritten() && writePendingHere();
+}
+
+bool BlockWriter::writePendingHere()
+{
     if (m_used > 0)
         m_failed = !m_sink.write(m_storage.constData(), m_used);
     m_used = 0;

@@ -53,6 +53,7 @@ public:
 
 private:
     void grow(qsizetype count);
+    bool writePendingHere();
     bool writeInBackground();
     bool startThread();
     bool waitUntilWritten();

@@ -84,8 +84,10 @@ QString germanFileType(FileType type)
     return u"ein besonderer Eintrag des Dateisystems"_s;
 }
 
-QString notRegularInputReason(FileType type)
+QString inputOpenReason(const InputFile::Opened &opened)
 {
+    if (opened.error.failed())
+        return germanReason(opened.error);
     return u"Das ist keine gewöhnliche Datei, sondern %1. Gelesen werden nur gewöhnliche "
-           "Dateien."_s.arg(germanFileType(type));
+           "Dateien."_s.arg(germanFileType(opened.type));
 }

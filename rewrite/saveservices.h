@@ -26,7 +26,8 @@ public:
     // A line takes nanoseconds, and even a look at the clock takes longer: the window is
     // offered its events after this much work, 64 KiB by default (well under a millisecond),
     // and decides by the clock whether to run them (EventThrottle). 0: after every line.
-    virtual qint64 bytesBetweenEventOffers() const { return 64 * 1024; }
+    static constexpr qint64 DefaultBytesBetweenEventOffers = 64 * 1024;
+    virtual qint64 bytesBetweenEventOffers() const { return DefaultBytesBetweenEventOffers; }
     // Modal; returns when the user has closed the box.
     virtual void showMessage(MessageIcon icon, const QString &title, const QString &text) = 0;
 };

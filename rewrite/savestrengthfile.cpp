@@ -91,10 +91,7 @@ private:
         const InputFile::Opened opened = m_input.open(m_inputPath);
         if (opened.succeeded())
             return true;
-        if (opened.error.failed())
-            readFailure(germanReason(opened.error));
-        else
-            readFailure(notRegularInputReason(opened.type));
+        readFailure(inputOpenReason(opened));
         return false;
     }
 

@@ -31,9 +31,9 @@ FolderAndName splitPath(const QByteArray &path)
     return {slash == 0 ? "/"_ba : path.left(slash), path.mid(slash + 1)};
 }
 
-int retryOnInterrupt(const auto &call)
+auto retryOnInterrupt(const auto &call)
 {
-    int result;
+    decltype(call()) result;
     do
         result = call();
     while (result < 0 && errno == EINTR);
@@ -96,10 +96,7 @@ InputFile::Opened InputFile::openFile(const QString &path)
 
 qint64 InputFile::readFile(char *into, qint64 max)
 {
-    ssize_t got;
-    do
-        got = ::read(m->fd.get(), into, size_t(max));
-    while (got < 0 && errno == EINTR);
+    const ssize_t got = retryOnInterrupt([&] { return ::read(m->fd.get(), into, size_t(max)); });
     if (got < 0)
         m_error = lastSystemError();
     return got;
@@ -183,9 +180,11 @@ struct ReplacementFile::State
     {
         return {refusal, type, std::move(why), false};
     }
+    bool openFolderOf(const QByteArray &path);
     ReplacementFile::Opened chooseTarget(const QByteArray &path, const InputFile &input);
     ReplacementFile::Opened followLink(const QByteArray &path, const struct stat &link,
                                        const InputFile &input);
+    ReplacementFile::Opened acceptExistingTarget(const struct stat &found);
     ReplacementFile::Opened createTemporary(const InputFile &input);
     void startWriteback();
     bool targetStillAsChecked() const;
@@ -206,16 +205,23 @@ ReplacementFile::Opened ReplacementFile::open(const QString &path, const InputFi
     return chosen.succeeded() ? m->createTemporary(input) : chosen;
 }
 
+// Makes `path` the target: its folder opened, its name within. False when the folder cannot be
+// opened (errno says why).
+bool ReplacementFile::State::openFolderOf(const QByteArray &path)
+{
+    const FolderAndName parts = splitPath(path);
+    targetName = parts.name;
+    targetPath = path;
+    folder = FileDescriptor(::open(parts.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.isOpen();
+}
+
 // Looks at what is at `path`, without following a link until the link has been judged.
 ReplacementFile::Opened ReplacementFile::State::chooseTarget(const QByteArray &path,
                                                              const InputFile &input)
 {
-    const FolderAndName parts = splitPath(path);
-    folder = FileDescriptor(::open(parts.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.isOpen())
+    if (!openFolderOf(path))
         return refuse(Refusal::Failed, lastSystemError());
-    targetName = parts.name;
-    targetPath = path;
     struct stat found{};
     if (::fstatat(folder.get(), targetName.constData(), &found, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT)
@@ -233,11 +239,7 @@ ReplacementFile::Opened ReplacementFile::State::chooseTarget(const QByteArray &p
         if (::realpath(input.m->path.constData(), selected) && entry == selected)
             return refuse(Refusal::LeadsToInput);
     }
-    if (::faccessat(folder.get(), targetName.constData(), W_OK, AT_EACCESS) != 0)
-        return refuse(Refusal::NotWritable, lastSystemError());
-    targetExisted = true;
-    target = found;
-    return {};
+    return acceptExistingTarget(found);
 }
 
 ReplacementFile::Opened ReplacementFile::State::followLink(const QByteArray &path,
@@ -263,14 +265,14 @@ ReplacementFile::Opened ReplacementFile::State::followLink(const QByteArray &pat
     if (leadsBeyondItsOwner(link, found))
         return refuse(Refusal::ForeignLinkBeyondItsOwner);
     char resolved[PATH_MAX];
-    if (!::realpath(path.constData(), resolved))
+    if (!::realpath(path.constData(), resolved) || !openFolderOf(QByteArray(resolved)))
         return refuse(Refusal::Failed, lastSystemError());
-    const FolderAndName parts = splitPath(QByteArray(resolved));
-    folder = FileDescriptor(::open(parts.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.isOpen())
-        return refuse(Refusal::Failed, lastSystemError());
-    targetName = parts.name;
-    targetPath = resolved;
+    return acceptExistingTarget(found);
+}
+
+// A regular file that may be replaced once the user may write it.
+ReplacementFile::Opened ReplacementFile::State::acceptExistingTarget(const struct stat &found)
+{
     if (::faccessat(folder.get(), targetName.constData(), W_OK, AT_EACCESS) != 0)
         return refuse(Refusal::NotWritable, lastSystemError());
     targetExisted = true;

@@ -84,7 +84,10 @@ FileType fileTypeOf(HANDLE file)
     }
 }
 
-qint64 ticks(const FILETIME &time);
+qint64 ticks(const FILETIME &time)
+{
+    return qint64((quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
 
 // The file's identity and what a change of it shows in.
 bool stampOf(HANDLE file, BY_HANDLE_FILE_INFORMATION &info, InputFile::Stamp &stamp)
@@ -126,11 +129,7 @@ public:
             CloseHandle(m_handle);
         m_handle = handle;
     }
-    bool close()
-    {
-        const bool closed = CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE));
-        return closed;
-    }
+    bool close() { return CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE)); }
 
 private:
     HANDLE m_handle = INVALID_HANDLE_VALUE;
@@ -139,15 +138,6 @@ private:
 } // namespace
 
 // ---- InputFile --------------------------------------------------------------------------------
-
-namespace {
-
-qint64 ticks(const FILETIME &time)
-{
-    return qint64((quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-}
-
-} // namespace
 
 struct InputFile::State
 {
