@@ -5,6 +5,7 @@
 #include "cli/interruption.h"
 #include "cli/linecensus.h"
 #include "platform/filenames.h"
+#include "platform/paths.h"
 #include "rewrite/savestrengthfile.h"
 
 #include <QDir>
@@ -23,11 +24,9 @@ public:
                       std::atomic<qint64> &bytesDone)
         : m_size(size), m_invocation(invocation), m_bytesDone(bytesDone)
     {
-        const QString given = QDir::fromNativeSeparators(path);
-        const qsizetype slash = given.lastIndexOf(u'/');
-        // "/x" lies in the root, whose path joined with "/" and the name gives "/x" again.
-        m_folder = slash < 0 ? u"."_s : given.left(slash);
-        m_fileName = given.sliced(slash + 1);
+        const FolderAndName parts = splitPath(QDir::fromNativeSeparators(path));
+        m_folder = parts.folder;
+        m_fileName = parts.name;
     }
 
     QString folderPath() override { return m_folder; }

@@ -3,6 +3,7 @@
 
 #include "cli/interruption.h"
 #include "platform/filenames.h"
+#include "platform/paths.h"
 #include "platform/savefiles.h"
 #include "rewrite/bytestreams.h"
 #include "rewrite/linereader.h"
@@ -176,8 +177,12 @@ QString readFailure(const QString &path, const QString &reason)
 CensusResult takeLineCensus(const QString &path, int startIndex, int maxIndex,
                             std::atomic<qint64> &bytesRead)
 {
+    const FolderAndName parts = splitPath(path);
+    SaveFolder folder;
     InputFile file;
-    const InputFile::Opened opened = file.open(path);
+    Opened opened = folder.open(parts.folder);
+    if (opened.succeeded())
+        opened = file.open(folder, parts.name);
     if (!opened.succeeded())
         return {CensusResult::End::Failed, {}, readFailure(path, inputOpenReason(opened))};
     CountedInput input(file, bytesRead);

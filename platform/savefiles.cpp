@@ -3,11 +3,15 @@
 
 #include <algorithm>
 
-// What both systems share: how far the file is read, and what counts as a change.
+// What both systems share: how far the file is read, what counts as a change, and the second
+// reading that confirms a file changed too recently for its time stamps to tell.
 
-InputFile::Opened InputFile::open(const QString &path)
+Opened InputFile::open(const SaveFolder &folder, const QString &name)
 {
-    return openFile(path);
+    const Opened opened = openFile(folder, name);
+    if (opened.succeeded() && changedTooRecentlyToTell())
+        m_checksum.emplace();
+    return opened;
 }
 
 qint64 InputFile::read(char *into, qint64 max)
@@ -24,15 +28,17 @@ qint64 InputFile::read(char *into, qint64 max)
         m_longerThanOpened = got > 0;
         return 0;
     }
+    if (m_checksum)
+        m_checksum->add(into, got);
     m_bytesRead += got;
     return got;
 }
 
 InputFile::Change InputFile::changeSinceOpen() const
 {
-    bool pathStillNamesIt = false;
-    const std::optional<Stamp> now = stampNow(pathStillNamesIt);
-    if (!now || !pathStillNamesIt)
+    bool nameStillNamesIt = false;
+    const std::optional<Stamp> now = stampNow(nameStillNamesIt);
+    if (!now || !nameStillNamesIt)
         return {Change::Replaced, now ? now->size : 0};
     if (m_bytesRead < size() || now->size < size())
         return {Change::Shorter, now->size};
@@ -41,4 +47,33 @@ InputFile::Change InputFile::changeSinceOpen() const
     if (now->modified != m_opened.modified || now->changed != m_opened.changed)
         return {Change::Modified, now->size};
     return {Change::None, now->size};
+}
+
+// Within a few seconds before the save began, or later (another machine's clock): a tick of
+// two seconds on FAT, the kernel's coarse clock and a network share's clock all fit in this.
+bool InputFile::changedTooRecentlyToTell() const
+{
+    const qint64 window = 3 * stampTicksPerSecond();
+    return std::max(m_opened.modified, m_opened.changed) > m_opened.takenAt - window;
+}
+
+InputFile::Confirmed InputFile::confirmContent(const std::function<bool()> &keepGoing)
+{
+    if (!m_checksum)
+        return Confirmed::Same;
+    constexpr qint64 BlockSize = 1 << 20;
+    QByteArray block(BlockSize, Qt::Uninitialized);
+    ContentChecksum again;
+    for (qint64 offset = 0; offset < size();) {
+        if (offset > 0 && !keepGoing())
+            return Confirmed::Stopped;
+        const qint64 got = readFileAt(offset, block.data(), std::min(BlockSize, size() - offset));
+        if (got < 0)
+            return Confirmed::Failed;
+        if (got == 0)
+            return Confirmed::Differs; // shorter now
+        again.add(block.constData(), got);
+        offset += got;
+    }
+    return again.sum() == m_checksum->sum() ? Confirmed::Same : Confirmed::Differs;
 }

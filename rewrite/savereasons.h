@@ -13,6 +13,7 @@ QString germanReason(const SystemError &error);
 // What a file system object is, as the messages name it: "ein Ordner", "eine Pipe (FIFO)".
 QString germanFileType(FileType type);
 
-// Why the selected file could not be opened for reading: the failed system call, or that it is
-// no regular file ("Das ist keine gewöhnliche Datei, sondern eine Pipe (FIFO). ...").
-QString inputOpenReason(const InputFile::Opened &opened);
+// Why the selected file (or its folder) could not be opened for reading: the failed system
+// call, that it is no regular file ("Das ist keine gewöhnliche Datei, sondern eine Pipe
+// (FIFO). ..."), or a link that is not followed.
+QString inputOpenReason(const Opened &opened);

@@ -41,19 +41,17 @@ private:
     ReplacementFile &m_file;
 };
 
-QString folderOf(const QString &path)
-{
-    return path.left(path.lastIndexOf(u'/'));
-}
-
 class StrengthFileSave
 {
 public:
-    StrengthFileSave(SaveServices &window, const QString &inputPath, const LoopSettings &settings)
+    StrengthFileSave(SaveServices &window, const QString &folder, const QString &fileName,
+                     const LoopSettings &settings)
         : m_window(window),
           m_settings(settings),
-          m_inputPath(inputPath),
-          m_outputPath(inputPath + ".new"_L1)
+          m_folderPath(folder),
+          m_fileName(fileName),
+          m_inputPath(folder + u'/' + fileName),
+          m_outputPath(m_inputPath + ".new"_L1)
     {
     }
 
@@ -64,7 +62,7 @@ public:
     {
         // The input first, so that a missing folder or file is reported as what it is. Nothing
         // of the output is visible before its commit either way.
-        if (!openInput() || !openOutput())
+        if (!openFolder() || !openInput() || !openOutput())
             return SaveResult::Failed;
         InputSource source(m_input);
         OutputSink sink(m_output);
@@ -82,13 +80,32 @@ public:
         if (const InputFile::Change change = m_input.changeSinceOpen();
             change.kind != InputFile::Change::None)
             return inputChanged(change);
+        switch (m_input.confirmContent([this] { return m_window.runPendingEvents(); })) {
+        case InputFile::Confirmed::Same:
+            break;
+        case InputFile::Confirmed::Differs:
+            return inputChanged({InputFile::Change::Modified, m_input.size()});
+        case InputFile::Confirmed::Stopped:
+            return SaveResult::Stopped;
+        case InputFile::Confirmed::Failed:
+            return readFailure(germanReason(m_input.error()));
+        }
         return commitOutput();
     }
 
 private:
+    bool openFolder()
+    {
+        const Opened opened = m_folder.open(m_folderPath);
+        if (opened.succeeded())
+            return true;
+        readFailure(inputOpenReason(opened));
+        return false;
+    }
+
     bool openInput()
     {
-        const InputFile::Opened opened = m_input.open(m_inputPath);
+        const Opened opened = m_input.open(m_folder, m_fileName);
         if (opened.succeeded())
             return true;
         readFailure(inputOpenReason(opened));
@@ -97,11 +114,11 @@ private:
 
     bool openOutput()
     {
-        const ReplacementFile::Opened opened = m_output.open(m_outputPath, m_input);
+        const Opened opened = m_output.open(m_folder, m_fileName + ".new"_L1, m_input);
         if (opened.succeeded())
             return true;
-        if (opened.refusal == ReplacementFile::Refusal::FolderRefusesNewFile)
-            reportFailure(folderRefusesNewFile(), germanReason(opened.error));
+        if (opened.refusal == Refusal::FolderRefusesNewFile)
+            reportFailure(folderRefusesNewFile(opened.throughLink), germanReason(opened.error));
         else
             writeFailure(refusalReason(opened));
         return false;
@@ -109,20 +126,18 @@ private:
 
     // The folder where the new file would be made: beside the selected file, or where a link in
     // the output's place leads.
-    QString folderRefusesNewFile() const
+    QString folderRefusesNewFile(bool throughLink) const
     {
-        const QString target = m_output.targetPath();
-        const QString folder = shownPath(folderOf(target));
-        if (target == m_outputPath)
+        if (!throughLink)
             return u"Im Ordner „%1“ kann keine neue Datei angelegt werden, auch nicht neben der "
-                   "ausgewählten Datei."_s.arg(folder);
+                   "ausgewählten Datei."_s.arg(shownPath(m_folderPath));
         return u"Die Datei „%1“ ist eine Verknüpfung in den Ordner „%2“, und dort kann keine "
-               "neue Datei angelegt werden."_s.arg(shownPath(m_outputPath), folder);
+               "neue Datei angelegt werden."_s.arg(shownPath(m_outputPath),
+                                                   shownPath(m_output.targetFolder()));
     }
 
-    static QString refusalReason(const ReplacementFile::Opened &opened)
+    static QString refusalReason(const Opened &opened)
     {
-        using Refusal = ReplacementFile::Refusal;
         switch (opened.refusal) {
         case Refusal::NotRegular:
             return (opened.throughLink ? u"Sie ist eine Verknüpfung, und an deren Ziel liegt %1, "
@@ -166,7 +181,7 @@ private:
         }
         return reportFailure(
             u"Die Datei „%1“ wurde geschrieben, aber ihr Eintrag im Ordner konnte nicht auf "
-            "den Datenträger gebracht werden."_s.arg(shownPath(m_output.targetPath())),
+            "den Datenträger gebracht werden."_s.arg(shownPath(m_outputPath)),
             germanReason(m_output.error()),
             u"Nach einem Stromausfall oder Absturz kann sie fehlen oder die frühere Fassung "
             "zeigen. Speichern Sie erneut, um sicherzugehen."_s);
@@ -240,8 +255,11 @@ private:
 
     SaveServices &m_window;
     LoopSettings m_settings;
+    QString m_folderPath;
+    QString m_fileName;
     QString m_inputPath;
     QString m_outputPath;
+    SaveFolder m_folder;
     InputFile m_input;
     ReplacementFile m_output;
     QString m_failure;
@@ -262,7 +280,7 @@ SaveResult SaveStrengthFile(SaveServices &window, const LoopSettings &settings)
     SaveResult result;
     QString failure;
     {
-        StrengthFileSave save(window, folder + u'/' + fileName, settings);
+        StrengthFileSave save(window, folder, fileName, settings);
         result = save.run();
         failure = save.failure();
     } // both files are closed and any unfinished output is discarded here

@@ -3,33 +3,18 @@
 
 #include "platform/linux/systemcalls.h"
 
+#include <QList>
 #include <QRandomGenerator>
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A path's folder and last name, as bytes: "/a/b.new" gives "/a" and "b.new".
-struct FolderAndName
-{
-    QByteArray folder;
-    QByteArray name;
-};
-
-FolderAndName splitPath(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return {"."_ba, path};
-    return {slash == 0 ? "/"_ba : path.left(slash), path.mid(slash + 1)};
-}
 
 auto retryOnInterrupt(const auto &call)
 {
@@ -40,7 +25,280 @@ auto retryOnInterrupt(const auto &call)
     return result;
 }
 
+FileIdentity identityOf(const struct stat &status)
+{
+    return {quint64(status.st_dev), quint64(status.st_ino)};
+}
+
+std::optional<FileIdentity> identityOf(int fd)
+{
+    struct stat status{};
+    if (::fstat(fd, &status) != 0)
+        return std::nullopt;
+    return identityOf(status);
+}
+
+// ---- Following links, one folder at a time -----------------------------------------------------
+
+constexpr int MaximumLinks = 40; // as many as the kernel follows
+
+// The kernel's protected_symlinks rule, applied whether or not the kernel has it on: in a
+// sticky folder that everyone may write to, a link is only followed when it belongs to the
+// follower or to the folder's owner.
+bool isForeignLinkInSharedFolder(int folderFd, const struct stat &link)
+{
+    struct stat folder{};
+    if (::fstat(folderFd, &folder) != 0)
+        return true;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
+}
+
+// Whether `user` may read (S_IRUSR) or write (S_IWUSR) a file of that owner and mode: root,
+// the owner (who may change the mode anyway) and, where everyone may, everyone. Group rights
+// are not counted, so a doubtful case is refused rather than allowed.
+bool userMay(uid_t user, uid_t owner, mode_t mode, mode_t ownerBit)
+{
+    return user == 0 || user == owner || (mode & (ownerBit >> 6));
+}
+
+std::optional<QByteArray> readLink(int folderFd, const QByteArray &name)
+{
+    QByteArray target(256, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t length =
+            ::readlinkat(folderFd, name.constData(), target.data(), size_t(target.size()));
+        if (length < 0)
+            return std::nullopt;
+        if (length < target.size())
+            return target.left(length);
+        target.resize(target.size() * 2);
+    }
+}
+
+// Where a link's walk stands: the folder reached, and the link owners met on the way.
+struct Walk
+{
+    FileDescriptor folder;
+    QList<uid_t> foreignLinkOwners; // of other users' links followed
+    int links = 0;
+    Refusal refusal = Refusal::None; // ForeignLinkInSharedFolder
+    SystemError error;
+
+    bool failed() const { return refusal != Refusal::None || error.failed(); }
+    void fail(int number) { error = makeSystemError(number); }
+};
+
+// A folder opened for the *at calls: for reading where allowed, which a folder sync needs,
+// else only as a place (a folder one may search but not list).
+FileDescriptor reopenFolder(int pathFd)
+{
+    int fd = ::openat(pathFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES)
+        fd = ::fcntl(pathFd, F_DUPFD_CLOEXEC, 0);
+    return FileDescriptor(fd);
+}
+
+void walkPath(Walk &walk, const QByteArray &path);
+
+// Judges the link `name` in walk.folder before it is followed, and gives its target.
+std::optional<QByteArray> passLink(Walk &walk, const QByteArray &name, const struct stat &link)
+{
+    if (++walk.links > MaximumLinks) {
+        walk.fail(ELOOP);
+        return std::nullopt;
+    }
+    if (isForeignLinkInSharedFolder(walk.folder.get(), link)) {
+        walk.refusal = Refusal::ForeignLinkInSharedFolder;
+        return std::nullopt;
+    }
+    if (link.st_uid != ::geteuid())
+        walk.foreignLinkOwners.append(link.st_uid);
+    std::optional<QByteArray> target = readLink(walk.folder.get(), name);
+    if (!target)
+        walk.fail(errno);
+    return target;
+}
+
+// Takes one step from walk.folder to its entry `name`, which must be a folder; a link there is
+// judged, then walked itself.
+void stepInto(Walk &walk, const QByteArray &name)
+{
+    struct stat entry{};
+    if (::fstatat(walk.folder.get(), name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+        return walk.fail(errno);
+    if (S_ISLNK(entry.st_mode)) {
+        if (const std::optional<QByteArray> target = passLink(walk, name, entry))
+            walkPath(walk, *target);
+        return;
+    }
+    if (!S_ISDIR(entry.st_mode))
+        return walk.fail(ENOTDIR);
+    const int next = ::openat(walk.folder.get(), name.constData(),
+                              O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0)
+        return walk.fail(errno);
+    walk.folder = FileDescriptor(next);
+}
+
+// Walks a folder path from walk.folder (from the root when it is absolute), one name at a time,
+// so that every link on the way is seen and judged; ".." is left to the kernel.
+void walkPath(Walk &walk, const QByteArray &path)
+{
+    if (path.startsWith('/'))
+        walk.folder = FileDescriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (const QByteArray &name : path.split('/')) {
+        if (walk.failed())
+            return;
+        if (name.isEmpty() || name == ".")
+            continue;
+        if (name == "..") {
+            const int up = ::openat(walk.folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (up < 0)
+                return walk.fail(errno);
+            walk.folder = FileDescriptor(up);
+            continue;
+        }
+        stepInto(walk, name);
+    }
+}
+
+Walk startWalk(int folderFd)
+{
+    Walk walk;
+    walk.folder = FileDescriptor(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    if (!walk.folder.isOpen())
+        walk.fail(errno);
+    return walk;
+}
+
+// Where a name in a folder leads: the entry itself, or for a link the entry its target names,
+// followed link by link, each read relative to the folder that holds it.
+struct Followed
+{
+    Walk walk; // its folder holds `name`
+    QByteArray name;
+    bool throughLink = false;
+    bool exists = false;
+    struct stat found{}; // of the entry reached, when it exists
+
+    // Another user's link may only lead where that user could go anyway: otherwise anyone who
+    // may put a link into a folder could have root's save read or overwrite any file.
+    bool leadsBeyondItsOwners(mode_t ownerBit) const
+    {
+        return std::any_of(walk.foreignLinkOwners.cbegin(), walk.foreignLinkOwners.cend(),
+                           [&](uid_t owner) {
+                               return !userMay(owner, found.st_uid, found.st_mode, ownerBit);
+                           });
+    }
+    FolderEntry entry() const
+    {
+        return {identityOf(walk.folder.get()).value_or(FileIdentity{}), name};
+    }
+};
+
 } // namespace
+
+// The folder of a save: its descriptor, and the other users' links its path went through,
+// which every name followed in it inherits.
+struct SaveFolder::State
+{
+    QString path;
+    FileDescriptor fd;
+    QList<uid_t> foreignLinkOwners;
+};
+
+namespace {
+
+Followed follow(const SaveFolder &folder, const QByteArray &name)
+{
+    Followed f{startWalk(folder.state().fd.get()), name};
+    f.walk.foreignLinkOwners = folder.state().foreignLinkOwners;
+    while (!f.walk.failed()) {
+        struct stat entry{};
+        if (::fstatat(f.walk.folder.get(), f.name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+            f.walk.fail(errno); // ENOENT: nothing there
+            break;
+        }
+        if (!S_ISLNK(entry.st_mode)) {
+            f.exists = true;
+            f.found = entry;
+            break;
+        }
+        f.throughLink = true;
+        const std::optional<QByteArray> target = passLink(f.walk, f.name, entry);
+        if (!target)
+            break;
+        // The target's folder part is walked; its last name is looked at next.
+        const qsizetype slash = target->lastIndexOf('/');
+        walkPath(f.walk, target->left(slash + 1));
+        f.name = target->sliced(slash + 1);
+        if (f.name.isEmpty())
+            f.name = "."_ba; // "dir/": the folder itself
+    }
+    return f;
+}
+
+Opened refusal(Refusal why, SystemError error = {}, FileType type = FileType::Regular,
+               bool throughLink = false)
+{
+    return {why, std::move(error), type, throughLink};
+}
+
+Opened failure(SystemError error)
+{
+    return refusal(Refusal::Failed, std::move(error));
+}
+
+// What following the name came to, when it did not reach a regular file (nothing when it did).
+std::optional<Opened> unlessRegular(const Followed &f)
+{
+    if (f.walk.refusal != Refusal::None)
+        return refusal(f.walk.refusal);
+    if (!f.exists)
+        return failure(f.walk.error);
+    if (!S_ISREG(f.found.st_mode))
+        return refusal(Refusal::NotRegular, {}, fileTypeOf(f.found.st_mode), f.throughLink);
+    return std::nullopt;
+}
+
+// The folder's path as the kernel knows it now, for messages only.
+QByteArray shownPathOf(int folderFd)
+{
+    char path[PATH_MAX];
+    const QByteArray link = "/proc/self/fd/"_ba + QByteArray::number(folderFd);
+    const ssize_t length = ::readlink(link.constData(), path, sizeof path);
+    return length > 0 && length < ssize_t(sizeof path) ? QByteArray(path, length) : QByteArray();
+}
+
+} // namespace
+
+// ---- SaveFolder -------------------------------------------------------------------------------
+
+SaveFolder::SaveFolder() : m(std::make_unique<State>()) {}
+SaveFolder::~SaveFolder() = default;
+
+Opened SaveFolder::open(const QString &path)
+{
+    m->path = path;
+    Walk walk;
+    walk.folder = FileDescriptor(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!walk.folder.isOpen())
+        return failure(lastSystemError());
+    walkPath(walk, systemFileName(path));
+    if (walk.refusal != Refusal::None)
+        return refusal(walk.refusal);
+    if (walk.error.failed())
+        return failure(walk.error);
+    m->fd = reopenFolder(walk.folder.get());
+    m->foreignLinkOwners = walk.foreignLinkOwners;
+    return m->fd.isOpen() ? Opened{} : failure(lastSystemError());
+}
+
+QString SaveFolder::path() const
+{
+    return m->path;
+}
 
 // ---- InputFile --------------------------------------------------------------------------------
 
@@ -51,11 +309,24 @@ qint64 nanoseconds(const timespec &time)
     return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
+qint64 clockNow()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return nanoseconds(now);
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 } // namespace
 
 struct InputFile::State
 {
-    QByteArray path;
+    FileDescriptor folder;
+    QByteArray name; // as chosen, in `folder`
     FileDescriptor fd;
     struct stat opened{};
 };
@@ -63,33 +334,46 @@ struct InputFile::State
 InputFile::InputFile() : m(std::make_unique<State>()) {}
 InputFile::~InputFile() = default;
 
-InputFile::Opened InputFile::openFile(const QString &path)
+qint64 InputFile::stampTicksPerSecond()
 {
-    m->path = systemFileName(path);
+    return 1'000'000'000;
+}
+
+Opened InputFile::openFile(const SaveFolder &folder, const QString &name)
+{
+    m->name = systemFileName(name);
+    const Followed f = follow(folder, m->name);
+    if (const std::optional<Opened> refused = unlessRegular(f))
+        return *refused;
+    if (f.leadsBeyondItsOwners(S_IRUSR))
+        return refusal(Refusal::ForeignLinkBeyondItsOwner);
     // Looked at before it is opened for reading: opening a FIFO waits for a writer, opening a
     // device may act. An O_PATH descriptor names the file without opening it, and reading
     // opens that very file again, so nothing swapped in between is ever opened.
-    const FileDescriptor found(::open(m->path.constData(), O_PATH | O_CLOEXEC));
-    if (!found.isOpen())
-        return {lastSystemError()};
-    if (::fstat(found.get(), &m->opened) != 0)
-        return {lastSystemError()};
-    if (!S_ISREG(m->opened.st_mode))
-        return {{}, fileTypeOf(m->opened.st_mode)};
-    m->fd = FileDescriptor(::open(("/proc/self/fd/"_ba + QByteArray::number(found.get())).constData(),
-                                  O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileDescriptor found(
+        ::openat(f.walk.folder.get(), f.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!found.isOpen() || ::fstat(found.get(), &m->opened) != 0)
+        return failure(lastSystemError());
+    if (!sameFile(m->opened, f.found))
+        return failure(makeSystemError(EAGAIN)); // swapped while it was looked at
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    m->fd = FileDescriptor(
+        ::open(("/proc/self/fd/"_ba + QByteArray::number(found.get())).constData(), flags));
     if (!m->fd.isOpen() && errno == ENOENT) // no /proc: by name, still without waiting
-        m->fd = FileDescriptor(
-            ::open(m->path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        m->fd = FileDescriptor(::openat(f.walk.folder.get(), f.name.constData(), flags | O_NOFOLLOW));
     struct stat opened{};
     if (!m->fd.isOpen() || ::fstat(m->fd.get(), &opened) != 0)
-        return {lastSystemError()};
-    if (opened.st_dev != m->opened.st_dev || opened.st_ino != m->opened.st_ino
-        || !S_ISREG(opened.st_mode)) {
+        return failure(lastSystemError());
+    if (!sameFile(opened, m->opened) || !S_ISREG(opened.st_mode)) {
         m->fd.reset();
-        return {{}, fileTypeOf(opened.st_mode)};
+        return refusal(Refusal::NotRegular, {}, fileTypeOf(opened.st_mode));
     }
-    m_opened = {m->opened.st_size, nanoseconds(m->opened.st_mtim), nanoseconds(m->opened.st_ctim)};
+    m->folder = FileDescriptor(::fcntl(folder.state().fd.get(), F_DUPFD_CLOEXEC, 0));
+    m_opened = {m->opened.st_size, nanoseconds(m->opened.st_mtim), nanoseconds(m->opened.st_ctim),
+                clockNow()};
+    m_identity = identityOf(m->opened);
+    m_entry = f.entry();
+    m_permissions = {m->opened.st_uid, m->opened.st_gid, m->opened.st_mode & 07777};
     ::posix_fadvise(m->fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     return {};
 }
@@ -102,15 +386,24 @@ qint64 InputFile::readFile(char *into, qint64 max)
     return got;
 }
 
-std::optional<InputFile::Stamp> InputFile::stampNow(bool &pathStillNamesIt) const
+qint64 InputFile::readFileAt(qint64 offset, char *into, qint64 max)
+{
+    const ssize_t got =
+        retryOnInterrupt([&] { return ::pread(m->fd.get(), into, size_t(max), off_t(offset)); });
+    if (got < 0)
+        m_error = lastSystemError();
+    return got;
+}
+
+std::optional<InputFile::Stamp> InputFile::stampNow(bool &nameStillNamesIt) const
 {
     struct stat now{};
-    struct stat atPath{};
+    struct stat atName{};
     if (::fstat(m->fd.get(), &now) != 0)
         return std::nullopt;
-    pathStillNamesIt = ::stat(m->path.constData(), &atPath) == 0
-        && atPath.st_dev == m->opened.st_dev && atPath.st_ino == m->opened.st_ino;
-    return Stamp{now.st_size, nanoseconds(now.st_mtim), nanoseconds(now.st_ctim)};
+    nameStillNamesIt = ::fstatat(m->folder.get(), m->name.constData(), &atName, 0) == 0
+        && sameFile(atName, m->opened);
+    return Stamp{now.st_size, nanoseconds(now.st_mtim), nanoseconds(now.st_ctim), clockNow()};
 }
 
 // ---- ReplacementFile --------------------------------------------------------------------------
@@ -131,33 +424,18 @@ QByteArray temporaryName()
         + ".tmp"_ba;
 }
 
-// The kernel's protected_symlinks rule: in a sticky folder that everyone may write to, a link
-// is only followed when it belongs to the follower or to the folder's owner.
-bool isForeignLinkInSharedFolder(int folderFd, const struct stat &link)
+// `mode` without the read rights that would let anyone read the file who may not read the
+// selected file: root saving a file only root may read must not hand its content to anyone.
+mode_t readableOnlyAsTheSelectedFile(const FilePermissions &selected, gid_t group, mode_t mode)
 {
-    struct stat folder{};
-    if (::fstat(folderFd, &folder) != 0)
-        return true;
-    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-    return shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
-}
-
-// Another user's link may only lead where that user could write anyway: otherwise anyone who
-// may put a link into a folder could have root's save overwrite any file on the system.
-bool leadsBeyondItsOwner(const struct stat &link, const struct stat &target)
-{
-    return link.st_uid != ::geteuid() && target.st_uid != link.st_uid
-        && !(target.st_mode & S_IWOTH);
-}
-
-// The folder's real path and the name: the directory entry a path ends in.
-QByteArray entryOf(const QByteArray &path)
-{
-    const FolderAndName parts = splitPath(path);
-    char folder[PATH_MAX];
-    if (!::realpath(parts.folder.constData(), folder))
-        return {};
-    return QByteArray(folder) + '/' + parts.name;
+    const bool everyoneMayRead = selected.mode & S_IROTH;
+    const bool groupMayRead =
+        everyoneMayRead || ((selected.mode & S_IRGRP) && group == gid_t(selected.group));
+    if (!everyoneMayRead)
+        mode &= ~mode_t(S_IROTH);
+    if (!groupMayRead)
+        mode &= ~mode_t(S_IRGRP);
+    return mode;
 }
 
 } // namespace
@@ -166,7 +444,7 @@ struct ReplacementFile::State
 {
     FileDescriptor folder;     // where the target lives
     QByteArray targetName;     // in `folder`
-    QByteArray targetPath;
+    bool throughLink = false;  // `folder` is where a link led
     bool targetExisted = false;
     struct stat target{};      // when it existed
     QByteArray temporary;      // in `folder`, empty when there is none
@@ -175,17 +453,11 @@ struct ReplacementFile::State
     qint64 writebackStarted = 0; // bytes handed to writeback so far
     SystemError error;
 
-    ReplacementFile::Opened refuse(Refusal refusal, SystemError why = {},
-                                   FileType type = FileType::Regular)
-    {
-        return {refusal, type, std::move(why), false};
-    }
-    bool openFolderOf(const QByteArray &path);
-    ReplacementFile::Opened chooseTarget(const QByteArray &path, const InputFile &input);
-    ReplacementFile::Opened followLink(const QByteArray &path, const struct stat &link,
-                                       const InputFile &input);
-    ReplacementFile::Opened acceptExistingTarget(const struct stat &found);
-    ReplacementFile::Opened createTemporary(const InputFile &input);
+    Opened chooseTarget(const SaveFolder &saveFolder, const QByteArray &name,
+                        const InputFile &input);
+    Opened acceptExistingTarget(const struct stat &found);
+    Opened createTemporary(const InputFile &input);
+    void setOwnerAndMode(const FilePermissions &selected);
     void startWriteback();
     bool targetStillAsChecked() const;
     bool putInPlace();
@@ -199,93 +471,59 @@ ReplacementFile::~ReplacementFile()
     m->discard();
 }
 
-ReplacementFile::Opened ReplacementFile::open(const QString &path, const InputFile &input)
+Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, const InputFile &input)
 {
-    const Opened chosen = m->chooseTarget(systemFileName(path), input);
+    const Opened chosen = m->chooseTarget(folder, systemFileName(name), input);
     return chosen.succeeded() ? m->createTemporary(input) : chosen;
 }
 
-// Makes `path` the target: its folder opened, its name within. False when the folder cannot be
-// opened (errno says why).
-bool ReplacementFile::State::openFolderOf(const QByteArray &path)
+// Looks at what is at `name`, without following a link until the link has been judged.
+Opened ReplacementFile::State::chooseTarget(const SaveFolder &saveFolder, const QByteArray &name,
+                                            const InputFile &input)
 {
-    const FolderAndName parts = splitPath(path);
-    targetName = parts.name;
-    targetPath = path;
-    folder = FileDescriptor(::open(parts.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return folder.isOpen();
-}
-
-// Looks at what is at `path`, without following a link until the link has been judged.
-ReplacementFile::Opened ReplacementFile::State::chooseTarget(const QByteArray &path,
-                                                             const InputFile &input)
-{
-    if (!openFolderOf(path))
-        return refuse(Refusal::Failed, lastSystemError());
-    struct stat found{};
-    if (::fstatat(folder.get(), targetName.constData(), &found, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno == ENOENT)
-            return {};
-        return refuse(Refusal::Failed, lastSystemError());
+    Followed f = follow(saveFolder, name);
+    throughLink = f.throughLink;
+    if (!f.exists && f.walk.refusal == Refusal::None && f.walk.error.number == ENOENT) {
+        if (f.throughLink)
+            return refusal(Refusal::DanglingLink);
+        folder = std::move(f.walk.folder); // a new file, beside the selected one
+        targetName = f.name;
+        return {};
     }
-    if (S_ISLNK(found.st_mode))
-        return followLink(path, found, input);
-    if (!S_ISREG(found.st_mode))
-        return refuse(Refusal::NotRegular, {}, fileTypeOf(found.st_mode));
-    // The selected file may be a link to its own .new; replacing that would change it. (A hard
-    // link is another entry, which the rename leaves alone.)
-    if (const QByteArray entry = entryOf(path); !entry.isEmpty()) {
-        char selected[PATH_MAX];
-        if (::realpath(input.m->path.constData(), selected) && entry == selected)
-            return refuse(Refusal::LeadsToInput);
-    }
-    return acceptExistingTarget(found);
-}
-
-ReplacementFile::Opened ReplacementFile::State::followLink(const QByteArray &path,
-                                                           const struct stat &link,
-                                                           const InputFile &input)
-{
-    if (isForeignLinkInSharedFolder(folder.get(), link))
-        return refuse(Refusal::ForeignLinkInSharedFolder);
-    struct stat found{};
-    if (::fstatat(folder.get(), targetName.constData(), &found, 0) != 0) {
-        if (errno == ENOENT)
-            return refuse(Refusal::DanglingLink);
-        return refuse(Refusal::Failed, lastSystemError());
-    }
-    if (!S_ISREG(found.st_mode)) {
-        Opened refused = refuse(Refusal::NotRegular, {}, fileTypeOf(found.st_mode));
-        refused.throughLink = true;
-        return refused;
-    }
-    // Another path to the very file being read (a bind mount, a linked folder) counts too.
-    if (found.st_dev == input.m->opened.st_dev && found.st_ino == input.m->opened.st_ino)
-        return refuse(Refusal::LeadsToInput);
-    if (leadsBeyondItsOwner(link, found))
-        return refuse(Refusal::ForeignLinkBeyondItsOwner);
-    char resolved[PATH_MAX];
-    if (!::realpath(path.constData(), resolved) || !openFolderOf(QByteArray(resolved)))
-        return refuse(Refusal::Failed, lastSystemError());
-    return acceptExistingTarget(found);
+    if (const std::optional<Opened> refused = unlessRegular(f))
+        return *refused;
+    // The selected file may be a link to this very entry, or this a link to the selected file
+    // (by any other path: a bind mount, a linked folder); replacing it would change that file.
+    // A hard link is another entry, which the rename leaves alone.
+    if (f.entry() == input.entry()
+        || (f.throughLink && identityOf(f.found) == input.identity()))
+        return refusal(Refusal::LeadsToInput);
+    if (f.leadsBeyondItsOwners(S_IWUSR))
+        return refusal(Refusal::ForeignLinkBeyondItsOwner);
+    // Where a link led, the folder was reached as a place only; its sync needs it opened.
+    folder = f.throughLink ? reopenFolder(f.walk.folder.get()) : std::move(f.walk.folder);
+    targetName = f.name;
+    if (!folder.isOpen())
+        return failure(lastSystemError());
+    return acceptExistingTarget(f.found);
 }
 
 // A regular file that may be replaced once the user may write it.
-ReplacementFile::Opened ReplacementFile::State::acceptExistingTarget(const struct stat &found)
+Opened ReplacementFile::State::acceptExistingTarget(const struct stat &found)
 {
     if (::faccessat(folder.get(), targetName.constData(), W_OK, AT_EACCESS) != 0)
-        return refuse(Refusal::NotWritable, lastSystemError());
+        return refusal(Refusal::NotWritable, lastSystemError());
     targetExisted = true;
     target = found;
     return {};
 }
 
-ReplacementFile::Opened ReplacementFile::State::createTemporary(const InputFile &input)
+Opened ReplacementFile::State::createTemporary(const InputFile &input)
 {
-    // A replaced file keeps its permissions. A new one is never more readable than the file it
-    // is made from (what the umask leaves of that file's permissions): root saving a file only
-    // root may read must not hand its content to everyone.
-    const mode_t mode = targetExisted ? 0600 : input.m->opened.st_mode & 0666;
+    // A new file starts with the selected file's permissions as the umask leaves them; a
+    // replaced one private until it has its owner's.
+    const FilePermissions selected = input.permissions();
+    const mode_t mode = targetExisted ? 0600 : selected.mode & 0666;
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
         const QByteArray name = temporaryName();
         const int opened = ::openat(folder.get(), name.constData(),
@@ -294,26 +532,42 @@ ReplacementFile::Opened ReplacementFile::State::createTemporary(const InputFile 
             continue;
         if (opened < 0) {
             const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
-            return refuse(folderRefuses ? Refusal::FolderRefusesNewFile : Refusal::Failed,
-                          lastSystemError());
+            return refusal(folderRefuses ? Refusal::FolderRefusesNewFile : Refusal::Failed,
+                           lastSystemError(), FileType::Regular, throughLink);
         }
         fd = FileDescriptor(opened);
         temporary = name;
-        if (targetExisted) {
-            // Root replacing someone's file leaves it theirs; nobody else can give files away.
-            // Owner first: a change of owner clears the set-user and set-group bits.
-            if (::geteuid() == 0)
-                (void)::fchown(fd.get(), target.st_uid, target.st_gid);
-            ::fchmod(fd.get(), target.st_mode & 07777);
-        }
+        setOwnerAndMode(selected);
         return {};
     }
-    return refuse(Refusal::Failed, makeSystemError(EEXIST));
+    return failure(makeSystemError(EEXIST));
 }
 
-QString ReplacementFile::targetPath() const
+// A replaced file keeps its owner (when root saves; nobody else can give files away), its
+// group where the user may give it and its mode; a new one takes the selected file's group
+// where the user may. Either way no one gets to read it who may not read the selected file,
+// and root hands a file back only to an owner who may.
+void ReplacementFile::State::setOwnerAndMode(const FilePermissions &selected)
 {
-    return fileNameFromSystem(m->targetPath);
+    struct stat made{};
+    if (::fstat(fd.get(), &made) != 0)
+        return; // it stays as private as it was made
+    uid_t owner = made.st_uid;
+    gid_t group = targetExisted ? target.st_gid : gid_t(selected.group);
+    mode_t mode = targetExisted ? target.st_mode & 07777 : made.st_mode & 07777;
+    if (targetExisted && ::geteuid() == 0
+        && userMay(target.st_uid, selected.owner, selected.mode, S_IRUSR))
+        owner = target.st_uid;
+    // Owner first: a change of owner clears the set-user and set-group bits.
+    if ((owner != made.st_uid || group != made.st_gid)
+        && ::fchown(fd.get(), owner, group) != 0 && ::fchown(fd.get(), made.st_uid, group) != 0)
+        group = made.st_gid;
+    ::fchmod(fd.get(), readableOnlyAsTheSelectedFile(selected, group, mode));
+}
+
+QString ReplacementFile::targetFolder() const
+{
+    return fileNameFromSystem(shownPathOf(m->folder.get()));
 }
 
 bool ReplacementFile::write(const char *bytes, qint64 count)
@@ -351,7 +605,7 @@ bool ReplacementFile::State::targetStillAsChecked() const
         return true; // the rename refuses to replace anything that appeared
     struct stat now{};
     return ::fstatat(folder.get(), targetName.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0
-        && S_ISREG(now.st_mode) && now.st_dev == target.st_dev && now.st_ino == target.st_ino;
+        && S_ISREG(now.st_mode) && sameFile(now, target);
 }
 
 // Renames the temporary file onto the target. Where nothing was, nothing that appeared since
@@ -397,7 +651,8 @@ ReplacementFile::Commit ReplacementFile::commit()
         return Commit::NotWritten;
     }
     // The new name is durable only once the folder is. EINVAL: a file system that cannot
-    // sync folders, where there is nothing more to do.
+    // sync folders, where there is nothing more to do; EBADF: a folder opened only as a place,
+    // which cannot be synced.
     if (::fsync(s.folder.get()) != 0 && errno != EINVAL) {
         s.error = lastSystemError();
         return Commit::NotDurable;

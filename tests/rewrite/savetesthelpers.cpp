@@ -28,14 +28,14 @@ std::optional<QByteArray> readFile(const QString &path)
     return file.readAll();
 }
 
-SaveFolder::SaveFolder(const QString &fileName)
+ScratchFolder::ScratchFolder(const QString &fileName)
     : inputPath(dir.filePath(fileName)), outputPath(inputPath + ".new"_L1)
 {
     window.folder = dir.path();
     window.fileName = fileName;
 }
 
-bool SaveFolder::holds(const QByteArray &input,
+bool ScratchFolder::holds(const QByteArray &input,
                        const std::optional<QByteArray> &earlierOutput) const
 {
     return dir.isValid() && writeFile(inputPath, input)

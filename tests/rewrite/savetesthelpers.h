@@ -17,9 +17,9 @@ bool writeFile(const QString &path, const QByteArray &content);
 std::optional<QByteArray> readFile(const QString &path);
 
 // A fresh temporary folder for one strength file, and a fake window pointed at that file.
-struct SaveFolder
+struct ScratchFolder
 {
-    explicit SaveFolder(const QString &fileName = QStringLiteral("a_sp.cfg"));
+    explicit ScratchFolder(const QString &fileName = QStringLiteral("a_sp.cfg"));
 
     // Writes the strength file, and an earlier output beside it when one is given; false when the
     // folder or a file could not be made.

@@ -250,7 +250,7 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
     }
     switch (at) {
     case FaultAt::OpenInput:
-        return firstCall(calls, u"openat"_s, u'"' + folder + u'/' + InputName + u'"', why);
+        return firstCall(calls, u"openat"_s, u'"' + InputName + u'"', why);
     case FaultAt::ReadInput:
         return firstCall(calls, u"read"_s, u'<' + folder + u'/' + InputName + u'>', why);
     case FaultAt::CreateTemporary:

@@ -165,7 +165,7 @@ void tst_SaveStrengthFile::savesRewrittenCopy()
     QFETCH(QByteArray, expected);
     QFETCH(int, lastAsterisks);
 
-    SaveFolder folder(u"kelvora_sp1.cfg"_s);
+    ScratchFolder folder(u"kelvora_sp1.cfg"_s);
     QVERIFY(folder.holds(input));
     RecordingServices &window = folder.window;
     window.startIndex = startIndex;
@@ -209,7 +209,7 @@ void tst_SaveStrengthFile::asterisks()
     QFETCH(QByteArray, input);
     QFETCH(QList<int>, expected);
 
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds(input));
     QCOMPARE(SaveStrengthFile(folder.window), SaveResult::Saved);
     QCOMPARE(folder.window.progress, expected + QList<int>{0});
@@ -336,7 +336,7 @@ void tst_SaveStrengthFile::asteriskCounterMatchesFormula()
 // rating is read, and a rating is read only for its own kind of line.
 void tst_SaveStrengthFile::callOrder()
 {
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds("01STx\r\nplain\r\n01MAXy\r\n"));
     RecordingServices &window = folder.window;
     // In one thread: a slow sync at the end would add offers of events.
@@ -353,7 +353,7 @@ void tst_SaveStrengthFile::callOrder()
 
 void tst_SaveStrengthFile::ratingChangedDuringSaveAppliesFromCurrentLine()
 {
-    SaveFolder folder;
+    ScratchFolder folder;
     const QByteArray input("01STa\r\n01MAXb\r\n01STc\r\n01MAXd\r\n");
     QVERIFY(folder.holds(input));
     RecordingServices &window = folder.window;
@@ -378,7 +378,7 @@ void tst_SaveStrengthFile::ratingChangedDuringSaveAppliesFromCurrentLine()
 // "Speichern erfolgreich" only once the output is complete under its final name.
 void tst_SaveStrengthFile::messageComesAfterOutputIsComplete()
 {
-    SaveFolder folder;
+    ScratchFolder folder;
     // More than one write block of output.
     QVERIFY(folder.holds(growingContent(60000), EarlierOutput));
     RecordingServices &window = folder.window;
@@ -399,7 +399,7 @@ void tst_SaveStrengthFile::messageComesAfterOutputIsComplete()
 
 void tst_SaveStrengthFile::replacesEarlierOutput()
 {
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds("x\r\n", QByteArray(5000, 'o')));
     QCOMPARE(SaveStrengthFile(folder.window), SaveResult::Saved);
     QCOMPARE(readFile(folder.outputPath), QByteArray("x\r\n"));
@@ -408,7 +408,7 @@ void tst_SaveStrengthFile::replacesEarlierOutput()
 
 void tst_SaveStrengthFile::emptyInputGivesEmptyOutput()
 {
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds({}, EarlierOutput));
     RecordingServices &window = folder.window;
     const QString problem = successProblem(window, SaveStrengthFile(window));
@@ -424,7 +424,7 @@ void tst_SaveStrengthFile::emptyInputGivesEmptyOutput()
 // At a drive's root the folder path ends in a separator and one more is added after it.
 void tst_SaveStrengthFile::folderPathEndingInSeparator()
 {
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds("01STRENGTH  3000\r\n"));
     folder.window.folder += u'/';
     folder.window.startIndex = 4;
@@ -448,7 +448,7 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
     input += "01STRENGTH  3000\r\n";
     input += QByteArray(block + block / 2, '\xe4') + "\r\n";
     input += "01MAXSTRENGTH   8000\r\n";
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds(input));
     RecordingServices &window = folder.window;
     window.startIndex = 1;
@@ -493,7 +493,7 @@ void tst_SaveStrengthFile::outputPermissions()
     QFETCH(int, earlierMode);
     QFETCH(int, outputMode);
 
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds("01STRENGTH  3000\r\n",
                          earlierMode >= 0 ? std::optional(EarlierOutput) : std::nullopt));
     const auto modeOf = [](const QString &path) {
@@ -583,7 +583,7 @@ void tst_SaveStrengthFile::unusualNamesAndPaths()
 
 void tst_SaveStrengthFile::noFileSelected()
 {
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds("01STRENGTH  3000\r\n"));
     RecordingServices &window = folder.window;
     window.fileName.clear();
@@ -803,7 +803,7 @@ void tst_SaveStrengthFile::childProcess()
     QFETCH(QString, messageLine);
 
     const QByteArray input = growingContent(700); // 12.6 KB in, 28.7 KB out
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds(input, EarlierOutput));
     const QString &inputPath = folder.inputPath;
     const QStringList before = listing(folder.dir.path());
@@ -867,7 +867,7 @@ void tst_SaveStrengthFile::stopRequested()
     QByteArray input = growingContent(lines);
     if (longLine > 0)
         input.insert(growingContent(2).size(), QByteArray(longLine, 'x') + "\r\n");
-    SaveFolder folder;
+    ScratchFolder folder;
     QVERIFY(folder.holds(input, earlierOutput ? std::optional(EarlierOutput) : std::nullopt));
     const QStringList before = listing(folder.dir.path());
     RecordingServices &window = folder.window;
