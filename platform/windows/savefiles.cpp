@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/savefiles.h"
 
+#include "platform/paths.h"
+
 #include <QDir>
 #include <QRandomGenerator>
 
@@ -89,6 +91,13 @@ qint64 ticks(const FILETIME &time)
     return qint64((quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime);
 }
 
+qint64 clockNow()
+{
+    FILETIME now{};
+    GetSystemTimePreciseAsFileTime(&now);
+    return ticks(now);
+}
+
 // The file's identity and what a change of it shows in.
 bool stampOf(HANDLE file, BY_HANDLE_FILE_INFORMATION &info, InputFile::Stamp &stamp)
 {
@@ -97,14 +106,13 @@ bool stampOf(HANDLE file, BY_HANDLE_FILE_INFORMATION &info, InputFile::Stamp &st
         || !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
         return false;
     stamp = {(qint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow, ticks(info.ftLastWriteTime),
-             basic.ChangeTime.QuadPart};
+             basic.ChangeTime.QuadPart, clockNow()};
     return true;
 }
 
-bool sameFile(const BY_HANDLE_FILE_INFORMATION &a, const BY_HANDLE_FILE_INFORMATION &b)
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info)
 {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh
-        && a.nFileIndexLow == b.nFileIndexLow;
+    return {info.dwVolumeSerialNumber, (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 // A handle closed when it goes out of scope.
@@ -135,7 +143,56 @@ private:
     HANDLE m_handle = INVALID_HANDLE_VALUE;
 };
 
+Opened failure(SystemError error)
+{
+    return {Refusal::Failed, std::move(error), FileType::Regular, false};
+}
+
+Opened notRegular(FileType type)
+{
+    return {Refusal::NotRegular, {}, type, false};
+}
+
 } // namespace
+
+// ---- SaveFolder -------------------------------------------------------------------------------
+
+// Windows has no opening of a file relative to a folder handle; instead the folder is held
+// open without leave to delete it, which keeps it, and the path to it, from being renamed or
+// removed while the save works in it.
+struct SaveFolder::State
+{
+    QString path;
+    Handle folder;
+};
+
+SaveFolder::SaveFolder() : m(std::make_unique<State>()) {}
+SaveFolder::~SaveFolder() = default;
+
+Opened SaveFolder::open(const QString &path)
+{
+    m->path = path;
+    const std::wstring native = nativePath(path);
+    const DWORD shared = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    m->folder = Handle(CreateFileW(native.c_str(), FILE_LIST_DIRECTORY, shared, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!m->folder.isOpen() && GetLastError() == ERROR_ACCESS_DENIED)
+        m->folder = Handle(CreateFileW(native.c_str(), FILE_READ_ATTRIBUTES, shared, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!m->folder.isOpen())
+        return failure(lastSystemError());
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(m->folder.get(), &info))
+        return failure(lastSystemError());
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return failure(systemError(ERROR_DIRECTORY));
+    return {};
+}
+
+QString SaveFolder::path() const
+{
+    return m->path;
+}
 
 // ---- InputFile --------------------------------------------------------------------------------
 
@@ -143,33 +200,37 @@ struct InputFile::State
 {
     std::wstring path;
     Handle file;
-    BY_HANDLE_FILE_INFORMATION opened{};
 };
 
 InputFile::InputFile() : m(std::make_unique<State>()) {}
 InputFile::~InputFile() = default;
 
-InputFile::Opened InputFile::openFile(const QString &path)
+qint64 InputFile::stampTicksPerSecond()
 {
-    m->path = nativePath(path);
+    return 10'000'000; // FILETIME counts 100 ns
+}
+
+Opened InputFile::openFile(const SaveFolder &folder, const QString &name)
+{
+    m->path = nativePath(joinPath(folder.path(), name));
     const DWORD attributes = GetFileAttributesW(m->path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return {lastSystemError()};
+        return failure(lastSystemError());
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return {{}, FileType::Folder};
+        return notRegular(FileType::Folder);
     m->file = Handle(CreateFileW(m->path.c_str(), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m->file.isOpen())
-        return {lastSystemError()};
+        return failure(lastSystemError());
     if (const FileType type = fileTypeOf(m->file.get()); type != FileType::Regular) {
         m->file.reset();
-        return {{}, type};
+        return notRegular(type);
     }
-    Stamp stamp;
-    if (!stampOf(m->file.get(), m->opened, stamp))
-        return {lastSystemError()};
-    m_opened = stamp;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!stampOf(m->file.get(), info, m_opened))
+        return failure(lastSystemError());
+    m_identity = identityOf(info);
     return {};
 }
 
@@ -183,7 +244,21 @@ qint64 InputFile::readFile(char *into, qint64 max)
     return got;
 }
 
-std::optional<InputFile::Stamp> InputFile::stampNow(bool &pathStillNamesIt) const
+qint64 InputFile::readFileAt(qint64 offset, char *into, qint64 max)
+{
+    OVERLAPPED at{};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    DWORD got = 0;
+    if (!ReadFile(m->file.get(), into, DWORD(std::min<qint64>(max, 1 << 30)), &got, &at)
+        && GetLastError() != ERROR_HANDLE_EOF) {
+        m_error = lastSystemError();
+        return -1;
+    }
+    return got;
+}
+
+std::optional<InputFile::Stamp> InputFile::stampNow(bool &nameStillNamesIt) const
 {
     BY_HANDLE_FILE_INFORMATION info{};
     Stamp stamp;
@@ -193,8 +268,8 @@ std::optional<InputFile::Stamp> InputFile::stampNow(bool &pathStillNamesIt) cons
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION atPath{};
-    pathStillNamesIt = again.isOpen() && GetFileInformationByHandle(again.get(), &atPath)
-        && sameFile(atPath, m->opened);
+    nameStillNamesIt = again.isOpen() && GetFileInformationByHandle(again.get(), &atPath)
+        && identityOf(atPath) == m_identity;
     return stamp;
 }
 
@@ -204,13 +279,14 @@ namespace {
 
 // The selected file may be a link to its own .new (or share its file through a hard link):
 // replacing that would change the selected file.
-bool isSameFile(const QString &path, const BY_HANDLE_FILE_INFORMATION &input)
+bool isSameFile(const QString &path, const FileIdentity &input)
 {
     const Handle file(CreateFileW(nativePath(path).c_str(), 0,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
-    return file.isOpen() && GetFileInformationByHandle(file.get(), &info) && sameFile(info, input);
+    return file.isOpen() && GetFileInformationByHandle(file.get(), &info)
+        && identityOf(info) == input;
 }
 
 constexpr int TemporaryNameAttempts = 100;
@@ -225,6 +301,7 @@ QString temporaryName()
 
 struct ReplacementFile::State
 {
+    QString folder;
     QString target;
     bool targetExisted = false;
     std::wstring temporary; // empty when there is none
@@ -244,28 +321,28 @@ ReplacementFile::~ReplacementFile()
 // Windows replaces a link in the output's place itself, never the file it leads to, and a
 // replaced file keeps its attributes and access rights through ReplaceFileW; what remains to
 // refuse is a folder, a device and a read-only file.
-ReplacementFile::Opened ReplacementFile::open(const QString &path, const InputFile &input)
+Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, const InputFile &input)
 {
-    m->target = path;
-    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
+    m->folder = folder.path();
+    m->target = joinPath(folder.path(), name);
+    const DWORD attributes = GetFileAttributesW(nativePath(m->target).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-            return {Refusal::NotRegular, FileType::Folder, {}, false};
+            return notRegular(FileType::Folder);
         if (attributes & FILE_ATTRIBUTE_DEVICE)
-            return {Refusal::NotRegular, FileType::CharacterDevice, {}, false};
-        if (isSameFile(path, input.m->opened))
-            return {Refusal::LeadsToInput, FileType::Regular, {}, false};
+            return notRegular(FileType::CharacterDevice);
+        if (isSameFile(m->target, input.identity()))
+            return {Refusal::LeadsToInput, {}, FileType::Regular, false};
         if (attributes & FILE_ATTRIBUTE_READONLY)
-            return {Refusal::NotWritable, FileType::Regular, systemError(ERROR_ACCESS_DENIED),
+            return {Refusal::NotWritable, systemError(ERROR_ACCESS_DENIED), FileType::Regular,
                     false};
         m->targetExisted = true;
     } else if (const DWORD error = GetLastError();
                error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-        return {Refusal::Failed, FileType::Regular, systemError(error), false};
+        return failure(systemError(error));
     }
-    const QString folder = path.left(path.lastIndexOf(u'/'));
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
-        const std::wstring temporary = nativePath(folder + u'/' + temporaryName());
+        const std::wstring temporary = nativePath(joinPath(m->folder, temporaryName()));
         m->file = Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (m->file.isOpen()) {
@@ -277,14 +354,14 @@ ReplacementFile::Opened ReplacementFile::open(const QString &path, const InputFi
             continue;
         const bool folderRefuses = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
         return {folderRefuses ? Refusal::FolderRefusesNewFile : Refusal::Failed,
-                FileType::Regular, systemError(error), false};
+                systemError(error), FileType::Regular, false};
     }
-    return {Refusal::Failed, FileType::Regular, systemError(ERROR_FILE_EXISTS), false};
+    return failure(systemError(ERROR_FILE_EXISTS));
 }
 
-QString ReplacementFile::targetPath() const
+QString ReplacementFile::targetFolder() const
 {
-    return m->target;
+    return m->folder;
 }
 
 bool ReplacementFile::write(const char *bytes, qint64 count)
