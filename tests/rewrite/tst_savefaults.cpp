@@ -317,6 +317,8 @@ enum class InTheWay {
     LinkToFifoAsInput,
     LinkToEndlessDeviceAsInput,
     DeviceNodeAsInput,
+    ForeignLinkInSharedFolderAsInput,
+    ForeignLinkBeyondItsOwnerAsInput,
     SocketAsInput,
     // In the output's place
     Fifo,
@@ -394,6 +396,24 @@ struct Layout
     QString output;
 };
 
+// A small ext4 file system with 128-byte inodes, whose time stamps count whole seconds (FAT
+// counts two), mounted where `mount` points. Empty when done, else why not.
+QString mountCoarseTimes(const QString &folder, MountGuard &mount)
+{
+    if (::geteuid() != 0)
+        return u"mounting a file system needs root"_s;
+    const QString image = folder + "/coarse.img"_L1;
+    QFile file(image);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(32) << 20))
+        return u"no room for a file system image"_s;
+    file.close();
+    const CommandResult made = run(u"mkfs.ext4"_s, {u"-q"_s, u"-F"_s, u"-I"_s, u"128"_s, image});
+    if (made.exitCode != 0)
+        return u"mkfs.ext4 failed: "_s + made.output;
+    QDir().mkpath(folder + "/coarse"_L1);
+    return mount.mount({u"-o"_s, u"loop"_s, image});
+}
+
 const QString LinkToSelectedFileReason =
     u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei ersetzt würde."_s;
 const QString DanglingLinkReason =
@@ -421,6 +441,7 @@ private Q_SLOTS:
 
     void inputChangedDuringSave_data();
     void inputChangedDuringSave();
+    void folderSwappedForLinkWhileSaving();
 
     void inputLargerThanTwoGiB();
 };
@@ -612,6 +633,15 @@ void tst_SaveFaults::refused_data()
         << InTheWay::LinkToEndlessDeviceAsInput << notRegularInputReason(device);
     QTest::newRow("selected file is a device node")
         << InTheWay::DeviceNodeAsInput << notRegularInputReason(device);
+    QTest::newRow("selected file is another user's link in a folder everyone may write to")
+        << InTheWay::ForeignLinkInSharedFolderAsInput
+        << u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen Benutzer gehört, in "
+           "einem Ordner, in den alle schreiben dürfen. Solchen Verknüpfungen wird nicht "
+           "gefolgt."_s;
+    QTest::newRow("selected file is another user's link to a file that user may not read")
+        << InTheWay::ForeignLinkBeyondItsOwnerAsInput
+        << u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser selbst "
+           "nicht lesen darf. Solchen Verknüpfungen wird nicht gefolgt."_s;
     QTest::newRow("selected file is a socket")
         << InTheWay::SocketAsInput << notRegularInputReason(u"ein Socket"_s);
 
@@ -689,6 +719,19 @@ void tst_SaveFaults::refused()
             !refused.isEmpty())
             QSKIP(qPrintable(refused));
         break;
+    case InTheWay::ForeignLinkInSharedFolderAsInput:
+    case InTheWay::ForeignLinkBeyondItsOwnerAsInput: {
+        // Another user's link to a file only root may read; in a folder like /tmp, or not.
+        const QString secret = at.elsewhere + "/secret.cfg"_L1;
+        QVERIFY(writeFile(secret, file.input));
+        QCOMPARE(::chmod(QFile::encodeName(secret).constData(), 0600), 0);
+        if (inTheWay == InTheWay::ForeignLinkInSharedFolderAsInput)
+            QCOMPARE(::chmod(QFile::encodeName(at.work).constData(), 01777), 0);
+        QVERIFY(QFile::link(u"../elsewhere/secret.cfg"_s, at.input));
+        if (::geteuid() != 0 || ::lchown(QFile::encodeName(at.input).constData(), 4242, 4242) != 0)
+            QSKIP("handing a link to another user needs root");
+        break;
+    }
     case InTheWay::SocketAsInput:
         QVERIFY(makeSocket(at.input));
         break;
@@ -896,7 +939,7 @@ void tst_SaveFaults::outputThroughLink()
 // ---------------------------------------------------------------------------------------------
 // The selected file changed by someone else while the save reads it
 
-enum class Change { Unlink, Truncate, Append, RewriteInPlace, ReplaceByRename };
+enum class Change { Unlink, Truncate, Append, RewriteInPlace, RewriteBothEnds, ReplaceByRename };
 
 void tst_SaveFaults::inputChangedDuringSave_data()
 {
@@ -905,6 +948,7 @@ void tst_SaveFaults::inputChangedDuringSave_data()
     QTest::addColumn<qint64>("newSize"); // for Truncate; bytes added for Append
     QTest::addColumn<int>("atLine");
     QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("coarseTimes"); // on ext4 with time stamps of whole seconds
 
     constexpr qint64 Block = LineReader::DefaultBlockSize;
     const QString replaced = u"An ihrer Stelle liegt jetzt eine andere Datei, oder sie wurde "
@@ -914,26 +958,32 @@ void tst_SaveFaults::inputChangedDuringSave_data()
     const QString large = QString::number(70000 * 46);
     const QString small = QString::number(20 * 46);
     // 70000 pairs are 3.2 MB, read in four blocks.
+    const QString modified = u"Ihr Inhalt wurde geändert, während sie gelesen wurde."_s;
+    // 70000 pairs are 3.2 MB, read in four blocks.
     QTest::newRow("unlinked at the first line")
-        << 70000 << Change::Unlink << qint64(0) << 1 << replaced;
-    QTest::newRow("unlinked half-way") << 70000 << Change::Unlink << qint64(0) << 70000 << replaced;
+        << 70000 << Change::Unlink << qint64(0) << 1 << replaced << false;
+    QTest::newRow("unlinked half-way")
+        << 70000 << Change::Unlink << qint64(0) << 70000 << replaced << false;
     QTest::newRow("replaced by a copy half-way")
-        << 70000 << Change::ReplaceByRename << qint64(0) << 70000 << replaced;
+        << 70000 << Change::ReplaceByRename << qint64(0) << 70000 << replaced << false;
     QTest::newRow("emptied while its first block is processed")
-        << 70000 << Change::Truncate << qint64(0) << 1 << shorter.arg(large, u"0"_s);
+        << 70000 << Change::Truncate << qint64(0) << 1 << shorter.arg(large, u"0"_s) << false;
     QTest::newRow("cut inside an unread block")
         << 70000 << Change::Truncate << Block + Block / 2 << 1
-        << shorter.arg(large).arg(Block + Block / 2);
+        << shorter.arg(large).arg(Block + Block / 2) << false;
     QTest::newRow("grown while it is read")
-        << 70000 << Change::Append << qint64(1000) << 1 << longer.arg(large);
+        << 70000 << Change::Append << qint64(1000) << 1 << longer.arg(large) << false;
     QTest::newRow("a few bytes rewritten in place, same size")
-        << 70000 << Change::RewriteInPlace << qint64(0) << 35000
-        << u"Ihr Inhalt wurde geändert, während sie gelesen wurde."_s;
+        << 70000 << Change::RewriteInPlace << qint64(0) << 35000 << modified << false;
+    // The start already read, the end not yet: what is read is a state the file never had,
+    // and within one tick its size and times say nothing.
+    QTest::newRow("both ends rewritten within the second the file was written")
+        << 70000 << Change::RewriteBothEnds << qint64(0) << 35000 << modified << true;
     // A small file is read whole at once, and still a change afterwards counts.
     QTest::newRow("small file emptied after it was read")
-        << 20 << Change::Truncate << qint64(0) << 1 << shorter.arg(small, u"0"_s);
+        << 20 << Change::Truncate << qint64(0) << 1 << shorter.arg(small, u"0"_s) << false;
     QTest::newRow("small file grown after its first read")
-        << 20 << Change::Append << qint64(7) << 1 << longer.arg(small);
+        << 20 << Change::Append << qint64(7) << 1 << longer.arg(small) << false;
 }
 
 // Whatever the change, the save notices it, warns and keeps the earlier output; with the file
@@ -945,26 +995,38 @@ void tst_SaveFaults::inputChangedDuringSave()
     QFETCH(qint64, newSize);
     QFETCH(int, atLine);
     QFETCH(QString, how);
+    QFETCH(bool, coarseTimes);
 
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString inputPath = dir.filePath(InputName);
-    const QString outputPath = dir.filePath(OutputName);
+    QString folder = dir.path();
+    MountGuard mount(dir.filePath(u"coarse"_s));
+    if (coarseTimes) {
+        if (const QString refused = mountCoarseTimes(dir.path(), mount); !refused.isEmpty())
+            QSKIP(qPrintable(refused));
+        folder = dir.filePath(u"coarse/files"_s);
+        QVERIFY(QDir().mkpath(folder));
+        // Just after a second has begun: written, saved and changed within that second.
+        QTest::qSleep(int(1020 - QDateTime::currentMSecsSinceEpoch() % 1000));
+    }
+    const QString inputPath = folder + u'/' + InputName;
+    const QString outputPath = folder + u'/' + OutputName;
     const Sample file = sample(pairs);
     QVERIFY(writeFile(inputPath, file.input));
     QVERIFY(writeFile(outputPath, EarlierOutput));
-    // Written an hour ago: a change within the same clock tick as the writing would leave the
-    // modification time as it was.
     QFile input(inputPath);
-    QVERIFY(input.open(QIODevice::ReadWrite));
-    QVERIFY(input.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
-                              QFileDevice::FileModificationTime));
-    input.close();
+    if (!coarseTimes) {
+        // Written an hour ago, so that a change shows in the modification time.
+        QVERIFY(input.open(QIODevice::ReadWrite));
+        QVERIFY(input.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                  QFileDevice::FileModificationTime));
+        input.close();
+    }
 
     // What the file is after the change, as the save must leave it.
     std::optional<QByteArray> changed;
     bool changeDone = false;
-    RecordingServices window = windowFor(dir.path());
+    RecordingServices window = windowFor(folder);
     window.onPump = [&](int line) {
         if (line != atLine)
             return;
@@ -985,6 +1047,11 @@ void tst_SaveFaults::inputChangedDuringSave()
             changeDone = input.open(QIODevice::ReadWrite) && input.write("99") == 2;
             changed = "99" + file.input.mid(2);
             break;
+        case Change::RewriteBothEnds:
+            changeDone = input.open(QIODevice::ReadWrite) && input.write("99") == 2
+                && input.seek(file.input.size() - 4) && input.write("99") == 2;
+            changed = "99" + file.input.mid(2, file.input.size() - 6) + "99\r\n";
+            break;
         case Change::ReplaceByRename:
             changeDone = writeFile(inputPath + ".copy"_L1, file.input)
                 && ::rename(QFile::encodeName(inputPath + ".copy"_L1).constData(),
@@ -1002,17 +1069,82 @@ void tst_SaveFaults::inputChangedDuringSave()
     const QString problem = warningProblem(window, inputChangedText(inputPath, how));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(readFile(outputPath), EarlierOutput);
-    QCOMPARE(listing(dir.path()),
+    QCOMPARE(listing(folder),
              changed ? QStringList({InputName, OutputName}) : QStringList{OutputName});
     QCOMPARE(window.progress.last(), 0);
 
     QVERIFY(writeFile(inputPath, file.input));
-    RecordingServices again = windowFor(dir.path());
+    RecordingServices again = windowFor(folder);
     const SaveResult secondResult = SaveStrengthFile(again);
     const QString failed = successProblem(again, secondResult);
     QVERIFY2(failed.isEmpty(), qPrintable(failed));
     QVERIFY(readFile(outputPath) == file.output);
-    QCOMPARE(listing(dir.path()), QStringList({InputName, OutputName}));
+    QCOMPARE(listing(folder), QStringList({InputName, OutputName}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Another user swaps the selected folder for a link to a folder of root's, again and again
+
+// Exchanges two names as fast as it can until it is killed, as user 4242.
+const QString Swapper = uR"(
+import ctypes, sys
+libc = ctypes.CDLL(None, use_errno=True)
+a, b = sys.argv[1].encode(), sys.argv[2].encode()
+while True:
+    libc.renameat2(-100, a, -100, b, 2)  # RENAME_EXCHANGE
+)"_s;
+
+// Root saves a user's file in a folder everyone may write to while the user swaps that folder
+// for a link to a folder only root may enter. Whatever the timing, nothing is written outside
+// the folder the save was pointed at: root's folder keeps its files as they were.
+void tst_SaveFaults::folderSwappedForLinkWhileSaving()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root, and a second user to swap the folders");
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString shared = dir.filePath(u"shared"_s);
+    const QString victim = dir.filePath(u"victim"_s);
+    const QString work = shared + "/d"_L1;
+    QVERIFY(QDir().mkpath(work) && QDir().mkpath(victim));
+    QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    QCOMPARE(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    QCOMPARE(::chmod(QFile::encodeName(victim).constData(), 0700), 0);
+    QVERIFY(writeFile(victim + u'/' + InputName, "01STRENGTH  1000\r\n"));
+    QVERIFY(writeFile(victim + u'/' + OutputName, EarlierOutput));
+    QVERIFY(writeFile(work + u'/' + InputName, sample(20).input));
+    QVERIFY(QFile::link(victim, shared + "/x"_L1));
+    for (const QString &path : {work, work + u'/' + InputName, shared + "/x"_L1})
+        QCOMPARE(::lchown(QFile::encodeName(path).constData(), 4242, 4242), 0);
+    const QMap<QString, QByteArray> victimBefore = snapshot(victim);
+
+    // The system's Python by its path: one found in root's own folders is not for other users.
+    const QString python = u"/usr/bin/python3"_s;
+    if (!QFileInfo(python).isExecutable())
+        QSKIP("no /usr/bin/python3 for the swapping user");
+    QProcess swapper;
+    swapper.setProcessChannelMode(QProcess::ForwardedChannels);
+    swapper.start(u"setpriv"_s, {u"--reuid=4242"_s, u"--regid=4242"_s, u"--clear-groups"_s,
+                                 python, u"-c"_s, Swapper, work, shared + "/x"_L1});
+    QVERIFY2(swapper.waitForStarted(), qPrintable(swapper.errorString()));
+    const auto stop = qScopeGuard([&] {
+        swapper.kill();
+        swapper.waitForFinished();
+    });
+    QTest::qWait(200); // the swapping under way
+    QCOMPARE(swapper.state(), QProcess::Running);
+    QMap<SaveResult, int> results;
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        RecordingServices window = windowFor(work);
+        ++results[SaveStrengthFile(window)];
+    }
+    qInfo() << "saved" << results.value(SaveResult::Saved) << "times, failed"
+            << results.value(SaveResult::Failed) << "times";
+    QCOMPARE(snapshot(victim), victimBefore);
+    swapper.kill();
+    swapper.waitForFinished();
+    const QStringList left = snapshot(shared).keys();
+    QVERIFY2(left.filter(u".kelvora-"_s).isEmpty(), qPrintable(left.join(u", "_s)));
 }
 
 // ---------------------------------------------------------------------------------------------

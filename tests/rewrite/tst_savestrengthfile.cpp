@@ -471,17 +471,41 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
 // Failures: a warning that names the file and quotes the system, nothing reported as success, the
 // selected file byte-identical, no partial output and an earlier ".new" untouched.
 
+// Mode, owner and group of a file; -1 for an owner or group as the save or the test made it.
+struct Permissions
+{
+    int mode = -1;
+    int owner = -1;
+    int group = -1;
+};
+
 void tst_SaveStrengthFile::outputPermissions_data()
 {
-    QTest::addColumn<int>("inputMode");
-    QTest::addColumn<int>("earlierMode"); // -1: no earlier output
-    QTest::addColumn<int>("outputMode");
+    QTest::addColumn<Permissions>("input");
+    QTest::addColumn<Permissions>("earlier"); // mode -1: no earlier output
+    QTest::addColumn<Permissions>("output");
 
     // A new .new is never more readable than the file it is made from (the umask is 022 here).
-    QTest::newRow("new output of a private file stays private") << 0600 << -1 << 0600;
-    QTest::newRow("new output of a shared file") << 0664 << -1 << 0644;
-    QTest::newRow("replaced output keeps its permissions") << 0644 << 0640 << 0640;
-    QTest::newRow("replaced output keeps its set-group bit") << 0644 << 02770 << 02770;
+    QTest::newRow("new output of a private file stays private")
+        << Permissions{0600} << Permissions{} << Permissions{0600};
+    QTest::newRow("new output of a shared file")
+        << Permissions{0664} << Permissions{} << Permissions{0644};
+    QTest::newRow("replaced output keeps its permissions")
+        << Permissions{0644} << Permissions{0640} << Permissions{0640};
+    QTest::newRow("replaced output keeps its set-group bit")
+        << Permissions{0644} << Permissions{02770} << Permissions{02770};
+    QTest::newRow("replaced output of a private file loses what others could read")
+        << Permissions{0600} << Permissions{0644} << Permissions{0600};
+    // The rest hand files to other users, which only root may.
+    QTest::newRow("new output takes the selected file's group")
+        << Permissions{0640, -1, 4343} << Permissions{} << Permissions{0640, -1, 4343};
+    QTest::newRow("replaced output of another group loses what that group could read")
+        << Permissions{0640, -1, 4343} << Permissions{0664, -1, 4444}
+        << Permissions{0620, -1, 4444};
+    QTest::newRow("root hands output back to a user who may read the file")
+        << Permissions{0604} << Permissions{0644, 4242} << Permissions{0644, 4242};
+    QTest::newRow("root keeps output of a file its owner may not read")
+        << Permissions{0600} << Permissions{0644, 4242} << Permissions{0600, 0};
 }
 
 void tst_SaveStrengthFile::outputPermissions()
@@ -489,29 +513,32 @@ void tst_SaveStrengthFile::outputPermissions()
 #ifdef Q_OS_WIN
     QSKIP("Windows keeps access rights in lists of its own, which ReplaceFileW carries over");
 #endif
-    QFETCH(int, inputMode);
-    QFETCH(int, earlierMode);
-    QFETCH(int, outputMode);
+    QFETCH(Permissions, input);
+    QFETCH(Permissions, earlier);
+    QFETCH(Permissions, output);
 
     ScratchFolder folder;
     QVERIFY(folder.holds("01STRENGTH  3000\r\n",
-                         earlierMode >= 0 ? std::optional(EarlierOutput) : std::nullopt));
-    const auto modeOf = [](const QString &path) {
-        struct stat status{};
-        return ::stat(QFile::encodeName(path).constData(), &status) == 0
-            ? int(status.st_mode & 07777)
-            : -1;
+                         earlier.mode >= 0 ? std::optional(EarlierOutput) : std::nullopt));
+    const auto set = [](const QString &path, const Permissions &p) {
+        const QByteArray name = QFile::encodeName(path);
+        return (p.owner < 0 && p.group < 0) || ::chown(name.constData(), p.owner, p.group) == 0
+            ? ::chmod(name.constData(), mode_t(p.mode)) == 0
+            : false;
     };
-    QCOMPARE(::chmod(QFile::encodeName(folder.inputPath).constData(), mode_t(inputMode)), 0);
-    if (earlierMode >= 0)
-        QCOMPARE(::chmod(QFile::encodeName(folder.outputPath).constData(), mode_t(earlierMode)),
-                 0);
+    if (!set(folder.inputPath, input) || (earlier.mode >= 0 && !set(folder.outputPath, earlier)))
+        QSKIP("giving files to other users needs root");
     const mode_t umaskBefore = ::umask(022);
     const SaveResult result = SaveStrengthFile(folder.window);
     ::umask(umaskBefore);
     const QString problem = successProblem(folder.window, result);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    QCOMPARE(modeOf(folder.outputPath), outputMode);
+    struct stat made{};
+    QCOMPARE(::stat(QFile::encodeName(folder.outputPath).constData(), &made), 0);
+    QCOMPARE(int(made.st_mode & 07777), output.mode);
+    QCOMPARE(int(made.st_uid), output.owner >= 0 ? output.owner : int(::geteuid()));
+    if (output.group >= 0)
+        QCOMPARE(int(made.st_gid), output.group);
 }
 
 void tst_SaveStrengthFile::unusualNamesAndPaths_data()
