@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browse/drivelist.h"
 
-#include "browse/folderpaths.h"
+#include "platform/folders.h"
+#include "platform/paths.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browse/driveprovider.h"
 
-#include "browse/folderpaths.h"
+#include "platform/paths.h"
 
 namespace {
 

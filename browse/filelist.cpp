@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browse/filelist.h"
 
-#include "browse/folderpaths.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
 #include "platform/namematching.h"
+#include "platform/paths.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

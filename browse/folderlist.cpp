@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browse/folderlist.h"
 
-#include "browse/folderpaths.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
+#include "platform/namematching.h"
+#include "platform/paths.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -22,7 +23,7 @@ constexpr int FolderNameRole = Qt::UserRole + 1; // the current folder's subfold
 QString rootOfFolder(const QString &folder, const QList<Drive> &drives)
 {
     const qsizetype drive = driveIndexForPath(drives, folder);
-    return drive >= 0 ? cleanFolderPath(drives.at(drive).rootPath) : fileSystemRootOf(folder);
+    return drive >= 0 ? cleanFolderPath(drives.at(drive).rootPath) : rootOf(folder);
 }
 
 } // namespace
@@ -106,7 +107,7 @@ void FolderList::rebuild(const QString &root, const QString &folder, const QStri
     QString path = root;
     const QStringList below = folder.mid(root.size()).split(u'/', Qt::SkipEmptyParts);
     for (const QString &name : below) {
-        path = joinFolderPath(path, name);
+        path = joinPath(path, name);
         auto *item = new QTreeWidgetItem(chain.last(), QStringList{readableFileName(name)});
         item->setIcon(0, m_openIcon);
         item->setData(0, FolderPathRole, path);
@@ -137,7 +138,7 @@ QString FolderList::folderOfItem(const QTreeWidgetItem *item) const
 {
     const QVariant stored = item->data(0, FolderPathRole);
     return stored.isValid() ? stored.toString()
-                            : joinFolderPath(m_path, item->data(0, FolderNameRole).toString());
+                            : joinPath(m_path, item->data(0, FolderNameRole).toString());
 }
 
 void FolderList::open(const QTreeWidgetItem *item)

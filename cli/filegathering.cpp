@@ -4,6 +4,7 @@
 #include "platform/filenames.h"
 #include "platform/folders.h"
 #include "platform/namematching.h"
+#include "platform/paths.h"
 #include "rewrite/savereasons.h"
 
 #include <QDir>
@@ -13,11 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QString joined(const QString &folder, const QString &name)
-{
-    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
-}
 
 class Gatherer
 {
@@ -36,14 +32,11 @@ public:
         }
         // Anything else goes to the save (or the reading), which says in its own words what
         // is wrong with a missing file, a FIFO or a device.
-        const QString given = QDir::fromNativeSeparators(path);
-        const qsizetype slash = given.lastIndexOf(u'/');
-        const QString folderPath = slash < 0 ? u"."_s : slash == 0 ? u"/"_s : given.left(slash);
-        const QString name = given.sliced(slash + 1);
-        if (name.isEmpty()) // "missing/": a folder was meant
+        const FolderAndName given = splitPath(QDir::fromNativeSeparators(path));
+        if (given.name.isEmpty()) // "missing/": a folder was meant
             unreadableFolder(path, facts.errorNumber);
         else
-            file(path, lookAt(folderPath).identity, name, facts.size);
+            file(path, lookAt(given.folder).identity, given.name, facts.size);
     }
 
     QList<FileJob> jobs() const { return m_jobs; }
@@ -60,7 +53,7 @@ private:
             return true;
         }
         for (const QString &name : sortedMatchingNames(entries.files, StrengthFilePattern)) {
-            const QString filePath = joined(path, name);
+            const QString filePath = joinPath(path, name);
             file(filePath, identity, name, lookAt(filePath).size);
         }
         if (!m_recursive)
@@ -68,7 +61,7 @@ private:
         QStringList folders = entries.folders;
         sortByName(folders);
         for (const QString &name : std::as_const(folders)) {
-            const QString subfolder = joined(path, name);
+            const QString subfolder = joinPath(path, name);
             folder(subfolder, lookAt(subfolder).identity);
         }
         return true;

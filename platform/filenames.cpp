@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/filenames.h"
 
-#include <QDir>
 #include <QStringDecoder>
 
 namespace {
@@ -117,9 +116,4 @@ QString readableFileName(QStringView name)
         text.append(control ? visibleControl(c) : QChar(c));
     }
     return text;
-}
-
-QString shownPath(const QString &path)
-{
-    return readableFileName(QDir::toNativeSeparators(path));
 }

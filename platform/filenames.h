@@ -25,6 +25,3 @@ QByteArray systemFileName(QStringView name);
 // A name as the user reads it: escaped bytes as their Latin-1 characters, and line breaks and
 // other control characters as visible symbols ("␊"), so that a name stays on one line.
 QString readableFileName(QStringView name);
-
-// A path for messages: readable, with the system's separators.
-QString shownPath(const QString &path);

@@ -2,6 +2,7 @@
 #include "rewrite/savestrengthfile.h"
 
 #include "platform/filenames.h"
+#include "platform/paths.h"
 #include "platform/savefiles.h"
 #include "rewrite/bytestreams.h"
 #include "rewrite/eventthrottle.h"

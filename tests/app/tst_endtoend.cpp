@@ -7,6 +7,7 @@
 #include "browse/filelist.h"
 #include "browse/folderlist.h"
 #include "platform/filenames.h"
+#include "platform/paths.h"
 #include "support/removetree.h"
 #include "tests/app/messageboxanswer.h"
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/filenames.h"
+#include "platform/paths.h"
 #include "support/removetree.h"
 
 #include <QDir>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/filenames.h"
+#include "platform/paths.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -14,6 +15,8 @@ private Q_SLOTS:
     void exactBytesAndReadableText_data();
     void exactBytesAndReadableText();
     void anyBytesComeBackExactly();
+    void pathSplitAndJoined_data();
+    void pathSplitAndJoined();
 };
 
 void tst_FileNames::exactBytesAndReadableText_data()
@@ -56,6 +59,43 @@ void tst_FileNames::anyBytesComeBackExactly()
         const QString name = fileNameFromSystem(bytes);
         QVERIFY2(systemFileName(name) == bytes, bytes.toHex(' ').constData());
     }
+}
+
+// One rule for roots wherever a path is split or joined: a root keeps its "/".
+void tst_FileNames::pathSplitAndJoined_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("root");
+
+    QTest::newRow("bare name") << u"a_sp.cfg"_s << u"."_s << u"a_sp.cfg"_s << QString();
+    QTest::newRow("relative") << u"liga/a_sp.cfg"_s << u"liga"_s << u"a_sp.cfg"_s << QString();
+    QTest::newRow("in the root") << u"/a_sp.cfg"_s << u"/"_s << u"a_sp.cfg"_s << u"/"_s;
+    QTest::newRow("below the root") << u"/srv/a"_s << u"/srv"_s << u"a"_s << u"/"_s;
+    QTest::newRow("root with a separator added") << u"//a"_s << u"/"_s << u"a"_s << u"/"_s;
+    QTest::newRow("drive root") << u"C:/a"_s << u"C:/"_s << u"a"_s << u"C:/"_s;
+    QTest::newRow("drive root with a separator added") << u"C://a"_s << u"C:/"_s << u"a"_s
+                                                       << u"C:/"_s;
+    QTest::newRow("network share") << u"//srv/share/a"_s << u"//srv/share"_s << u"a"_s
+                                   << u"//srv/share"_s;
+    QTest::newRow("folder given with its separator") << u"liga/"_s << u"liga"_s << QString()
+                                                     << QString();
+}
+
+void tst_FileNames::pathSplitAndJoined()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(QString, root);
+
+    const FolderAndName parts = splitPath(path);
+    QCOMPARE(parts.folder, folder);
+    QCOMPARE(parts.name, name);
+    QCOMPARE(rootOf(path), root);
+    if (!name.isEmpty() && !path.contains("//"_L1))
+        QCOMPARE(joinPath(folder, name), folder == u"."_s ? u"./"_s + name : path);
 }
 
 QTEST_APPLESS_MAIN(tst_FileNames)
