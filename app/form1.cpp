@@ -11,7 +11,7 @@
 #include "browse/folderlist.h"
 #include "convert/valueconversions.h"
 #include "platform/folders.h"
-#include "rewrite/savestrengthfile.h"
+#include "rewrite/savemessages.h"
 
 #include "resources/resourcepaths.h"
 
@@ -98,7 +98,7 @@ void Form1::btnspeichernClick()
     if (m_saving)
         return;
     m_saving = true;
-    SaveStrengthFile(*this);
+    SaveStrengthFile();
     m_saving = false;
     if (m_endRequested)
         m_environment.services->endProgram();
@@ -144,14 +144,34 @@ qint32 Form1::Bin2Dec(const QString &text)
     return ValueConversions::Bin2Dec(text);
 }
 
-QString Form1::folderPath()
+void Form1::SaveStrengthFile()
 {
-    return m_controls.Dirverzeichnis->path();
+    const QString folder = m_controls.Dirverzeichnis->path();
+    const QString fileName = m_controls.Fildatei->selectedFileName();
+    if (fileName.isEmpty())
+        return showMessage(noFileChosenMessage());
+    // Folder, one separator and the name, as the lists give them: at a root the path holds
+    // two separators in a row, which the save takes as one.
+    const SaveOutcome outcome = saveRewrittenCopy(folder + u'/' + fileName, *this, *this);
+    if (outcome.end != SaveOutcome::End::Stopped)
+        showMessage(saveMessage(outcome));
+    showAsterisks(0);
 }
 
-QString Form1::selectedFileName()
+void Form1::showMessage(const SaveMessage &message)
 {
-    return m_controls.Fildatei->selectedFileName();
+    const auto icon = message.icon == SaveMessage::Icon::Information ? QMessageBox::Information
+                                                                      : QMessageBox::Warning;
+    m_environment.services->showMessage(this, icon, message.title, message.text());
+}
+
+void Form1::showAsterisks(int count)
+{
+    // The same count means the same text: skip rebuilding it.
+    if (count == m_shownAsterisks)
+        return;
+    m_shownAsterisks = count;
+    m_controls.lblprobar->setText(QString(count, u'*'));
 }
 
 int Form1::startRatingIndex()
@@ -164,29 +184,17 @@ int Form1::maxRatingIndex()
     return m_controls.cbostar[1]->currentIndex();
 }
 
-void Form1::showProgress(int asterisks)
+// The row shows the progress reached before the window gets its events: only then is it drawn.
+bool Form1::progressed(qint64 progress, qint64 length)
 {
-    // The same count means the same text: skip rebuilding it on every line.
-    if (asterisks == m_shownAsterisks)
-        return;
-    m_shownAsterisks = asterisks;
-    m_controls.lblprobar->setText(QString(asterisks, u'*'));
-}
-
-qint64 Form1::bytesBetweenEventOffers() const
-{
-    return m_environment.services->bytesBetweenEventOffers();
-}
-
-bool Form1::runPendingEvents()
-{
+    if (m_asterisks.length() != length)
+        m_asterisks = AsteriskCounter(length);
+    showAsterisks(m_asterisks.count(progress));
     m_environment.services->runPendingEvents();
     return !m_endRequested; // only a handler run just now can have asked to end
 }
 
-void Form1::showMessage(MessageIcon icon, const QString &title, const QString &text)
+qint64 Form1::reportInterval() const
 {
-    const auto boxIcon =
-        icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Warning;
-    m_environment.services->showMessage(this, boxIcon, title, text);
+    return m_environment.services->saveReportInterval();
 }

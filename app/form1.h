@@ -6,15 +6,17 @@
 // start-up before it is first shown.
 
 #include "app/controls.h"
-#include "rewrite/saveservices.h"
+#include "rewrite/asteriskcounter.h"
+#include "rewrite/savecore.h"
 
 #include <QMainWindow>
 #include <memory>
 
 class DriveProvider;
+struct SaveMessage;
 class WindowServices;
 
-class Form1 : public QMainWindow, private SaveServices
+class Form1 : public QMainWindow, private RatingSource, private SaveObserver
 {
     Q_OBJECT
 
@@ -53,18 +55,22 @@ private:
     void MnuDateiItemClick(qint16 index);
     void MnuInfoItemClick(qint16 index);
 
-    // What the save reads and shows through the window.
-    QString folderPath() override;
-    QString selectedFileName() override;
+    // What Save does: the folder list's path and the file list's selected name make the path,
+    // the rating lists give the ratings, the progress label shows the asterisks, and a message
+    // box tells how it went.
+    void SaveStrengthFile();
+    void showMessage(const SaveMessage &message);
+    void showAsterisks(int count);
+
+    // The save reads the rating lists and reports its progress through these.
     int startRatingIndex() override;
     int maxRatingIndex() override;
-    void showProgress(int asterisks) override;
-    bool runPendingEvents() override;
-    qint64 bytesBetweenEventOffers() const override;
-    void showMessage(MessageIcon icon, const QString &title, const QString &text) override;
+    bool progressed(qint64 progress, qint64 length) override;
+    qint64 reportInterval() const override;
 
     Environment m_environment;
     Controls m_controls;
+    AsteriskCounter m_asterisks{0};
     int m_shownAsterisks = 0;
     bool m_saving = false;
     bool m_endRequested = false;

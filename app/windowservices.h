@@ -2,7 +2,7 @@
 #pragma once
 
 #include "rewrite/eventthrottle.h"
-#include "rewrite/saveservices.h"
+#include "rewrite/savecore.h"
 
 #include <QMessageBox>
 
@@ -21,11 +21,8 @@ public:
     // Offered while a save runs. Letting the toolkit process events costs about half a
     // microsecond even when nothing is pending, so it runs at most every few milliseconds.
     virtual void runPendingEvents();
-    // How much of a save's work passes between two offers (SaveServices).
-    virtual qint64 bytesBetweenEventOffers() const
-    {
-        return SaveServices::DefaultBytesBetweenEventOffers;
-    }
+    // How much of a save's work passes between two offers (SaveObserver).
+    virtual qint64 saveReportInterval() const { return SaveObserver::DefaultReportInterval; }
 
     virtual void endProgram();
 

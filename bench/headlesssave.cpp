@@ -1,18 +1,55 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // headless_save [--inline-writes] <file> <startIndex> <maxIndex>
-// Saves <file> to <file>.new as the Save button does. Exit code: 0 saved, 1 failed, 2 stopped,
+// Saves <file> to <file>.new as the Save button does, without a window. Prints the message as
+// "icon|title|text" (line breaks in the text written as \n), "outcome|<step>|<error number>"
+// with the step that failed (0: none) for tests, and "progress|<asterisks>" with the last row
+// of asterisks. Exit code: 0 saved, 1 failed, 2 stopped (SIGINT, SIGTERM),
 // 3 wrong arguments. --inline-writes keeps the save in one thread, for tests that count its
 // system calls.
-#include "bench/headlessservices.h"
 #include "platform/filenames.h"
-#include "rewrite/savestrengthfile.h"
+#include "rewrite/asteriskcounter.h"
+#include "rewrite/savemessages.h"
 
 #include <QByteArrayList>
-#include <QCoreApplication>
+
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void noteInterrupt(int)
+{
+    interrupted = 1;
+}
+
+class FixedRatings final : public RatingSource
+{
+public:
+    FixedRatings(int startIndex, int maxIndex) : m_startIndex(startIndex), m_maxIndex(maxIndex) {}
+    int startRatingIndex() override { return m_startIndex; }
+    int maxRatingIndex() override { return m_maxIndex; }
+
+private:
+    int m_startIndex;
+    int m_maxIndex;
+};
+
+// Keeps the last progress for the row of asterisks; a signal stops the save.
+class LastProgress final : public SaveObserver
+{
+public:
+    bool progressed(qint64 progress, qint64 length) override
+    {
+        asterisks = asteriskCount(progress, length);
+        return interrupted == 0;
+    }
+    int asterisks = 0;
+};
 
 std::optional<int> ratingIndex(const QByteArray &text)
 {
@@ -23,28 +60,35 @@ std::optional<int> ratingIndex(const QByteArray &text)
     return index;
 }
 
-int exitCode(SaveResult result)
+void printMessage(const SaveMessage &message)
 {
-    switch (result) {
-    case SaveResult::Saved:
+    const QString icon = message.icon == SaveMessage::Icon::Warning ? u"Warning"_s
+                                                                    : u"Information"_s;
+    const QByteArray line =
+        (icon + u'|' + message.title + u'|' + message.text().replace(u'\n', "\\n"_L1)).toUtf8();
+    std::printf("%s\n", line.constData());
+}
+
+int exitCode(SaveOutcome::End end)
+{
+    switch (end) {
+    case SaveOutcome::End::Saved:
         return 0;
-    case SaveResult::Failed:
+    case SaveOutcome::End::Failed:
         return 1;
-    case SaveResult::Stopped:
-        return 2;
+    case SaveOutcome::End::Stopped:
+        break;
     }
-    return 1;
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    // The file's name as bytes: QCoreApplication::arguments() would mangle names that are not
-    // valid text.
+    // The file's name as bytes: Qt's argument list would mangle names that are not valid text.
     QByteArrayList args(argv + 1, argv + argc);
-    LoopSettings settings;
+    SaveSettings settings;
     if (!args.isEmpty() && args.first() == "--inline-writes") {
         settings.writing = BlockWriter::Mode::Inline;
         args.removeFirst();
@@ -57,10 +101,16 @@ int main(int argc, char *argv[])
                    stderr);
         return 3;
     }
+    std::signal(SIGINT, noteInterrupt);
+    std::signal(SIGTERM, noteInterrupt);
 
-    HeadlessServices::stopOnInterrupt();
-    HeadlessServices services(fileNameFromSystem(args.at(0)), *startIndex, *maxIndex);
-    const SaveResult result = SaveStrengthFile(services, settings);
-    std::printf("progress|%d|%d\n", services.lastAsterisks(), services.progressCalls());
-    return exitCode(result);
+    FixedRatings ratings(*startIndex, *maxIndex);
+    LastProgress progress;
+    const SaveOutcome outcome =
+        saveRewrittenCopy(fileNameFromSystem(args.at(0)), ratings, progress, settings);
+    if (outcome.end != SaveOutcome::End::Stopped)
+        printMessage(saveMessage(outcome));
+    std::printf("outcome|%d|%d\nprogress|%d\n", int(outcome.step), outcome.error.number,
+                progress.asterisks);
+    return exitCode(outcome.end);
 }

@@ -5,7 +5,7 @@
 #include "platform/folders.h"
 #include "platform/namematching.h"
 #include "platform/paths.h"
-#include "rewrite/savereasons.h"
+#include "rewrite/savemessages.h"
 
 #include <QDir>
 
@@ -70,8 +70,7 @@ private:
     void unreadableFolder(const QString &path, int errorNumber)
     {
         settled(path, FileOutcome::End::Failed,
-                u"Der Ordner „%1“ konnte nicht gelesen werden. %2"_s.arg(
-                    shownPath(path), germanReason(SystemError{errorNumber, {}})),
+                folderUnreadableWords(path, SystemError{errorNumber, {}, errorNumber}).join(u' '),
                 {});
     }
 

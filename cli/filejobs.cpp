@@ -6,77 +6,53 @@
 #include "cli/linecensus.h"
 #include "platform/filenames.h"
 #include "platform/paths.h"
-#include "rewrite/savestrengthfile.h"
+#include "rewrite/savemessages.h"
 
-#include <QDir>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// The window's save, told its file and ratings by the command line instead of the lists.
-// Messages are kept for the report; the progress row becomes bytes for the progress line.
-class BatchSaveServices final : public SaveServices
+// The ratings the command line gives, and the save's progress as bytes for the progress line;
+// Ctrl+C stops the save.
+class CompanionSave final : public RatingSource, public SaveObserver
 {
 public:
-    BatchSaveServices(const QString &path, qint64 size, const Invocation &invocation,
-                      std::atomic<qint64> &bytesDone)
+    CompanionSave(qint64 size, const Invocation &invocation, std::atomic<qint64> &bytesDone)
         : m_size(size), m_invocation(invocation), m_bytesDone(bytesDone)
     {
-        const FolderAndName parts = splitPath(QDir::fromNativeSeparators(path));
-        m_folder = parts.folder;
-        m_fileName = parts.name;
     }
 
-    QString folderPath() override { return m_folder; }
-    QString selectedFileName() override { return m_fileName; }
     int startRatingIndex() override { return m_invocation.startIndex; }
     int maxRatingIndex() override { return m_invocation.maxIndex; }
-
-    // Twenty asterisks stand for the whole file, and a last line without terminator may show
-    // one or two more.
-    void showProgress(int asterisks) override
+    bool progressed(qint64 progress, qint64) override
     {
-        if (asterisks > 0)
-            m_bytesDone.store(m_size * std::min(asterisks, 20) / 20, std::memory_order_relaxed);
+        m_bytesDone.store(std::min(progress, m_size), std::memory_order_relaxed);
+        return !stopRequested();
     }
-    bool runPendingEvents() override { return !stopRequested(); }
-    void showMessage(MessageIcon, const QString &, const QString &text) override
-    {
-        m_message = text;
-    }
-
-    QString message() const { return m_message; }
 
 private:
-    QString m_folder;
-    QString m_fileName;
     qint64 m_size;
     const Invocation &m_invocation;
     std::atomic<qint64> &m_bytesDone;
-    QString m_message;
 };
-
-// The save's message box text on one line: what failed, why, and what was left as it was.
-QString oneLine(QString text)
-{
-    return text.replace("\n\n"_L1, " "_L1).replace(u'\n', u' ');
-}
 
 FileOutcome save(const FileJob &job, const Invocation &invocation, std::atomic<qint64> &bytesDone)
 {
-    BatchSaveServices services(job.path, job.size, invocation, bytesDone);
-    switch (SaveStrengthFile(services)) {
-    case SaveResult::Saved:
+    CompanionSave companion(job.size, invocation, bytesDone);
+    const SaveOutcome outcome = saveRewrittenCopy(job.path, companion, companion);
+    const SaveMessage message = saveMessage(outcome);
+    switch (outcome.end) {
+    case SaveOutcome::End::Saved:
         return {FileOutcome::End::Done,
                 invocation.quiet
                     ? QString()
-                    : u"%1: %2"_s.arg(shownPath(job.path + ".new"_L1), services.message()),
+                    : u"%1: %2"_s.arg(shownPath(outcome.outputPath), message.text()),
                 {}, {}};
-    case SaveResult::Failed:
-        return {FileOutcome::End::Failed, {}, oneLine(services.message()), {}};
-    case SaveResult::Stopped:
+    case SaveOutcome::End::Failed:
+        return {FileOutcome::End::Failed, {}, message.paragraphs.join(u' '), {}};
+    case SaveOutcome::End::Stopped:
         break;
     }
     return {FileOutcome::End::Stopped, {}, {}, {}};

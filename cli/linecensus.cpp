@@ -8,7 +8,7 @@
 #include "rewrite/bytestreams.h"
 #include "rewrite/linereader.h"
 #include "rewrite/rewriteline.h"
-#include "rewrite/savereasons.h"
+#include "rewrite/savemessages.h"
 
 #include <QByteArray>
 
@@ -167,9 +167,16 @@ private:
     ValueScanner m_value;
 };
 
-QString readFailure(const QString &path, const QString &reason)
+CensusResult readFailure(const QString &path, SaveOutcome::Step step, const Opened &opened,
+                         const SystemError &error)
 {
-    return u"Die Datei „%1“ konnte nicht gelesen werden. %2"_s.arg(shownPath(path), reason);
+    SaveOutcome outcome;
+    outcome.end = SaveOutcome::End::Failed;
+    outcome.step = step;
+    outcome.opened = opened;
+    outcome.error = error;
+    outcome.inputPath = path;
+    return {CensusResult::End::Failed, {}, readFailureWords(outcome).join(u' ')};
 }
 
 } // namespace
@@ -184,7 +191,7 @@ CensusResult takeLineCensus(const QString &path, int startIndex, int maxIndex,
     if (opened.succeeded())
         opened = file.open(folder, parts.name);
     if (!opened.succeeded())
-        return {CensusResult::End::Failed, {}, readFailure(path, inputOpenReason(opened))};
+        return readFailure(path, SaveOutcome::Step::OpenInput, opened, opened.error);
     CountedInput input(file, bytesRead);
     LineReader reader(input);
     CensusTaker taker(startIndex, maxIndex);
@@ -193,6 +200,6 @@ CensusResult takeLineCensus(const QString &path, int startIndex, int maxIndex,
     if (input.stopped())
         return {CensusResult::End::Stopped, {}, {}};
     if (reader.failed())
-        return {CensusResult::End::Failed, {}, readFailure(path, germanReason(file.error()))};
+        return readFailure(path, SaveOutcome::Step::ReadInput, {}, file.error());
     return {CensusResult::End::Read, taker.census(), {}};
 }

@@ -14,6 +14,8 @@ class AsteriskCounter
 public:
     explicit AsteriskCounter(qint64 length) : m_length(length) {}
 
+    qint64 length() const { return m_length; }
+
     // Exactly asteriskCount(progress, length), for any progress in any order.
     int count(qint64 progress)
     {

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rewrite/saveloop.h"
 
-#include "rewrite/asteriskcounter.h"
 #include "rewrite/blockwriter.h"
+#include "rewrite/linereader.h"
 #include "rewrite/rewriteline.h"
-#include "rewrite/saveservices.h"
 
 #include <algorithm>
 #include <array>
@@ -15,13 +14,14 @@ namespace {
 class LineLoop
 {
 public:
-    LineLoop(ByteSource &input, qint64 length, ByteSink &output, SaveServices &window,
-             const LoopSettings &settings)
+    LineLoop(ByteSource &input, qint64 length, ByteSink &output, RatingSource &ratings,
+             SaveObserver &observer, const SaveSettings &settings)
         : m_reader(input, settings.readSize),
           m_writer(output, settings.writeSize, settings.writing),
-          m_window(window),
-          m_asterisks(length),
-          m_workBetweenOffers(window.bytesBetweenEventOffers())
+          m_ratings(ratings),
+          m_observer(observer),
+          m_length(length),
+          m_reportInterval(observer.reportInterval())
     {
         m_reader.setBeforeRead([this] { copyUnchanged(); });
     }
@@ -40,6 +40,8 @@ public:
         if (m_reader.failed())
             return LoopEnd::ReadFailed;
         copyUnchanged();
+        if (m_reportedProgress != m_progress && !report())
+            return LoopEnd::Stopped;
         return m_writer.finish() ? LoopEnd::Finished : LoopEnd::WriteFailed;
     }
 
@@ -81,7 +83,7 @@ private:
         if (m_kind == StrengthLine::Other && !m_writer.append(piece.bytes))
             return false;
         if (!piece.endsLine)
-            return offerEvents(piece.bytes.size());
+            return workedOn(piece.bytes.size());
         if (!lineRead(m_lineLength, piece.bytes.size() + piece.terminatorSize))
             return false;
         const QByteArrayView rest = m_kind == StrengthLine::Other
@@ -91,30 +93,33 @@ private:
         return true;
     }
 
-    // After each line: the asterisks, the window's events, and whether to go on.
+    // After each line: the progress, and whether to go on.
     bool lineRead(qint64 lineLength, qint64 bytesWorkedOn)
     {
         m_progress += lineLength + 2;
-        m_window.showProgress(m_asterisks.count(m_progress));
-        return offerEvents(bytesWorkedOn);
+        return workedOn(bytesWorkedOn);
     }
 
-    // The window's events, once enough work has been done since they were last offered.
-    bool offerEvents(qint64 bytesWorkedOn)
+    // A report once enough work has been done since the last one.
+    bool workedOn(qint64 bytes)
     {
-        m_workSinceOffer += bytesWorkedOn;
-        if (m_workSinceOffer < m_workBetweenOffers)
-            return true;
-        m_workSinceOffer = 0;
-        return m_window.runPendingEvents();
+        m_workSinceReport += bytes;
+        return m_workSinceReport < m_reportInterval || report();
+    }
+
+    bool report()
+    {
+        m_workSinceReport = 0;
+        m_reportedProgress = m_progress;
+        return m_observer.progressed(m_progress, m_length);
     }
 
     void writeLine(QByteArrayView line, StrengthLine kind)
     {
         const int rating = kind == StrengthLine::Other
             ? 0
-            : ratingOfLine(kind, [this] { return m_window.startRatingIndex(); },
-                           [this] { return m_window.maxRatingIndex(); });
+            : ratingOfLine(kind, [this] { return m_ratings.startRatingIndex(); },
+                           [this] { return m_ratings.maxRatingIndex(); });
         char *out = m_writer.room(maxRewrittenLineSize(line) + 2);
         out = writeRewrittenLine(out, line, kind, rating);
         *out++ = '\r';
@@ -133,11 +138,13 @@ private:
 
     LineReader m_reader;
     BlockWriter m_writer;
-    SaveServices &m_window;
-    AsteriskCounter m_asterisks;
+    RatingSource &m_ratings;
+    SaveObserver &m_observer;
+    const qint64 m_length;
+    const qint64 m_reportInterval;
     qint64 m_progress = 0;
-    const qint64 m_workBetweenOffers;
-    qint64 m_workSinceOffer = 0;
+    qint64 m_reportedProgress = 0;
+    qint64 m_workSinceReport = 0;
     // Whole ordinary lines with their CR LF, straight from the reader's buffer, not yet copied.
     const char *m_unchangedBegin = nullptr;
     const char *m_unchangedEnd = nullptr;
@@ -150,8 +157,8 @@ private:
 
 } // namespace
 
-LoopEnd rewriteLines(ByteSource &input, qint64 length, ByteSink &output, SaveServices &window,
-                     const LoopSettings &settings)
+LoopEnd rewriteLines(ByteSource &input, qint64 length, ByteSink &output, RatingSource &ratings,
+                     SaveObserver &observer, const SaveSettings &settings)
 {
-    return LineLoop(input, length, output, window, settings).run();
+    return LineLoop(input, length, output, ratings, observer, settings).run();
 }

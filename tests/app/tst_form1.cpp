@@ -8,10 +8,12 @@
 #include "browse/filelist.h"
 #include "browse/folderlist.h"
 #include "rating/picture.h"
+#include "rewrite/savemessages.h"
 #include "tests/app/messageboxanswer.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -42,7 +44,7 @@ public:
     {
         messages.append({icon, title, text});
     }
-    qint64 bytesBetweenEventOffers() const override { return 0; } // after every line
+    qint64 saveReportInterval() const override { return 0; } // after every line
     void runPendingEvents() override
     {
         ++pumps;
@@ -112,6 +114,7 @@ private Q_SLOTS:
     void menuAccessKeys();
     void aboutBoxThroughRealMessageBox();
     void saveThroughTheWindow();
+    void saveWithNoFileChosen();
     void ratingChangedDuringSaveAppliesToLaterLines();
     void secondPressDuringSaveIsIgnored();
     void endingDuringSaveDiscardsOutput_data();
@@ -408,6 +411,24 @@ void tst_Form1::saveThroughTheWindow()
     QCOMPARE(m_services->messages[0].text, u"Speichern erfolgreich"_s);
     QCOMPARE(m_services->messages[0].title, u"Speichern"_s);
     QCOMPARE(m_services->messages[0].icon, QMessageBox::Information);
+    QVERIFY(c.lblprobar->text().isEmpty());
+}
+
+// Save stays enabled after the folder changed; pressed then, it says so and writes nothing.
+void tst_Form1::saveWithNoFileChosen()
+{
+    Form1 &form = makeWindow();
+    const Controls &c = form.controls();
+    c.Fildatei->setCurrentRow(1);
+    QVERIFY(QDir(m_dir->path()).mkdir(u"sub"_s));
+    QVERIFY(c.Dirverzeichnis->setPath(m_dir->filePath(u"sub"_s)));
+    QCOMPARE(c.Fildatei->selectedFileName(), QString());
+    QTest::mouseClick(c.btnspeichern, Qt::LeftButton);
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
+    QCOMPARE(m_services->messages[0].text, noFileChosenMessage().text());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).filter(u".new"_s),
+             QStringList());
     QVERIFY(c.lblprobar->text().isEmpty());
 }
 

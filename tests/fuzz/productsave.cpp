@@ -1,31 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "productsave.h"
 
+#include "rewrite/asteriskcounter.h"
 #include "rewrite/saveloop.h"
-#include "rewrite/saveservices.h"
 #include "support/memorystreams.h"
 
 namespace {
 
-// The window as the loop sees it, recording the asterisks shown after each line.
-class FuzzWindow final : public SaveServices
+// The ratings of the input, and the asterisks a window would show after each line: the loop
+// reports after every line (its progress grows by at least two a line) and between the
+// pieces of a long line (its progress unchanged).
+class FuzzCaller final : public RatingSource, public SaveObserver
 {
 public:
-    FuzzWindow(int startIndex, int maxIndex) : m_startIndex(startIndex), m_maxIndex(maxIndex) {}
+    FuzzCaller(int startIndex, int maxIndex) : m_startIndex(startIndex), m_maxIndex(maxIndex) {}
 
     QList<int> asterisks;
 
-    QString folderPath() override { return {}; }
-    QString selectedFileName() override { return {}; }
     int startRatingIndex() override { return m_startIndex; }
     int maxRatingIndex() override { return m_maxIndex; }
-    void showProgress(int count) override { asterisks.append(count); }
-    bool runPendingEvents() override { return true; }
-    void showMessage(MessageIcon, const QString &, const QString &) override {}
+    bool progressed(qint64 progress, qint64 length) override
+    {
+        if (progress > m_progress)
+            asterisks.append(asteriskCount(progress, length));
+        m_progress = progress;
+        return true;
+    }
+    qint64 reportInterval() const override { return 0; }
 
 private:
     int m_startIndex;
     int m_maxIndex;
+    qint64 m_progress = 0;
 };
 
 } // namespace
@@ -34,15 +40,15 @@ SaveRecord productSave(const FuzzInput &input)
 {
     MemorySource source(input.data.toByteArray(), input.readSizes);
     MemorySink sink;
-    FuzzWindow window(input.startIndex, input.maxIndex);
-    LoopSettings settings;
+    FuzzCaller caller(input.startIndex, input.maxIndex);
+    SaveSettings settings;
     if (input.blockSize != FuzzInput::DefaultBlockSize)
         settings.readSize = settings.writeSize = input.blockSize;
     settings.writing = input.writing;
-    const LoopEnd end = rewriteLines(source, input.data.size(), sink, window, settings);
+    const LoopEnd end = rewriteLines(source, input.data.size(), sink, caller, caller, settings);
     SaveRecord record;
     record.output = end == LoopEnd::Finished ? sink.data : QByteArray("loop did not finish");
-    record.lineCount = window.asterisks.size();
-    record.asterisks = window.asterisks;
+    record.lineCount = caller.asterisks.size();
+    record.asterisks = caller.asterisks;
     return record;
 }

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "savetesthelpers.h"
 
-#include "recordingservices.h"
-
-#include "rewrite/savereasons.h"
+#include "rewrite/savemessages.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,12 +29,11 @@ std::optional<QByteArray> readFile(const QString &path)
 ScratchFolder::ScratchFolder(const QString &fileName)
     : inputPath(dir.filePath(fileName)), outputPath(inputPath + ".new"_L1)
 {
-    window.folder = dir.path();
-    window.fileName = fileName;
+    caller.path = inputPath;
 }
 
 bool ScratchFolder::holds(const QByteArray &input,
-                       const std::optional<QByteArray> &earlierOutput) const
+                          const std::optional<QByteArray> &earlierOutput) const
 {
     return dir.isValid() && writeFile(inputPath, input)
         && (!earlierOutput || writeFile(outputPath, *earlierOutput));
@@ -46,11 +43,6 @@ QStringList listing(const QString &folder)
 {
     return QDir(folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QString systemError(int errorNumber)
-{
-    return germanReason({errorNumber, QString::fromLocal8Bit(std::strerror(errorNumber))});
 }
 
 CommandResult run(const QString &program, const QStringList &arguments)
@@ -64,93 +56,40 @@ CommandResult run(const QString &program, const QStringList &arguments)
     return {code, QString::fromLocal8Bit(process.readAll()).trimmed()};
 }
 
-namespace {
-
-const QString NothingChanged =
-    u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
-
-} // namespace
-
-QString readFailureText(const QString &inputPath, const QString &reason)
+QString successProblem(const SaveOutcome &outcome)
 {
-    return u"Die Datei „%1“ konnte nicht gelesen werden.\n\n%2\n\n"_s.arg(
-               QDir::toNativeSeparators(inputPath), reason)
-        + NothingChanged;
+    if (outcome.end == SaveOutcome::End::Saved)
+        return {};
+    return u"save did not succeed: "_s + saveMessage(outcome).text();
 }
 
-QString writeFailureText(const QString &outputPath, const QString &reason)
+QString failureProblem(const SaveOutcome &outcome, const ExpectedFailure &expected)
 {
-    return u"Die Datei „%1“ konnte nicht geschrieben werden.\n\n%2\n\n"_s.arg(
-               QDir::toNativeSeparators(outputPath), reason)
-        + NothingChanged;
-}
-
-QString inputChangedText(const QString &inputPath, const QString &how)
-{
-    return u"Die Datei „%1“ wurde während des Speicherns verändert.\n\n%2\n\n"
-           "Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt unverändert."_s
-        .arg(QDir::toNativeSeparators(inputPath), how);
-}
-
-QString folderRefusesText(const QString &folder, const QString &reason)
-{
-    return u"Im Ordner „%1“ kann keine neue Datei angelegt werden, auch nicht neben der "
-           "ausgewählten Datei.\n\n%2\n\n"_s.arg(QDir::toNativeSeparators(folder), reason)
-        + NothingChanged;
-}
-
-QString notDurableText(const QString &outputPath, const QString &reason)
-{
-    return u"Die Datei „%1“ wurde geschrieben, aber ihr Eintrag im Ordner konnte nicht auf den "
-           "Datenträger gebracht werden.\n\n%2\n\nNach einem Stromausfall oder Absturz kann "
-           "sie fehlen oder die frühere Fassung zeigen. Speichern Sie erneut, um sicherzugehen."_s
-        .arg(QDir::toNativeSeparators(outputPath), reason);
-}
-
-QString notRegularInputReason(const QString &what)
-{
-    return u"Das ist keine gewöhnliche Datei, sondern %1. Gelesen werden nur gewöhnliche "
-           "Dateien."_s.arg(what);
-}
-
-QString notRegularOutputReason(const QString &what)
-{
-    return u"An ihrer Stelle liegt %1, keine gewöhnliche Datei. Ersetzt werden nur gewöhnliche "
-           "Dateien."_s.arg(what);
-}
-
-QString linkToNotRegularReason(const QString &what)
-{
-    return u"Sie ist eine Verknüpfung, und an deren Ziel liegt %1, keine gewöhnliche Datei. "
-           "Ersetzt werden nur gewöhnliche Dateien."_s.arg(what);
-}
-
-QString notReplaceableReason(const QString &reason)
-{
-    return u"Die vorhandene Datei darf nicht ersetzt werden: "_s + reason;
-}
-
-QString successProblem(const RecordingServices &window, SaveResult result)
-{
-    if (result != SaveResult::Saved)
-        return u"save failed: "_s + window.messages.value(0).text;
-    if (window.messages.size() != 1)
-        return u"%1 messages shown"_s.arg(window.messages.size());
-    const Message &message = window.messages.first();
-    if (message.icon != SaveServices::MessageIcon::Information || message.title != u"Speichern"_s
-        || message.text != u"Speichern erfolgreich"_s)
-        return u"not the success message: "_s + message.title + u" / "_s + message.text;
-    return {};
-}
-
-QString warningProblem(const RecordingServices &window, const QString &expectedText)
-{
-    if (window.messages.size() != 1)
-        return u"%1 messages shown"_s.arg(window.messages.size());
-    const Message &message = window.messages.first();
-    if (message.icon != SaveServices::MessageIcon::Warning || message.title != u"Speichern"_s)
-        return u"not a warning titled Speichern: "_s + message.title;
-    if (message.text != expectedText)
-        return u"message\n%1\nexpected\n%2"_s.arg(message.text, expectedText);
+    const auto said = [&] { return u": "_s + saveMessage(outcome).text(); };
+    if (outcome.end != SaveOutcome::End::Failed)
+        return u"the save did not fail"_s;
+    if (outcome.step != expected.step)
+        return u"failed at step %1, not %2"_s.arg(int(outcome.step)).arg(int(expected.step))
+            + said();
+    const bool opening = expected.step == SaveOutcome::Step::OpenInput
+        || expected.step == SaveOutcome::Step::OpenOutput;
+    if (opening && outcome.opened.refusal != expected.refusal)
+        return u"refused as %1, not %2"_s.arg(int(outcome.opened.refusal))
+                   .arg(int(expected.refusal))
+            + said();
+    if (opening && outcome.opened.type != expected.type)
+        return u"found file type %1, not %2"_s.arg(int(outcome.opened.type))
+                   .arg(int(expected.type))
+            + said();
+    if (opening && outcome.opened.throughLink != expected.throughLink)
+        return u"through a link: %1"_s.arg(outcome.opened.throughLink) + said();
+    if (outcome.change.kind != expected.change)
+        return u"change of kind %1, not %2"_s.arg(int(outcome.change.kind))
+                   .arg(int(expected.change))
+            + said();
+    if (outcome.error.number != expected.errorNumber)
+        return u"error %1, not %2"_s.arg(outcome.error.number).arg(expected.errorNumber) + said();
+    if (saveMessage(outcome).paragraphs.size() != 3)
+        return u"no message of three paragraphs"_s + said();
     return {};
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+// The save tests' stand-ins and helpers. In: what a test sets up on disk and in the caller.
+// Out: what the save came to, what it asked and reported, and what it did to the files.
 
-#include "recordingservices.h"
-
-#include "rewrite/savestrengthfile.h"
+#include "recordingcaller.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,7 +16,7 @@ bool writeFile(const QString &path, const QByteArray &content);
 // The bytes of a file, or nothing when it is missing or no file.
 std::optional<QByteArray> readFile(const QString &path);
 
-// A fresh temporary folder for one strength file, and a fake window pointed at that file.
+// A fresh temporary folder for one strength file, and a caller pointed at that file.
 struct ScratchFolder
 {
     explicit ScratchFolder(const QString &fileName = QStringLiteral("a_sp.cfg"));
@@ -29,14 +29,11 @@ struct ScratchFolder
     QTemporaryDir dir;
     QString inputPath;
     QString outputPath;
-    RecordingServices window;
+    RecordingCaller caller;
 };
 
 // Every entry of a folder, hidden ones included, so a left-behind temporary file shows up.
 QStringList listing(const QString &folder);
-
-// The reason a message gives for an error number: its German meaning, the system's words.
-QString systemError(int errorNumber);
 
 struct CommandResult
 {
@@ -47,25 +44,21 @@ struct CommandResult
 // Runs a program to its end, standard output and error merged.
 CommandResult run(const QString &program, const QStringList &arguments);
 
-// The warnings a failed save shows: what failed, naming the file in native form; the reason;
-// what was left as it was.
-QString readFailureText(const QString &inputPath, const QString &reason);
-QString writeFailureText(const QString &outputPath, const QString &reason);
-QString inputChangedText(const QString &inputPath, const QString &how);
-QString folderRefusesText(const QString &folder, const QString &reason);
-// The output is in place, but its folder could not be synced.
-QString notDurableText(const QString &outputPath, const QString &reason);
+// How a save should fail: at which step, with which error number (0: none) or refusal, for a
+// refusal of what is no regular file what was found and whether a link led there, and for a
+// change of the selected file which kind.
+struct ExpectedFailure
+{
+    SaveOutcome::Step step = SaveOutcome::Step::None;
+    int errorNumber = 0;
+    Refusal refusal = Refusal::Failed;
+    FileType type = FileType::Regular;
+    bool throughLink = false;
+    InputFile::Change::Kind change = InputFile::Change::None;
+};
 
-// The reasons the save gives for what it refuses to read or replace.
-QString notRegularInputReason(const QString &what);    // what: "ein Ordner", ...
-QString notRegularOutputReason(const QString &what);
-QString notReplaceableReason(const QString &reason);
-QString linkToNotRegularReason(const QString &what);
+// What is wrong with a save that should have succeeded, or nothing.
+QString successProblem(const SaveOutcome &outcome);
 
-// What is wrong with a save that should have succeeded, or nothing: it must end saved with exactly
-// one information titled "Speichern" saying "Speichern erfolgreich".
-QString successProblem(const RecordingServices &window, SaveResult result);
-
-// What is wrong with the messages a failed save showed, or nothing: there must be exactly one,
-// a warning titled "Speichern" with exactly the text expected.
-QString warningProblem(const RecordingServices &window, const QString &expectedText);
+// What is wrong with a save that should have failed as expected, or nothing.
+QString failureProblem(const SaveOutcome &outcome, const ExpectedFailure &expected);

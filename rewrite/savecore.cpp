@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "rewrite/savecore.h"
+
+#include "platform/paths.h"
+#include "rewrite/bytestreams.h"
+#include "rewrite/eventthrottle.h"
+#include "rewrite/saveloop.h"
+
+#include <chrono>
+#include <future>
+#include <system_error>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The files as the loop sees them.
+class InputSource final : public ByteSource
+{
+public:
+    explicit InputSource(InputFile &file) : m_file(file) {}
+    qint64 read(char *into, qint64 max) override { return m_file.read(into, max); }
+
+private:
+    InputFile &m_file;
+};
+
+class OutputSink final : public ByteSink
+{
+public:
+    explicit OutputSink(ReplacementFile &file) : m_file(file) {}
+    bool write(const char *bytes, qint64 count) override { return m_file.write(bytes, count); }
+
+private:
+    ReplacementFile &m_file;
+};
+
+// The caller's observer, with the last progress it heard: while the file is checked again and
+// synced, the caller hears that same progress, so a row of asterisks stays as it was.
+class ProgressMemo final : public SaveObserver
+{
+public:
+    explicit ProgressMemo(SaveObserver &observer) : m_observer(observer) {}
+
+    bool progressed(qint64 progress, qint64 length) override
+    {
+        m_progress = progress;
+        m_length = length;
+        return m_observer.progressed(progress, length);
+    }
+    qint64 reportInterval() const override { return m_observer.reportInterval(); }
+
+    bool again() { return m_observer.progressed(m_progress, m_length); }
+
+private:
+    SaveObserver &m_observer;
+    qint64 m_progress = 0;
+    qint64 m_length = 0;
+};
+
+class StrengthFileSave
+{
+public:
+    StrengthFileSave(const QString &inputPath, RatingSource &ratings, SaveObserver &observer,
+                     const SaveSettings &settings)
+        : m_ratings(ratings), m_observer(observer), m_settings(settings)
+    {
+        m_outcome.inputPath = inputPath;
+        m_outcome.outputPath = inputPath + ".new"_L1;
+    }
+
+    SaveOutcome run()
+    {
+        runSteps();
+        return m_outcome;
+    }
+
+private:
+    void runSteps()
+    {
+        // The input first, so that a missing folder or file is reported as what it is. Nothing
+        // of the output is visible before its commit either way.
+        const FolderAndName parts = splitPath(m_outcome.inputPath);
+        if (!opened(m_folder.open(parts.folder), Step::OpenInput)
+            || !opened(m_input.open(m_folder, parts.name), Step::OpenInput)
+            || !opened(m_output.open(m_folder, parts.name + ".new"_L1, m_input), Step::OpenOutput))
+            return;
+        m_outcome.inputSize = m_input.size();
+        InputSource source(m_input);
+        OutputSink sink(m_output);
+        switch (rewriteLines(source, m_input.size(), sink, m_ratings, m_observer, m_settings)) {
+        case LoopEnd::Finished:
+            break;
+        case LoopEnd::Stopped:
+            return stopped();
+        case LoopEnd::ReadFailed:
+            return failed(Step::ReadInput, m_input.error());
+        case LoopEnd::WriteFailed:
+            return failed(Step::WriteOutput, m_output.error());
+        }
+        // Output from a file that changed while it was read matches no state of it.
+        if (const InputFile::Change change = m_input.changeSinceOpen();
+            change.kind != InputFile::Change::None)
+            return inputChanged(change);
+        if (!contentConfirmed())
+            return;
+        commit();
+    }
+
+    using Step = SaveOutcome::Step;
+
+    bool opened(const Opened &opened, Step step)
+    {
+        if (opened.succeeded())
+            return true;
+        m_outcome.opened = opened;
+        if (step == Step::OpenOutput)
+            m_outcome.outputFolder = m_output.targetFolder();
+        failed(step, opened.error);
+        return false;
+    }
+
+    bool contentConfirmed()
+    {
+        switch (m_input.confirmContent([this] { return m_observer.again(); })) {
+        case InputFile::Confirmed::Same:
+            return true;
+        case InputFile::Confirmed::Differs:
+            inputChanged({InputFile::Change::Modified, m_input.size()});
+            break;
+        case InputFile::Confirmed::Stopped:
+            stopped();
+            break;
+        case InputFile::Confirmed::Failed:
+            failed(Step::ReadInput, m_input.error());
+            break;
+        }
+        return false;
+    }
+
+    void commit()
+    {
+        switch (commitWhileReporting()) {
+        case ReplacementFile::Commit::Done:
+            return;
+        case ReplacementFile::Commit::NotWritten:
+            return failed(Step::WriteOutput, m_output.error());
+        case ReplacementFile::Commit::NotDurable:
+            return failed(Step::SyncFolder, m_output.error());
+        }
+    }
+
+    // The sync to disk at the end can take seconds on a slow disk: it runs beside the caller's
+    // thread, which goes on reporting meanwhile. A stop asked for now comes too late.
+    ReplacementFile::Commit commitWhileReporting()
+    {
+        if (m_settings.writing == BlockWriter::Mode::Inline)
+            return m_output.commit();
+        std::future<ReplacementFile::Commit> committed;
+        try {
+            committed = std::async(std::launch::async, [this] { return m_output.commit(); });
+        } catch (const std::system_error &) { // no thread to be had
+            return m_output.commit();
+        }
+        while (committed.wait_for(std::chrono::milliseconds(EventThrottle::IntervalMs))
+               != std::future_status::ready)
+            m_observer.again();
+        return committed.get();
+    }
+
+    void inputChanged(const InputFile::Change &change)
+    {
+        m_outcome.change = change;
+        failed(Step::InputChanged, {});
+    }
+
+    void failed(Step step, const SystemError &error)
+    {
+        m_outcome.end = SaveOutcome::End::Failed;
+        m_outcome.step = step;
+        m_outcome.error = error;
+    }
+
+    void stopped() { m_outcome.end = SaveOutcome::End::Stopped; }
+
+    RatingSource &m_ratings;
+    ProgressMemo m_observer;
+    const SaveSettings m_settings;
+    SaveOutcome m_outcome;
+    SaveFolder m_folder;
+    InputFile m_input;
+    ReplacementFile m_output;
+};
+
+} // namespace
+
+SaveOutcome saveRewrittenCopy(const QString &inputPath, RatingSource &ratings,
+                              SaveObserver &observer, const SaveSettings &settings)
+{
+    return StrengthFileSave(inputPath, ratings, observer, settings).run();
+}

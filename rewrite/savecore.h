@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The save, on QtCore alone: what the window's Save, the command-line companion, the
+// benchmarks and the tests all run. In: a strength file's path, where to read the two ratings
+// and who hears of the progress. Out: "<file>.new" beside it, and an outcome that says what
+// happened. Words for the outcome are in savemessages.h.
+
+#include "platform/savefiles.h"
+#include "rewrite/blockwriter.h"
+#include "rewrite/linereader.h"
+
+#include <QString>
+
+// Where the save reads the ratings: the start rating index for each start-strength line, the
+// maximum rating index for each maximum-strength line, asked just before that line is
+// written, so that a rating changed during a save applies from there on.
+class RatingSource
+{
+public:
+    virtual ~RatingSource() = default;
+    virtual int startRatingIndex() = 0;
+    virtual int maxRatingIndex() = 0;
+};
+
+// Hears how far a save has come and says whether it is to go on.
+class SaveObserver
+{
+public:
+    // Bytes of work between two reports by default: a line takes nanoseconds, and a window
+    // that runs its events on each report should not be asked millions of times.
+    static constexpr qint64 DefaultReportInterval = 64 * 1024;
+
+    virtual ~SaveObserver() = default;
+
+    // `progress` of `length`: every line read counts its bytes and two for its end, whatever
+    // end it had, so a last line without one ends two above the length. Told after a line once
+    // reportInterval() bytes of work have passed since the last report (between the pieces of
+    // a long line too, with the progress unchanged), after the last line, and while the new
+    // file goes to the disk. False stops the save, unless it is putting the file in place.
+    virtual bool progressed(qint64 progress, qint64 length) = 0;
+
+    // 0: after every line.
+    virtual qint64 reportInterval() const { return DefaultReportInterval; }
+};
+
+struct SaveSettings
+{
+    qsizetype readSize = LineReader::DefaultBlockSize;
+    qsizetype writeSize = BlockWriter::DefaultBlockSize;
+    // Background: output blocks, and at the end of a save the sync to disk, are written beside
+    // the caller's thread. Inline keeps the whole save in the one thread.
+    BlockWriter::Mode writing = BlockWriter::Mode::Background;
+};
+
+// What a save came to.
+struct SaveOutcome
+{
+    enum class End { Saved, Stopped, Failed };
+    // The step that failed.
+    enum class Step {
+        None,
+        OpenInput,    // the selected file, or its folder: `opened` says why
+        ReadInput,    // `error`
+        InputChanged, // while it was read: `change` says how
+        OpenOutput,   // the .new, or its temporary file: `opened` says why
+        WriteOutput,  // writing, syncing or putting it in place: `error`
+        SyncFolder,   // the new file is in place, but its folder could not be synced: `error`
+    };
+
+    End end = End::Saved;
+    Step step = Step::None;
+    Opened opened;
+    SystemError error;
+    InputFile::Change change;
+    qint64 inputSize = 0;  // when it was opened
+    QString inputPath;     // as given
+    QString outputPath;
+    QString outputFolder;  // where a link in the .new's place leads
+
+    // A failed save leaves the selected file as it was, and an earlier .new too, unless the
+    // new one is already in its place.
+    bool earlierOutputKept() const { return step != Step::SyncFolder; }
+};
+
+// Copies the strength file at `inputPath` line by line into "<inputPath>.new" through
+// RewriteLine, each line ended with CR LF. The selected file is only read; the new file appears
+// only when complete and synced to disk, so a failed or stopped save leaves no partial output
+// and an earlier .new untouched. The folder is opened once and both files are reached from it.
+SaveOutcome saveRewrittenCopy(const QString &inputPath, RatingSource &ratings,
+                              SaveObserver &observer, const SaveSettings &settings = {});

@@ -1,0 +1,233 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "rewrite/savemessages.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <cerrno>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Step = SaveOutcome::Step;
+using Icon = SaveMessage::Icon;
+
+const QString Input = u"/daten/liga/a_sp.cfg"_s;
+const QString KeptAll = u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
+
+SaveOutcome failure(Step step, int errorNumber = 0, const QString &words = {})
+{
+    SaveOutcome outcome;
+    outcome.end = SaveOutcome::End::Failed;
+    outcome.step = step;
+    outcome.error = {errorNumber, words, errorNumber};
+    outcome.inputPath = Input;
+    outcome.outputPath = Input + ".new"_L1;
+    outcome.inputSize = 920;
+    return outcome;
+}
+
+SaveOutcome refused(Step step, Refusal refusal, FileType type = FileType::Regular,
+                    bool throughLink = false, int errorNumber = 0, const QString &words = {})
+{
+    SaveOutcome outcome = failure(step, errorNumber, words);
+    outcome.opened = {refusal, outcome.error, type, throughLink};
+    return outcome;
+}
+
+SaveOutcome changed(InputFile::Change::Kind kind, qint64 sizeNow = 0)
+{
+    SaveOutcome outcome = failure(Step::InputChanged);
+    outcome.change = {kind, sizeNow};
+    return outcome;
+}
+
+// The paths in the texts below as the system writes them.
+QString native(QString text)
+{
+    return text.replace(Input, QDir::toNativeSeparators(Input))
+        .replace(u"/daten/liga"_s, QDir::toNativeSeparators(u"/daten/liga"_s))
+        .replace(u"/daten/anderswo"_s, QDir::toNativeSeparators(u"/daten/anderswo"_s));
+}
+
+} // namespace
+
+class tst_SaveMessages : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wordsForEachOutcome_data();
+    void wordsForEachOutcome();
+    void noFileChosen();
+    void readingAndFolders();
+};
+
+// Every German text a save can end with, each written out once here.
+void tst_SaveMessages::wordsForEachOutcome_data()
+{
+    QTest::addColumn<SaveOutcome>("outcome");
+    QTest::addColumn<QString>("text");
+
+    SaveOutcome saved;
+    QTest::newRow("saved") << saved << u"Speichern erfolgreich"_s;
+    const QString cannotRead = u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden."_s;
+    const QString cannotWrite =
+        u"Die Datei „/daten/liga/a_sp.cfg.new“ konnte nicht geschrieben werden."_s;
+    const QString changedWhile =
+        u"Die Datei „/daten/liga/a_sp.cfg“ wurde während des Speicherns verändert."_s;
+    const QString discarded =
+        u"Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt unverändert."_s;
+    const QString notFollowed = u" Solchen Verknüpfungen wird nicht gefolgt."_s;
+    const auto text = [](const QStringList &paragraphs) { return paragraphs.join(u"\n\n"_s); };
+
+    QTest::newRow("selected file missing")
+        << refused(Step::OpenInput, Refusal::Failed, FileType::Regular, false, ENOENT,
+                   u"No such file or directory"_s)
+        << text({cannotRead, u"Datei oder Ordner nicht gefunden (No such file or directory)"_s,
+                 KeptAll});
+    QTest::newRow("selected file a FIFO")
+        << refused(Step::OpenInput, Refusal::NotRegular, FileType::Fifo)
+        << text({cannotRead,
+                 u"Das ist keine gewöhnliche Datei, sondern eine Pipe (FIFO). Gelesen werden "
+                 "nur gewöhnliche Dateien."_s,
+                 KeptAll});
+    QTest::newRow("selected file behind another user's link in a shared folder")
+        << refused(Step::OpenInput, Refusal::ForeignLinkInSharedFolder)
+        << text({cannotRead,
+                 u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen Benutzer "
+                 "gehört, in einem Ordner, in den alle schreiben dürfen."_s + notFollowed,
+                 KeptAll});
+    QTest::newRow("selected file another user's link to what that user may not read")
+        << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner)
+        << text({cannotRead,
+                 u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
+                 "selbst nicht lesen darf."_s + notFollowed,
+                 KeptAll});
+    QTest::newRow("reading fails, without the system's words")
+        << failure(Step::ReadInput, EIO)
+        << text({cannotRead, u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s, KeptAll});
+    QTest::newRow("an error number without German words")
+        << failure(Step::ReadInput, 4242)
+        << text({cannotRead, u"Fehler Nummer 4242"_s, KeptAll});
+    QTest::newRow("selected file shorter at the end")
+        << changed(InputFile::Change::Shorter, 100)
+        << text({changedWhile, u"Beim Start war sie 920 Bytes groß, zuletzt nur noch 100 Bytes."_s,
+                 discarded});
+    QTest::newRow("selected file longer")
+        << changed(InputFile::Change::Longer)
+        << text({changedWhile, u"Beim Start war sie 920 Bytes groß, beim Lesen war sie länger."_s,
+                 discarded});
+    QTest::newRow("selected file changed in place")
+        << changed(InputFile::Change::Modified)
+        << text({changedWhile, u"Ihr Inhalt wurde geändert, während sie gelesen wurde."_s,
+                 discarded});
+    QTest::newRow("selected file replaced")
+        << changed(InputFile::Change::Replaced)
+        << text({changedWhile,
+                 u"An ihrer Stelle liegt jetzt eine andere Datei, oder sie wurde umbenannt oder "
+                 "gelöscht."_s,
+                 discarded});
+    QTest::newRow("a folder in the output's place")
+        << refused(Step::OpenOutput, Refusal::NotRegular, FileType::Folder)
+        << text({cannotWrite,
+                 u"An ihrer Stelle liegt ein Ordner, keine gewöhnliche Datei. Ersetzt werden "
+                 "nur gewöhnliche Dateien."_s,
+                 KeptAll});
+    QTest::newRow("the output a link to a device")
+        << refused(Step::OpenOutput, Refusal::NotRegular, FileType::CharacterDevice, true)
+        << text({cannotWrite,
+                 u"Sie ist eine Verknüpfung, und an deren Ziel liegt ein Gerät, keine "
+                 "gewöhnliche Datei. Ersetzt werden nur gewöhnliche Dateien."_s,
+                 KeptAll});
+    QTest::newRow("the output a dangling link")
+        << refused(Step::OpenOutput, Refusal::DanglingLink)
+        << text({cannotWrite,
+                 u"Sie ist eine Verknüpfung, deren Ziel fehlt. Eine neue Datei wird nicht dort "
+                 "angelegt, wohin nur eine Verknüpfung zeigt."_s,
+                 KeptAll});
+    QTest::newRow("the output another user's link in a shared folder")
+        << refused(Step::OpenOutput, Refusal::ForeignLinkInSharedFolder)
+        << text({cannotWrite,
+                 u"Sie ist eine Verknüpfung, die einem anderen Benutzer gehört, in einem "
+                 "Ordner, in den alle schreiben dürfen."_s + notFollowed,
+                 KeptAll});
+    QTest::newRow("the output another user's link to what that user may not change")
+        << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner)
+        << text({cannotWrite,
+                 u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
+                 "selbst nicht ändern darf."_s + notFollowed,
+                 KeptAll});
+    QTest::newRow("the output leads to the selected file")
+        << refused(Step::OpenOutput, Refusal::LeadsToInput)
+        << text({cannotWrite,
+                 u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei "
+                 "ersetzt würde."_s,
+                 KeptAll});
+    QTest::newRow("the output may not be replaced")
+        << refused(Step::OpenOutput, Refusal::NotWritable, FileType::Regular, false, EROFS)
+        << text({cannotWrite,
+                 u"Die vorhandene Datei darf nicht ersetzt werden: Das Dateisystem ist "
+                 "schreibgeschützt"_s,
+                 KeptAll});
+    QTest::newRow("no new file in the folder")
+        << refused(Step::OpenOutput, Refusal::FolderRefusesNewFile, FileType::Regular, false,
+                   EACCES)
+        << text({u"Im Ordner „/daten/liga“ kann keine neue Datei angelegt werden, auch nicht "
+                 "neben der ausgewählten Datei."_s,
+                 u"Zugriff verweigert"_s, KeptAll});
+    SaveOutcome throughLink = refused(Step::OpenOutput, Refusal::FolderRefusesNewFile,
+                                      FileType::Regular, true, EACCES);
+    throughLink.outputFolder = u"/daten/anderswo"_s;
+    QTest::newRow("no new file in the folder a link leads to")
+        << throughLink
+        << text({u"Die Datei „/daten/liga/a_sp.cfg.new“ ist eine Verknüpfung in den Ordner "
+                 "„/daten/anderswo“, und dort kann keine neue Datei angelegt werden."_s,
+                 u"Zugriff verweigert"_s, KeptAll});
+    QTest::newRow("the output's name too long")
+        << refused(Step::OpenOutput, Refusal::Failed, FileType::Regular, false, ENAMETOOLONG)
+        << text({cannotWrite, u"Der Name oder der Pfad ist zu lang"_s, KeptAll});
+    QTest::newRow("disk full")
+        << failure(Step::WriteOutput, ENOSPC)
+        << text({cannotWrite, u"Kein Speicherplatz mehr auf dem Datenträger"_s, KeptAll});
+    QTest::newRow("folder not synced")
+        << failure(Step::SyncFolder, EIO)
+        << text({u"Die Datei „/daten/liga/a_sp.cfg.new“ wurde geschrieben, aber ihr Eintrag im "
+                 "Ordner konnte nicht auf den Datenträger gebracht werden."_s,
+                 u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s,
+                 u"Nach einem Stromausfall oder Absturz kann sie fehlen oder die frühere Fassung "
+                 "zeigen. Speichern Sie erneut, um sicherzugehen."_s});
+}
+
+void tst_SaveMessages::wordsForEachOutcome()
+{
+    QFETCH(SaveOutcome, outcome);
+    QFETCH(QString, text);
+
+    const SaveMessage message = saveMessage(outcome);
+    QCOMPARE(message.title, u"Speichern"_s);
+    QCOMPARE(message.icon, outcome.end == SaveOutcome::End::Saved ? Icon::Information : Icon::Warning);
+    QCOMPARE(message.text(), native(text));
+}
+
+void tst_SaveMessages::noFileChosen()
+{
+    const SaveMessage message = noFileChosenMessage();
+    QCOMPARE(message.icon, Icon::Warning);
+    QCOMPARE(message.text(), u"Es ist keine Datei ausgewählt. Bitte wählen Sie zuerst eine Datei "
+                             "aus der Dateiliste."_s);
+}
+
+// What the companion says of a file it only reads, and of a folder it cannot read.
+void tst_SaveMessages::readingAndFolders()
+{
+    QCOMPARE(readFailureWords(failure(Step::ReadInput, EIO)).join(u' '),
+             native(u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden. "
+                    "Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s));
+    QCOMPARE(folderUnreadableWords(u"/daten/liga"_s, {EACCES, {}, EACCES}).join(u' '),
+             native(u"Der Ordner „/daten/liga“ konnte nicht gelesen werden. Zugriff verweigert"_s));
+}
+
+QTEST_APPLESS_MAIN(tst_SaveMessages)
+#include "tst_savemessages.moc"
