@@ -86,7 +86,7 @@ void Form1::wireEvents()
 void Form1::startUp()
 {
     // A program folder the list cannot show leaves start-up on the current folder instead.
-    if (!m_controls.Dirverzeichnis->setPath(m_environment.programFolder))
+    if (m_controls.Dirverzeichnis->setPath(m_environment.programFolder).failed())
         (void)m_controls.Dirverzeichnis->setPath(currentFolder());
     m_controls.cbostar[0]->setCurrentIndex(0);
     m_controls.cbostar[1]->setCurrentIndex(0);

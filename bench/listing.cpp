@@ -154,7 +154,7 @@ int timeLists(const QString &large, int runs)
 
     const auto showFiles = [&files](const QString &folder) { files.setFolder(folder); };
     const auto showFolders = [&folders](const QString &folder) {
-        if (!folders.setPath(folder))
+        if (folders.setPath(folder).failed())
             qFatal("cannot list %s", qPrintable(folder));
     };
 
@@ -168,7 +168,7 @@ int timeLists(const QString &large, int runs)
     QObject::connect(&windowFolders, &FolderList::pathChanged, &windowFiles,
                      [&] { DirverzeichnisChange(windowFolders, windowFiles); });
     const auto showBoth = [&windowFolders, &windowFiles](const QString &folder) {
-        if (!windowFolders.setPath(folder))
+        if (windowFolders.setPath(folder).failed())
             qFatal("cannot list %s", qPrintable(folder));
         windowFiles.repaint();
     };

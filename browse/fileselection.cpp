@@ -9,8 +9,9 @@
 
 void drvlaufwerkChange(DriveList &drvlaufwerk, FolderList &Dirverzeichnis)
 {
-    const PathResult result = Dirverzeichnis.setPath(drvlaufwerk.drive());
-    if (result.errorNumber > 0) {
+    // A drive that cannot be read fails with an error; Windows errors that have no errno value
+    // carry a negative number, so any number but 0 counts.
+    if (Dirverzeichnis.setPath(drvlaufwerk.drive()).failed()) {
         // The folder list kept its folder; putting the drive list back on that folder's drive
         // raises this handler again, nested. There the drive list already holds that drive,
         // so a second failure restores an unchanged drive, raises nothing, and the nesting

@@ -43,7 +43,7 @@ FolderList::FolderList(std::shared_ptr<const DriveProvider> provider, QWidget *p
     setSelectionMode(QAbstractItemView::SingleSelection);
     setIndentation(fontMetrics().averageCharWidth() * 2);
 
-    if (!setPath(currentFolder()))
+    if (setPath(currentFolder()).failed())
         (void)setPath(QDir::rootPath());
 }
 
@@ -57,40 +57,40 @@ const QStringList &FolderList::files() const
     return m_files;
 }
 
-PathResult FolderList::setPath(const QString &folderOrDrive)
+SystemError FolderList::setPath(const QString &folderOrDrive)
 {
     const QString target = cleanFolderPath(folderOrDrive);
     if (target.isEmpty())
-        return {ENOENT};
+        return {ENOENT, {}, ENOENT};
     const QList<Drive> drives = m_provider->drives();
     const auto drive = std::find_if(drives.cbegin(), drives.cend(), [&](const Drive &d) {
         return QString::compare(cleanFolderPath(d.rootPath), target, FileNameCase) == 0;
     });
     if (drive == drives.cend())
-        return {showFolder(target, drives)};
+        return showFolder(target, drives);
 
     const QString root = cleanFolderPath(drive->rootPath);
     const QString lastShown = m_lastFolderOfDrive.value(root);
-    if (!lastShown.isEmpty() && lastShown != root && showFolder(lastShown, drives) == 0)
+    if (!lastShown.isEmpty() && lastShown != root && !showFolder(lastShown, drives).failed())
         return {};
-    return {showFolder(root, drives)};
+    return showFolder(root, drives);
 }
 
-int FolderList::showFolder(const QString &folder, const QList<Drive> &drives)
+SystemError FolderList::showFolder(const QString &folder, const QList<Drive> &drives)
 {
     FolderEntries entries = readFolder(folder);
-    if (entries.errorNumber != 0)
-        return entries.errorNumber;
+    if (entries.error.failed())
+        return entries.error;
     const QString root = rootOfFolder(folder, drives);
     sortByName(entries.folders);
     rebuild(root, folder, entries.folders);
     m_files = std::move(entries.files);
     m_lastFolderOfDrive.insert(root, folder);
     if (folder == m_path)
-        return 0;
+        return {};
     m_path = folder;
     Q_EMIT pathChanged();
-    return 0;
+    return {};
 }
 
 // One chain of open folders from the root down, the subfolders hanging below the last one.
@@ -146,7 +146,7 @@ void FolderList::open(const QTreeWidgetItem *item)
     const QList<Drive> drives = m_provider->drives();
     // A folder removed since the list was filled cannot be opened; re-reading the current
     // one drops it from the list.
-    if (showFolder(folderOfItem(item), drives) != 0)
+    if (showFolder(folderOfItem(item), drives).failed())
         (void)showFolder(m_path, drives);
 }
 

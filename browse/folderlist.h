@@ -2,22 +2,13 @@
 #pragma once
 
 #include "browse/driveprovider.h"
+#include "platform/systemerror.h"
 
 #include <QHash>
 #include <QIcon>
 #include <QTreeWidget>
 
 #include <memory>
-
-// What an assignment of the folder list's path came to: error number 0 on success, otherwise
-// a positive errno value (ENOENT, ENOTDIR, EACCES, ...) saying why the folder cannot be read.
-struct PathResult
-{
-    int errorNumber = 0;
-
-    bool succeeded() const { return errorNumber == 0; }
-    explicit operator bool() const { return succeeded(); }
-};
 
 // The folder list `Dirverzeichnis`: the folders from the drive's root down to the current
 // folder, each one deeper and open, then the current folder's subfolders, closed and sorted by
@@ -45,10 +36,10 @@ public:
 
     // A drive's text (exactly its root path, as DriveList::drive() gives it) shows the folder
     // last shown on that drive, first its root; should that folder be gone, the root. Any other
-    // path shows that folder. A folder that cannot be read fails with its error number and
-    // leaves the list and its path as they were, raising nothing. Assigning the current path
-    // again re-reads it and raises nothing.
-    [[nodiscard]] PathResult setPath(const QString &folderOrDrive);
+    // path shows that folder. A folder that cannot be read fails with its error (ENOENT,
+    // ENOTDIR, EACCES, ...) and leaves the list and its path as they were, raising nothing.
+    // Assigning the current path again re-reads it and raises nothing.
+    [[nodiscard]] SystemError setPath(const QString &folderOrDrive);
 
 Q_SIGNALS:
     void pathChanged();
@@ -58,7 +49,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    int showFolder(const QString &folder, const QList<Drive> &drives);
+    SystemError showFolder(const QString &folder, const QList<Drive> &drives);
     void rebuild(const QString &root, const QString &folder, const QStringList &subfolders);
     QString folderOfItem(const QTreeWidgetItem *item) const;
     void open(const QTreeWidgetItem *item);

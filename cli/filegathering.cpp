@@ -23,7 +23,7 @@ public:
     void argument(const QString &path)
     {
         const PathFacts facts = lookAt(path);
-        if (facts.errorNumber == 0 && facts.isFolder) {
+        if (!facts.error.failed() && facts.isFolder) {
             const qsizetype before = m_jobs.size();
             if (folder(path, facts.identity) && m_jobs.size() == before)
                 settled(path, FileOutcome::End::Done, {},
@@ -34,7 +34,7 @@ public:
         // is wrong with a missing file, a FIFO or a device.
         const FolderAndName given = splitPath(QDir::fromNativeSeparators(path));
         if (given.name.isEmpty()) // "missing/": a folder was meant
-            unreadableFolder(path, facts.errorNumber);
+            unreadableFolder(path, facts.error);
         else
             file(path, lookAt(given.folder).identity, given.name, facts.size);
     }
@@ -48,8 +48,8 @@ private:
         if (!identity.isEmpty() && !m_foldersRead.insert(identity).second)
             return false;
         const FolderEntries entries = readFolder(path);
-        if (entries.errorNumber != 0) {
-            unreadableFolder(path, entries.errorNumber);
+        if (entries.error.failed()) {
+            unreadableFolder(path, entries.error);
             return true;
         }
         for (const QString &name : sortedMatchingNames(entries.files, StrengthFilePattern)) {
@@ -67,10 +67,10 @@ private:
         return true;
     }
 
-    void unreadableFolder(const QString &path, int errorNumber)
+    void unreadableFolder(const QString &path, const SystemError &error)
     {
         settled(path, FileOutcome::End::Failed,
-                folderUnreadableWords(path, SystemError{errorNumber, {}, errorNumber}).join(u' '),
+                folderUnreadableWords(path, error).join(u' '),
                 {});
     }
 

@@ -4,6 +4,8 @@
 // program's folder, all with names exact as filenames.h carries them. Qt's own file classes
 // lose names that are not valid text on Linux, so the lists reach folders only through here.
 
+#include "platform/systemerror.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,20 +14,20 @@
 // objects themselves are left out of both lists. Hidden entries are named like any other.
 struct FolderEntries
 {
-    int errorNumber = 0; // 0, or a positive errno (ENOENT, ENOTDIR, EACCES, ...): not readable
+    SystemError error; // ENOENT, ENOTDIR, EACCES, ...: not readable
     QStringList files;   // bare names, unsorted
     QStringList folders; // bare names without "." and "..", unsorted
 };
 
 // Reads the folder once. A folder that cannot be read, or whose read fails part way, gives
-// its error number and no names, so that no list shows half a folder as if it were whole.
+// its error and no names, so that no list shows half a folder as if it were whole.
 FolderEntries readFolder(const QString &folder);
 
 // What a path names, its links followed, looked at without opening it: whether it is a folder,
 // a file's size, and which object it is.
 struct PathFacts
 {
-    int errorNumber = 0; // 0, or a positive errno: nothing can be looked at there
+    SystemError error; // nothing can be looked at there
     bool isFolder = false;
     qint64 size = 0; // of a file
     // The same for every path to one object (through links, ".." or another spelling), so that

@@ -5,6 +5,7 @@
 // file, written aside and put in place whole. Failures carry the system's error number.
 
 #include "platform/contentchecksum.h"
+#include "platform/systemerror.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -18,19 +19,6 @@
 // What a file system object is. A link counts as what it leads to, except where a caller
 // looks at the link itself.
 enum class FileType { Missing, Regular, Folder, Fifo, Socket, CharacterDevice, BlockDevice, Other };
-
-// A failed system call: its errno value (Windows errors are mapped to the same numbers), the
-// system's own words for it, which may be empty, and the system's own number.
-struct SystemError
-{
-    static constexpr int NoErrno = -1; // a Windows error without an errno value
-
-    int number = 0;
-    QString words;
-    int systemNumber = 0; // the Windows error; on Linux the errno value again
-
-    bool failed() const { return number != 0; }
-};
 
 // Which file system object a file is: the same for every name and link that leads to it.
 struct FileIdentity

@@ -2,6 +2,7 @@
 #include "platform/folders.h"
 
 #include "platform/filenames.h"
+#include "platform/linux/systemcalls.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -60,10 +61,10 @@ struct DirCloser
 FolderEntries readFolder(const QString &folder)
 {
     if (folder.isEmpty())
-        return {ENOENT, {}, {}};
+        return {makeSystemError(ENOENT), {}, {}};
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(systemFileName(folder).constData()));
     if (!dir)
-        return {errno > 0 ? errno : EIO, {}, {}};
+        return {lastSystemError(), {}, {}};
     const int folderFd = ::dirfd(dir.get());
     FolderEntries entries;
     for (;;) {
@@ -80,7 +81,7 @@ FolderEntries readFolder(const QString &folder)
             entries.folders.append(fileNameFromSystem(entry->d_name));
     }
     if (errno != 0)
-        return {errno, {}, {}};
+        return {lastSystemError(), {}, {}};
     return entries;
 }
 
@@ -88,10 +89,10 @@ PathFacts lookAt(const QString &path)
 {
     struct stat found{};
     if (::stat(systemFileName(path).constData(), &found) != 0)
-        return {errno > 0 ? errno : EIO, false, 0, {}};
+        return {lastSystemError(), false, 0, {}};
     const QString identity =
         QString::number(quint64(found.st_dev)) + u':' + QString::number(quint64(found.st_ino));
-    return {0, S_ISDIR(found.st_mode), qint64(found.st_size), identity};
+    return {{}, S_ISDIR(found.st_mode), qint64(found.st_size), identity};
 }
 
 QString currentFolder()

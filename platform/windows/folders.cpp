@@ -14,16 +14,14 @@ namespace {
 
 // Why a folder cannot be listed; Windows gives no errno, so the three cases the lists tell
 // apart are asked for one by one.
-int folderReadError(const QString &folder)
+SystemError folderReadError(const QString &folder)
 {
     const QFileInfo info(folder);
-    if (!info.exists())
-        return ENOENT;
-    if (!info.isDir())
-        return ENOTDIR;
-    if (!QDir(folder).isReadable())
-        return EACCES;
-    return 0;
+    const int number = !info.exists() ? ENOENT
+        : !info.isDir()               ? ENOTDIR
+        : !QDir(folder).isReadable()  ? EACCES
+                                      : 0;
+    return {number, {}, number};
 }
 
 } // namespace
@@ -35,8 +33,8 @@ int folderReadError(const QString &folder)
 FolderEntries readFolder(const QString &folder)
 {
     if (folder.isEmpty())
-        return {ENOENT, {}, {}};
-    if (const int error = folderReadError(folder))
+        return {{ENOENT, {}, ENOENT}, {}, {}};
+    if (const SystemError error = folderReadError(folder); error.failed())
         return {error, {}, {}};
     FolderEntries entries;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -58,8 +56,8 @@ PathFacts lookAt(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return {ENOENT, false, 0, {}};
-    return {0, info.isDir(), info.isFile() ? info.size() : 0,
+        return {{ENOENT, {}, ENOENT}, false, 0, {}};
+    return {{}, info.isDir(), info.isFile() ? info.size() : 0,
             info.canonicalFilePath().toCaseFolded()};
 }
 

@@ -227,7 +227,7 @@ void tst_EndToEnd::failureShownInRealMessageBox()
     const Controls &c = m_form->controls();
     const QString blocked = m_input + ".new"_L1;
     QVERIFY(QDir().mkdir(blocked)); // a folder stands where the output belongs
-    QVERIFY(c.Dirverzeichnis->setPath(QFileInfo(m_input).absolutePath()));
+    QVERIFY(!c.Dirverzeichnis->setPath(QFileInfo(m_input).absolutePath()).failed());
     c.Fildatei->setCurrentRow(0);
 
     MessageBoxAnswer answer;
