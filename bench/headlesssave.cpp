@@ -8,6 +8,7 @@
 // system calls.
 #include "platform/filenames.h"
 #include "rewrite/asteriskcounter.h"
+#include "rewrite/ratings.h"
 #include "rewrite/savemessages.h"
 
 #include <QByteArrayList>
@@ -55,7 +56,7 @@ std::optional<int> ratingIndex(const QByteArray &text)
 {
     bool ok = false;
     const int index = text.toInt(&ok);
-    if (!ok || index < 0 || index > 12)
+    if (!ok || index < 0 || index >= RatingIndexCount)
         return std::nullopt;
     return index;
 }

@@ -5,7 +5,7 @@
 // them. File arguments never pass through Qt's argument list, which loses names that are not
 // valid text; they travel as platform/filenames.h carries them.
 
-#include "rating/ratingtext.h"
+#include "rewrite/ratings.h"
 
 #include <QString>
 #include <QStringList>

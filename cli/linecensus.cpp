@@ -64,7 +64,8 @@ public:
     {
         if (m_notNumber || m_digits == 0)
             return Value::NotNumber;
-        const bool rating = !m_negative && m_number % 1000 == 0 && m_number <= 12000;
+        const bool rating = !m_negative && m_number % 1000 == 0
+            && m_number < RatingIndexCount * 1000;
         return rating ? Value::Rating : Value::OtherNumber;
     }
     int ratingIndex() const { return int(m_number / 1000); }

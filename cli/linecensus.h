@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "rating/ratingtext.h" // RatingIndexCount
+#include "rewrite/ratings.h"
 
 #include <QString>
 

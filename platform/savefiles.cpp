@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/savefiles.h"
 
+#include <QRandomGenerator>
+
 #include <algorithm>
 
 // What both systems share: how far the file is read, what counts as a change, and the second
@@ -76,4 +78,10 @@ InputFile::Confirmed InputFile::confirmContent(const std::function<bool()> &keep
         offset += got;
     }
     return again.sum() == m_checksum->sum() ? Confirmed::Same : Confirmed::Differs;
+}
+
+QString ReplacementFile::temporaryName()
+{
+    const uint random = QRandomGenerator::system()->generate() % 0x1000000;
+    return QStringLiteral(".kelvora-%1.tmp").arg(random, 6, 16, QChar(u'0'));
 }

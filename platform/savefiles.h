@@ -203,5 +203,10 @@ public:
     struct State;
 
 private:
+    // Short and fixed in length, so that it fits wherever the ".new" name fits; tried again
+    // with another at most this often while the name is taken.
+    static QString temporaryName();
+    static constexpr int TemporaryNameAttempts = 100;
+
     std::unique_ptr<State> m;
 };

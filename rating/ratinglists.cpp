@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rating/ratinglists.h"
 
-#include "rating/ratingtext.h"
+#include "rewrite/ratings.h"
 
 #include <QComboBox>
 #include <QSignalBlocker>

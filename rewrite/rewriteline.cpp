@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rewrite/rewriteline.h"
 
+#include "rewrite/ratings.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -47,8 +49,7 @@ qint16 strengthValue(int ratingIndex)
     return static_cast<qint16>(qint64(ratingIndex) * 1000);
 }
 
-// The selectors only offer 0..12; their texts are made once, not per line.
-constexpr int RatingIndexCount = 13;
+// The selectors only offer these; their texts are made once, not per line.
 constexpr auto CommonValueTexts = [] {
     std::array<ValueText, RatingIndexCount> texts;
     for (int index = 0; index < RatingIndexCount; ++index)

@@ -4,7 +4,6 @@
 #include "platform/linux/systemcalls.h"
 
 #include <QList>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <climits>
@@ -414,16 +413,6 @@ namespace {
 // left to do. It is only started, never waited for: on a slow disk that would stall the save.
 constexpr qint64 WritebackRange = 8 << 20;
 
-constexpr int TemporaryNameAttempts = 100;
-
-// Short and fixed in length, so that it fits wherever the ".new" name fits.
-QByteArray temporaryName()
-{
-    return ".kelvora-"_ba + QByteArray::number(QRandomGenerator::system()->generate() % 0x1000000, 16)
-                               .rightJustified(6, '0')
-        + ".tmp"_ba;
-}
-
 // `mode` without the read rights that would let anyone read the file who may not read the
 // selected file: root saving a file only root may read must not hand its content to anyone.
 mode_t readableOnlyAsTheSelectedFile(const FilePermissions &selected, gid_t group, mode_t mode)
@@ -525,7 +514,7 @@ Opened ReplacementFile::State::createTemporary(const InputFile &input)
     const FilePermissions selected = input.permissions();
     const mode_t mode = targetExisted ? 0600 : selected.mode & 0666;
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
-        const QByteArray name = temporaryName();
+        const QByteArray name = systemFileName(temporaryName());
         const int opened = ::openat(folder.get(), name.constData(),
                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (opened < 0 && errno == EEXIST)

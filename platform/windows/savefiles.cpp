@@ -4,7 +4,6 @@
 #include "platform/paths.h"
 
 #include <QDir>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <utility>
@@ -287,14 +286,6 @@ bool isSameFile(const QString &path, const FileIdentity &input)
     BY_HANDLE_FILE_INFORMATION info{};
     return file.isOpen() && GetFileInformationByHandle(file.get(), &info)
         && identityOf(info) == input;
-}
-
-constexpr int TemporaryNameAttempts = 100;
-
-QString temporaryName()
-{
-    const uint random = QRandomGenerator::system()->generate() % 0x1000000;
-    return u".kelvora-%1.tmp"_s.arg(random, 6, 16, QChar(u'0'));
 }
 
 } // namespace
