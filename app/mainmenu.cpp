@@ -35,5 +35,6 @@ void createMainMenu(QMainWindow &window, std::function<void(qint16)> MnuDateiIte
 
 QString aboutText()
 {
-    return u"Kelvora Stärkeneditor v0.1"_s + u'\n' + u"Ein freies Werkzeug des Kelvora-Entwicklerteams"_s;
+    return u"Kelvora Stärkeneditor v"_s + QLatin1StringView(KELVORA_VERSION) + u'\n'
+        + u"Ein freies Werkzeug des Kelvora-Entwicklerteams"_s;
 }
