@@ -3,9 +3,9 @@
 # `build` (BUILD_DIR, default build/ in the repository, made absolute).
 # shellcheck shell=bash
 
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${BUILD_DIR:-$repo/build}
-[[ $build = /* ]] || build=$repo/$build
+source "$(dirname "${BASH_SOURCE[0]}")/../.ci/lib.sh"
+repo=$kelvora_root
+build=$(build_folder build)
 
 # require_built <program> <cmake target...>: stops the script when the program is not built.
 require_built() {

@@ -5,8 +5,8 @@
 # after each step. Needs xvfb, xdotool and imagemagick. Usage: tests/screenshot.sh [outdir]
 # The Windows program under Wine: tests/windows/endtoend-exe.sh <outdir>.
 set -euo pipefail
-repo=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$repo/build}
+source "$(dirname "$0")/../.ci/lib.sh"
+build=$(build_folder build)
 out=$(realpath -m "${1:-screenshots}")
 mkdir -p "$out"
 work=$(mktemp -d)

@@ -2,7 +2,7 @@
 # Shared by the Windows scripts: where things are, and installing Debian packages.
 # Sourced, not run.
 
-kelvora_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/../../.ci/lib.sh"
 # The MinGW-w64 compiler with POSIX threads: std::thread and friends need it, and its runtime
 # (libwinpthread-1.dll) ships in the zip.
 mingw_triple=x86_64-w64-mingw32
@@ -18,19 +18,6 @@ qt_prefix() { echo "$kelvora_cache/qt-$(qt_upstream_version)-mingw64"; }
 mingw_runtime_dirs() {
     dirname "$(dpkg -L gcc-mingw-w64-x86-64-posix-runtime | grep -m 1 '/libstdc++-6\.dll$')"
     dirname "$(dpkg -L mingw-w64-x86-64-dev | grep -m 1 '/libwinpthread-1\.dll$')"
-}
-
-# Installs the named Debian packages that are missing; as root, as CI runs.
-ensure_packages() {
-    local missing=() p
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    ((${#missing[@]})) || return 0
-    echo "installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 # ---- Wine -------------------------------------------------------------------------------------

@@ -7,14 +7,15 @@
 # Usage: tests/fuzz/run-fuzz.sh [seconds]
 set -euo pipefail
 seconds=${1:-60}
-repo=$(cd "$(dirname "$0")/../.." && pwd)
-build=${FUZZ_BUILD_DIR:-$repo/build-fuzz}
-flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+source "$(dirname "$0")/../../.ci/lib.sh"
+repo=$kelvora_root
+build=$(BUILD_DIR=${FUZZ_BUILD_DIR:-} build_folder build-fuzz)
+flags="-fsanitize=fuzzer-no-link $sanitizer_flags"
 
 # Warnings are enforced in the gcc build; this tree only looks for crashes and mismatches.
 mkdir -p "$build"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+    -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$sanitizer_link_flags" \
     -DKELVORA_FUZZ=ON -DKELVORA_WERROR=OFF >"$build/configure.log" 2>&1 \
     || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" --target fuzz_linerewrite -j"$(nproc)"
@@ -24,8 +25,8 @@ artifacts="$build/fuzz-artifacts"
 mkdir -p "$work" "$artifacts"
 log="$build/fuzz.log"
 status=0
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    "$build/tests/fuzz/fuzz_linerewrite" \
+use_sanitizer_options
+"$build/tests/fuzz/fuzz_linerewrite" \
     -max_total_time="$seconds" -print_final_stats=1 -max_len=2048 -timeout=10 \
     -dict="$repo/tests/fuzz/linerewrite.dict" -artifact_prefix="$artifacts/" \
     "$work" "$repo/tests/fuzz/corpus" >"$log" 2>&1 || status=$?

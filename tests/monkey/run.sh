@@ -14,9 +14,8 @@
 # unshare (util-linux).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${BUILD_DIR:-$repo/build-sanitize}
-[[ $build = /* ]] || build=$repo/$build
+source "$here/../../.ci/lib.sh"
+build=$(build_folder build-sanitize)
 program=$build/app/kelvora-staerkeneditor
 checker=$build/tests/monkey/monkey_checknew
 seed=${SEED:-$((RANDOM << 15 | RANDOM))}
@@ -110,8 +109,7 @@ start_program() {
     (
         cd "$files"
         export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 XDG_RUNTIME_DIR=$work/runtime
-        export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:log_path=$logs/sanitizer
-        export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:log_path=$logs/sanitizer
+        use_sanitizer_options "$logs/sanitizer"
         export LSAN_OPTIONS=suppressions=$here/lsan.supp:print_suppressions=0
         sandboxed ./kelvora-staerkeneditor
     ) >"$logs/run$runs" 2>&1 &
