@@ -43,7 +43,7 @@ public:
         if (name.isEmpty()) // "missing/": a folder was meant
             unreadableFolder(path, facts.errorNumber);
         else
-            file(path, lookAt(folderPath).identity, name, facts.size);
+            file(slash < 0 ? "./"_L1 + path : path, lookAt(folderPath).identity, name, facts.size);
     }
 
     QList<FileJob> jobs() const { return m_jobs; }
