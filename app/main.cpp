@@ -38,12 +38,14 @@ void explainUnopenedDisplay(QtMsgType type, const QMessageLogContext &context,
                             const QString &message)
 {
     if (type == QtFatalMsg && openingDisplay.load()) {
-        std::string named;
+        std::string named; // the settings that chose the display, as given
         for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
             if (const char *value = std::getenv(variable); value && *value)
-                named += (named.empty() ? " (" : ", ") + std::string(variable) + "=\"" + value + '"';
+                named += (named.empty() ? " (" : ", ") + std::string(variable) + "=\"" + value
+                    + '"';
         }
-        std::fprintf(stderr, "Kelvora Stärkeneditor konnte die grafische Anzeige nicht öffnen%s.\n%s",
+        std::fprintf(stderr, "Kelvora Stärkeneditor konnte die grafische Anzeige nicht "
+                             "öffnen%s.\n%s",
                      named.empty() ? "" : (named + ')').c_str(), DisplayHint);
         std::_Exit(1); // Qt is half set up: nothing of it may run any more
     }

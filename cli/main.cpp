@@ -50,9 +50,9 @@ int withOutputChecked(int status, int outputError)
         outputError = errno != 0 ? errno : EIO;
     if (outputError == 0)
         return status;
-    writeText(stderr, u"kelvora-staerken: Die Standardausgabe konnte nicht geschrieben werden. %1\n"_s
-                          .arg(germanReason(SystemError{outputError, qt_error_string(outputError),
-                                                        outputError})));
+    const SystemError error{outputError, qt_error_string(outputError), outputError};
+    writeText(stderr, u"kelvora-staerken: Die Standardausgabe konnte nicht geschrieben werden. "
+                      "%1\n"_s.arg(germanReason(error)));
     return status == ExitDone ? ExitOutput : status;
 }
 
