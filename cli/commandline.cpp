@@ -231,8 +231,8 @@ QString helpText()
            "                  Maximalzeilen jetzt tragen\n"
            "  --dry-run       nichts schreiben, nur zählen, welche Zeilen umgeschrieben würden\n"
            "  -r, --recursive auch in Unterordnern suchen\n"
-           "  -j, --jobs N    N Dateien gleichzeitig, höchstens 64 (Vorgabe: eine je\n"
-           "                  Prozessorkern); mehr werden auf 64 gesenkt\n"
+           "  -j, --jobs N    N Dateien gleichzeitig, höchstens %1 (Vorgabe: eine je\n"
+           "                  Prozessorkern); mehr werden auf %1 gesenkt\n"
            "  -q, --quiet     keine Fortschrittsanzeige, keine Erfolgsmeldungen, keine Hinweise\n"
            "  -h, --help      diese Hilfe\n"
            "  --version       die Version\n"
@@ -241,7 +241,7 @@ QString helpText()
            "Fehler nennen Datei und Grund; die übrigen Dateien werden trotzdem bearbeitet.\n"
            "Rückgabewert: 0 alles gespeichert, 1 mindestens eine Datei nicht, 2 falscher Aufruf,\n"
            "3 die Ausgabe ließ sich nicht schreiben (die Dateien wurden trotzdem bearbeitet),\n"
-           "130 abgebrochen mit Strg+C (143 mit SIGTERM, 129 mit SIGHUP).\n"_s;
+           "130 abgebrochen mit Strg+C (143 mit SIGTERM, 129 mit SIGHUP).\n"_s.arg(MaxJobs);
 }
 
 QString versionText()
