@@ -289,40 +289,37 @@ void TestStaerken::manyFiles_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("says"); // on standard output or error
-    QTest::addColumn<bool>("allSaved");
 
     const QStringList save{u"-j"_s, u"4"_s, u"--start=2"_s, u"--max=3"_s, u"DIR"_s};
     const QString run = u"exec \"$0\" \"$@\""_s;
-    const QString full = run + " >/dev/full"_L1;
     const QString unwritten = u"Die Standardausgabe konnte nicht geschrieben werden. Kein"_s;
     // The sanitizers' leak check at the end needs a thread of its own.
     const QString limited = u"ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 exec prlimit "
                             "--nproc=%1:%1 OTHER \"$0\" \"$@\""_s;
-    const QString whileSaving = u"\"$0\" \"$@\" %1 & until ls -A DIR | grep -q '^[.]kelvora-'; "
-                                "do kill -0 $! || break; done; %2; wait $!"_s;
-    const QString signal = whileSaving.arg(QString(), u"kill -%1 $!"_s);
+    const QString during = u"\"$0\" \"$@\" %1 & until ls -A DIR | grep -q '^[.]kelvora-'; "
+                           "do kill -0 $! || break; done; %2; wait $!"_s;
+    const QString signal = during.arg(QString(), u"kill -%1 $!"_s);
     const QString streams = u"readlink /proc/$!/fd/[%1] >&2"_s;
-    QTest::newRow("output closed") << whileSaving.arg(u">&-"_s, streams.arg(1)) << save << 1
-                                   << u"/dev/null\n"_s << true;
-    QTest::newRow("input, error closed") << whileSaving.arg(u"<&- 2>&-"_s, streams.arg(u"02"_s))
-                                         << save << 1 << u"/dev/null\n/dev/null\n"_s << true;
-    QTest::newRow("--show, output full") << full << QStringList{u"--show"_s, u"DIR"_s} << 3
-                                         << unwritten << false;
-    QTest::newRow("--help, output full") << full << QStringList{u"--help"_s} << 3 << unwritten
-                                         << false;
-    QTest::newRow("no thread to be had") << limited.arg(1) << save << 1 << QString() << true;
+    QTest::newRow("output closed") << during.arg(u">&-"_s, streams.arg(1)) << save << 1
+                                   << u"/dev/null\n"_s;
+    QTest::newRow("input, error closed") << during.arg(u"<&- 2>&-"_s, streams.arg(u"02"_s))
+                                         << save << 1 << u"/dev/null\n/dev/null\n"_s;
+    QTest::newRow("--show, output full") << run + " >/dev/full"_L1
+                                         << QStringList{u"--show"_s, u"DIR"_s} << 3 << unwritten;
+    QTest::newRow("--help, output full") << run + " >/dev/full"_L1 << QStringList{u"--help"_s}
+                                         << 3 << unwritten;
+    QTest::newRow("no thread to be had") << limited.arg(1) << save << 1 << QString();
     QTest::newRow("3 threads for -j 50") << limited.arg(3) << save + QStringList{u"-j50"_s} << 1
-                                         << QString() << true;
+                                         << QString();
     QTest::newRow("-j lowered") << run << save + QStringList{u"-j100000"_s} << 1
-                                << u"höchstens 64 Dateien"_s << true;
+                                << u"höchstens 64 Dateien"_s;
     QTest::newRow("bare names as in a folder")
-        << "cd DIR && "_L1 + run << QStringList{u"--start=2"_s, u"--max=3"_s, u"f001_sp.cfg"_s,
-                                                u"f050_sp.cfg"_s}
-        << 1 << u"./f001_sp.cfg.new: Speichern erfolgreich\nkelvora-staerken: Die Datei „./f050"_s
-        << false;
-    QTest::newRow("SIGINT") << signal.arg(u"INT"_s) << save << 130 << u"Abgebrochen."_s << false;
-    QTest::newRow("SIGTERM") << signal.arg(u"TERM"_s) << save << 143 << u"Abgebrochen."_s << false;
-    QTest::newRow("SIGHUP") << signal.arg(u"HUP"_s) << save << 129 << u"Abgebrochen."_s << false;
+        << "cd DIR && "_L1 + run
+        << QStringList{u"--start=2"_s, u"--max=3"_s, u"f001_sp.cfg"_s, u"f050_sp.cfg"_s} << 1
+        << u"./f001_sp.cfg.new: Speichern erfolgreich\nkelvora-staerken: Die Datei „./f050"_s;
+    QTest::newRow("SIGINT") << signal.arg(u"INT"_s) << save << 130 << u"Abgebrochen."_s;
+    QTest::newRow("SIGTERM") << signal.arg(u"TERM"_s) << save << 143 << u"Abgebrochen."_s;
+    QTest::newRow("SIGHUP") << signal.arg(u"HUP"_s) << save << 129 << u"Abgebrochen."_s;
 }
 
 void TestStaerken::manyFiles()
@@ -331,7 +328,6 @@ void TestStaerken::manyFiles()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, says);
-    QFETCH(bool, allSaved);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const auto file = [&](int i) { return dir.filePath(u"f%1_sp.cfg"_s.arg(i, 3, 10, QChar(u'0'))); };
@@ -341,6 +337,8 @@ void TestStaerken::manyFiles()
     if (::geteuid() == 0 && shell.contains(u"OTHER"_s))
         shell = "chown -R 4243:4243 DIR && "_L1
             + shell.replace(u"OTHER"_s, u"setpriv --reuid=4243 --regid=4243 --clear-groups"_s);
+    // Ended with 1 over the whole folder, only the files whose .new is blocked failed.
+    const bool allSaved = exitCode == 1 && arguments.contains(u"DIR"_s);
 
     const Run run = runStaerken(arguments.replaceInStrings(u"DIR"_s, dir.path()),
                                 shell.replace(u"OTHER"_s, QString()).replace(u"DIR"_s, dir.path()));
