@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <type_traits>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -27,6 +29,9 @@ Widget *place(QWidget *container, const QString &name, TwipsRect at, Args &&...a
     auto *widget = new Widget(std::forward<Args>(args)..., container);
     widget->setObjectName(name);
     widget->setGeometry(at.toPixels());
+    // Labels never read their text as markup (lists and drop-down lists never do).
+    if constexpr (std::is_base_of_v<QLabel, Widget>)
+        widget->setTextFormat(Qt::PlainText);
     return widget;
 }
 

@@ -1,11 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
 #include "app/form1.h"
+#include "platform/console.h"
 
 #include <QApplication>
+
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace {
+
+const char *const DisplayHint = "Starten Sie es in einer Desktop-Sitzung oder ohne Bildschirm mit "
+                                "\"xvfb-run -a kelvora-staerkeneditor\".\n";
 
 // Without a display the toolkit would abort with a terse message of its own.
 bool displayMissing()
@@ -18,19 +26,51 @@ bool displayMissing()
 #endif
 }
 
+// A display that is named but cannot be opened (DISPLAY=:99 with no server there) makes Qt end
+// the program while QApplication is being constructed, with an English message about
+// reinstalling. Any fatal message in that phase is taken for this, so the program explains
+// itself in German without depending on Qt's wording; Qt's warnings before it, which say what
+// failed, pass through.
+std::atomic<bool> openingDisplay{false};
+QtMessageHandler toolkitMessageHandler = nullptr;
+
+void explainUnopenedDisplay(QtMsgType type, const QMessageLogContext &context,
+                            const QString &message)
+{
+    if (type == QtFatalMsg && openingDisplay.load()) {
+        std::string named; // the settings that chose the display, as given
+        for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            if (const char *value = std::getenv(variable); value && *value)
+                named += (named.empty() ? " (" : ", ") + std::string(variable) + "=\"" + value
+                    + '"';
+        }
+        std::fprintf(stderr, "Kelvora Stärkeneditor konnte die grafische Anzeige nicht "
+                             "öffnen%s.\n%s",
+                     named.empty() ? "" : (named + ')').c_str(), DisplayHint);
+        std::_Exit(1); // Qt is half set up: nothing of it may run any more
+    }
+    if (toolkitMessageHandler)
+        toolkitMessageHandler(type, context, message);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (!openClosedStandardStreams())
+        return 1;
     if (displayMissing()) {
         std::fputs("Kelvora Stärkeneditor braucht eine grafische Anzeige, aber weder DISPLAY noch "
-                   "WAYLAND_DISPLAY ist gesetzt.\n"
-                   "Starten Sie es in einer Desktop-Sitzung oder ohne Bildschirm mit "
-                   "\"xvfb-run -a kelvora-staerkeneditor\".\n",
+                   "WAYLAND_DISPLAY ist gesetzt.\n",
                    stderr);
+        std::fputs(DisplayHint, stderr);
         return 1;
     }
+    toolkitMessageHandler = qInstallMessageHandler(explainUnopenedDisplay);
+    openingDisplay = true;
     QApplication app(argc, argv);
+    openingDisplay = false;
+    qInstallMessageHandler(toolkitMessageHandler);
     setUpApplication();
     Form1 window;
     window.show();

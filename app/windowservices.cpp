@@ -7,6 +7,9 @@ void WindowServices::showMessage(QWidget *parent, QMessageBox::Icon icon, const 
                                  const QString &text)
 {
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    // Messages name files, and a name can look like markup: read as rich text, "<img src=...>"
+    // would make the box open (and block on, or read without end) whatever file it names.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

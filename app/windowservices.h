@@ -14,7 +14,8 @@ class WindowServices
 public:
     virtual ~WindowServices() = default;
 
-    // Modal; returns when the user has closed the box. The answer is not used.
+    // Modal; returns when the user has closed the box. The answer is not used. The text is
+    // shown as plain text, whatever it looks like.
     virtual void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                              const QString &text);
 

@@ -2,12 +2,14 @@
 #include "cli/batchrun.h"
 
 #include "cli/consoleoutput.h"
+#include "cli/interruption.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -30,10 +32,8 @@ public:
 
     BatchTally run(int threads, ConsoleOutput &output)
     {
-        std::vector<std::thread> workers;
-        for (int i = 0; i < threads; ++i)
-            workers.emplace_back([this] { work(); });
-        reportInOrder(output);
+        std::vector<std::thread> workers = startWorkers(threads);
+        reportInOrder(output, workers.empty());
         for (std::thread &worker : workers)
             worker.join();
         return m_tally;
@@ -46,26 +46,49 @@ private:
         std::optional<FileOutcome> outcome; // under m_mutex
     };
 
+    // As many as asked and the system grants: where it has no thread to give (a process limit,
+    // memory), the ones running share the files, and without any the reporting thread works
+    // through them itself. None are started once a stop has been asked for.
+    std::vector<std::thread> startWorkers(int threads)
+    {
+        std::vector<std::thread> workers;
+        workers.reserve(size_t(threads));
+        try {
+            while (int(workers.size()) < threads && !stopRequested())
+                workers.emplace_back([this] { work(); });
+        } catch (const std::system_error &) {
+        }
+        return workers;
+    }
+
     void work()
     {
-        for (;;) {
-            const size_t index = m_next.fetch_add(1);
-            if (index >= m_slots.size())
-                return;
-            Slot &slot = m_slots[index];
-            FileOutcome outcome = runFileJob(m_jobs.at(qsizetype(index)), m_invocation,
-                                             slot.bytesDone);
-            const std::lock_guard lock(m_mutex);
-            slot.outcome = std::move(outcome);
-            ++m_finished;
-            m_changed.notify_one();
+        while (workOnNext()) {
         }
     }
 
-    void reportInOrder(ConsoleOutput &output)
+    // False when no file was left.
+    bool workOnNext()
+    {
+        const size_t index = m_next.fetch_add(1);
+        if (index >= m_slots.size())
+            return false;
+        Slot &slot = m_slots[index];
+        FileOutcome outcome = runFileJob(m_jobs.at(qsizetype(index)), m_invocation,
+                                         slot.bytesDone);
+        const std::lock_guard lock(m_mutex);
+        slot.outcome = std::move(outcome);
+        ++m_finished;
+        m_changed.notify_one();
+        return true;
+    }
+
+    void reportInOrder(ConsoleOutput &output, bool alone)
     {
         size_t reported = 0;
         while (reported < m_slots.size()) {
+            if (alone)
+                workOnNext();
             std::vector<FileOutcome> ready;
             size_t finished;
             {

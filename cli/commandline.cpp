@@ -11,6 +11,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+bool digitsOnly(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 class Parser
 {
 public:
@@ -107,12 +112,7 @@ private:
     void valueOption(char which, const QString &option, const QString &value)
     {
         if (which == 'j') {
-            bool ok = false;
-            const int jobs = value.toInt(&ok);
-            if (!ok || jobs < 1)
-                m_problem = u"%1 erwartet eine Anzahl ab 1, nicht „%2“."_s.arg(option, value);
-            else
-                m_result.jobs = jobs;
+            jobsOption(option, value);
             return;
         }
         const std::optional<int> index = ratingIndexFromText(value);
@@ -122,6 +122,21 @@ private:
             return;
         }
         (which == 's' ? m_result.startIndex : m_result.maxIndex) = *index;
+    }
+
+    // Digits only, as the ratings take them: " 4" and "+4" are as wrong as " 3" for --start.
+    // A number too large for an int is just large.
+    void jobsOption(const QString &option, const QString &value)
+    {
+        QStringView significant(value);
+        while (significant.startsWith(u'0'))
+            significant = significant.sliced(1);
+        if (!digitsOnly(value) || significant.isEmpty()) {
+            m_problem = u"%1 erwartet eine Anzahl ab 1, nicht „%2“."_s.arg(option, value);
+            return;
+        }
+        m_result.jobsLowered = significant.size() > 2 || significant.toInt() > MaxJobs;
+        m_result.jobs = m_result.jobsLowered ? MaxJobs : significant.toInt();
     }
 
     void setTask(Task task)
@@ -180,9 +195,6 @@ std::optional<int> ratingIndexFromText(const QString &text)
         point = text.indexOf(u',');
     const QString whole = point < 0 ? text : text.left(point);
     QString fraction = point < 0 ? QString() : text.sliced(point + 1);
-    const auto digitsOnly = [](const QString &s) {
-        return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    };
     if (whole.isEmpty() || whole.size() > 2 || !digitsOnly(whole) || !digitsOnly(fraction)
         || (point >= 0 && fraction.isEmpty()))
         return std::nullopt;
@@ -219,14 +231,17 @@ QString helpText()
            "                  Maximalzeilen jetzt tragen\n"
            "  --dry-run       nichts schreiben, nur zählen, welche Zeilen umgeschrieben würden\n"
            "  -r, --recursive auch in Unterordnern suchen\n"
-           "  -j, --jobs N    N Dateien gleichzeitig (Vorgabe: eine je Prozessorkern)\n"
+           "  -j, --jobs N    N Dateien gleichzeitig, höchstens %1 (Vorgabe: eine je\n"
+           "                  Prozessorkern); mehr werden auf %1 gesenkt\n"
            "  -q, --quiet     keine Fortschrittsanzeige, keine Erfolgsmeldungen, keine Hinweise\n"
            "  -h, --help      diese Hilfe\n"
            "  --version       die Version\n"
            "\n"
+           "Werte stehen ohne Leerzeichen und Vorzeichen: „-j 4“, „--start 3,5“.\n"
            "Fehler nennen Datei und Grund; die übrigen Dateien werden trotzdem bearbeitet.\n"
            "Rückgabewert: 0 alles gespeichert, 1 mindestens eine Datei nicht, 2 falscher Aufruf,\n"
-           "130 abgebrochen (Strg+C).\n"_s;
+           "3 die Ausgabe ließ sich nicht schreiben (die Dateien wurden trotzdem bearbeitet),\n"
+           "130 abgebrochen mit Strg+C (143 mit SIGTERM, 129 mit SIGHUP).\n"_s.arg(MaxJobs);
 }
 
 QString versionText()

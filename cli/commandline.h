@@ -14,6 +14,11 @@
 
 enum class Task { Save, Show, DryRun, Help, Version };
 
+// Files worked on at once, at most. The saves mostly wait for the disk, so a few per core pay,
+// but far beyond that they only queue for it, and each running save holds up to three threads
+// and its buffers.
+constexpr int MaxJobs = 64;
+
 struct Invocation
 {
     Task task = Task::Save;
@@ -22,7 +27,8 @@ struct Invocation
     bool maxRaised = false; // the maximum was below the start and is the start now
     bool recursive = false;
     bool quiet = false;
-    int jobs = 0; // 0: one per core
+    int jobs = 0; // 0: one per core; never above MaxJobs
+    bool jobsLowered = false; // more were asked for than MaxJobs
     QStringList paths; // files and folders, in the order given
 };
 

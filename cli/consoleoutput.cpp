@@ -4,20 +4,26 @@
 #include <QByteArray>
 #include <QLocale>
 
+#include <cerrno>
+
 using namespace Qt::StringLiterals;
 
-void writeText(std::FILE *stream, const QString &text)
+int writeText(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream)
+        == size_t(bytes.size());
+    if (std::fflush(stream) == 0 && written)
+        return 0;
+    return errno != 0 ? errno : EIO;
 }
 
 namespace {
 
-void writeLine(std::FILE *stream, const QString &text)
+int writeLine(std::FILE *stream, const QString &text)
 {
-    writeText(stream, text + u'\n');
+    return writeText(stream, text + u'\n');
 }
 
 constexpr int BarWidth = 20;
@@ -30,7 +36,9 @@ void ConsoleOutput::report(const QString &text)
     if (text.isEmpty())
         return;
     clearProgress();
-    writeLine(stdout, text);
+    const int error = writeLine(stdout, text);
+    if (m_outputError == 0)
+        m_outputError = error;
 }
 
 void ConsoleOutput::failure(const QString &text)

@@ -6,8 +6,9 @@
 
 #include <cstdio>
 
-// The text as UTF-8, in one piece, flushed.
-void writeText(std::FILE *stream, const QString &text);
+// The text as UTF-8, in one piece, flushed. The error number when it could not be written,
+// else 0.
+int writeText(std::FILE *stream, const QString &text);
 
 // The program's text on standard output and error, UTF-8, each message as one piece, and on a
 // terminal a progress line at the bottom of standard error that messages pass above.
@@ -16,7 +17,7 @@ class ConsoleOutput
 public:
     ConsoleOutput(bool quiet, bool progressLine) : m_quiet(quiet), m_progressLine(progressLine) {}
 
-    void report(const QString &text);  // standard output, unless empty
+    void report(const QString &text);  // standard output, unless empty; see outputError()
     void failure(const QString &text); // standard error, "kelvora-staerken: " before it
     void note(const QString &text);    // the same with "Hinweis: ", unless quiet
 
@@ -25,11 +26,16 @@ public:
     void progress(qsizetype filesDone, qsizetype files, qint64 bytesDone, qint64 bytes);
     void endProgress();
 
+    // Why a report could not be written to standard output (a full disk, a reader gone), 0
+    // when all were. The work goes on regardless; the program says so at its end.
+    int outputError() const { return m_outputError; }
+
 private:
     void clearProgress();
 
     bool m_quiet;
     bool m_progressLine;
     bool m_progressShown = false;
+    int m_outputError = 0; // the first
     QDeadlineTimer m_nextProgress; // expired until the first line
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/interruption.h"
 
+#include "platform/console.h"
+
 #include <atomic>
 #include <csignal>
 
@@ -22,8 +24,7 @@ extern "C" void noteSignal(int signal)
 
 void stopOnInterrupt()
 {
-    std::signal(SIGINT, noteSignal);
-    std::signal(SIGTERM, noteSignal);
+    catchStopSignals(noteSignal);
 }
 
 bool stopRequested()

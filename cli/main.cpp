@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kelvora-staerken: the window's save for many files at once, from the command line.
-// Exit status: 0 every file done, 1 at least one failed, 2 wrong usage, 128 + the signal
-// number when stopped by SIGINT (130) or SIGTERM (143).
+// Exit status: 0 every file done, 1 at least one failed, 2 wrong usage, 3 standard output could
+// not be written (the files were done), 128 + the signal number when stopped by SIGINT (130),
+// SIGTERM (143) or SIGHUP (129).
 #include "cli/batchrun.h"
 #include "cli/commandline.h"
 #include "cli/consoleoutput.h"
 #include "cli/filegathering.h"
 #include "cli/interruption.h"
 #include "platform/console.h"
+#include "rewrite/savereasons.h"
 
+#include <cerrno>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -18,12 +21,13 @@ namespace {
 constexpr int ExitDone = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
+constexpr int ExitOutput = 3;
 
 int threadsFor(const Invocation &invocation, qsizetype jobs)
 {
     const int wanted = invocation.jobs > 0
         ? invocation.jobs
-        : std::max(1, int(std::thread::hardware_concurrency()));
+        : std::clamp(int(std::thread::hardware_concurrency()), 1, MaxJobs);
     return int(std::clamp<qsizetype>(jobs, 1, wanted));
 }
 
@@ -37,10 +41,48 @@ void reportStop(const Invocation &invocation, const BatchTally &tally, ConsoleOu
         output.failure(u"Abgebrochen."_s);
 }
 
+// Output that could not be written ends as a failure of its own, unless the status already is
+// one: the files were worked on regardless. Closing standard output brings out a write error
+// that no flush showed yet (a network file system may report it only then).
+int withOutputChecked(int status, int outputError)
+{
+    if (std::fclose(stdout) != 0 && outputError == 0)
+        outputError = errno != 0 ? errno : EIO;
+    if (outputError == 0)
+        return status;
+    const SystemError error{outputError, qt_error_string(outputError), outputError};
+    writeText(stderr, u"kelvora-staerken: Die Standardausgabe konnte nicht geschrieben werden. "
+                      "%1\n"_s.arg(germanReason(error)));
+    return status == ExitDone ? ExitOutput : status;
+}
+
+int run(const Invocation &invocation)
+{
+    stopOnInterrupt();
+    ConsoleOutput output(invocation.quiet, standardErrorIsTerminal());
+    if (invocation.maxRaised)
+        output.note(u"Die Maximalsterne liegen unter den Startsternen und werden wie im "
+                    "Fenster auf %1 angehoben."_s.arg(ratingText(invocation.maxIndex)));
+    if (invocation.jobsLowered)
+        output.note(u"Es werden höchstens %1 Dateien gleichzeitig bearbeitet."_s.arg(MaxJobs));
+    const QList<FileJob> jobs = gatherFiles(invocation.paths, invocation.recursive);
+    const BatchTally tally =
+        runBatch(jobs, invocation, threadsFor(invocation, jobs.size()), output);
+    int status = tally.failed > 0 ? ExitFailed : ExitDone;
+    if (const int signal = stopSignal()) {
+        reportStop(invocation, tally, output);
+        status = 128 + signal;
+    }
+    return withOutputChecked(status, output.outputError());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // Before anything is opened; without a stream to say it on, the status has to tell.
+    if (!openClosedStandardStreams())
+        return ExitOutput;
     prepareConsoleOutput();
     const ParsedCommandLine parsed = parseCommandLine(argc, argv);
     if (!parsed.invocation) {
@@ -48,22 +90,9 @@ int main(int argc, char *argv[])
         return ExitUsage;
     }
     const Invocation &invocation = *parsed.invocation;
-    if (invocation.task == Task::Help || invocation.task == Task::Version) {
-        writeText(stdout, invocation.task == Task::Help ? helpText() : versionText());
-        return ExitDone;
-    }
-
-    stopOnInterrupt();
-    ConsoleOutput output(invocation.quiet, standardErrorIsTerminal());
-    if (invocation.maxRaised)
-        output.note(u"Die Maximalsterne liegen unter den Startsternen und werden wie im "
-                    "Fenster auf %1 angehoben."_s.arg(ratingText(invocation.maxIndex)));
-    const QList<FileJob> jobs = gatherFiles(invocation.paths, invocation.recursive);
-    const BatchTally tally =
-        runBatch(jobs, invocation, threadsFor(invocation, jobs.size()), output);
-    if (const int signal = stopSignal()) {
-        reportStop(invocation, tally, output);
-        return 128 + signal;
-    }
-    return tally.failed > 0 ? ExitFailed : ExitDone;
+    if (invocation.task == Task::Help || invocation.task == Task::Version)
+        return withOutputChecked(ExitDone, writeText(stdout, invocation.task == Task::Help
+                                                                 ? helpText()
+                                                                 : versionText()));
+    return run(invocation);
 }

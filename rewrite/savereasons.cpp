@@ -8,12 +8,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Every error a save can meet on opening, reading, writing, syncing or renaming.
+// Every error a save can meet on opening, reading, writing, syncing or renaming, and the
+// companion on writing its output.
 constexpr std::pair<int, const char16_t *> Meanings[] = {
     {ENOENT, u"Datei oder Ordner nicht gefunden"},
     {EACCES, u"Zugriff verweigert"},
     {EPERM, u"Vorgang nicht erlaubt"},
     {ENOSPC, u"Kein Speicherplatz mehr auf dem Datenträger"},
+    {EPIPE, u"Das Programm, das die Ausgabe liest, hat sie geschlossen"},
     {EROFS, u"Das Dateisystem ist schreibgeschützt"},
     {EFBIG, u"Die Datei ist zu groß"},
     {EIO, u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"},

@@ -1,8 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/console.h"
 
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <initializer_list>
 #include <unistd.h>
+
+bool openClosedStandardStreams()
+{
+    for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
+        if (::fcntl(stream, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        // open() takes the lowest free number, which is this one: those below are open now.
+        const int opened = ::open("/dev/null", O_RDWR);
+        if (opened != stream) {
+            if (opened >= 0)
+                ::close(opened);
+            return false;
+        }
+    }
+    return true;
+}
 
 bool standardErrorIsTerminal()
 {
@@ -14,4 +33,12 @@ bool standardErrorIsTerminal()
 void prepareConsoleOutput()
 {
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+// A closed terminal (SIGHUP) is a request to stop like any other: ended by it, running saves
+// would leave their hidden temporary files behind.
+void catchStopSignals(void (*handler)(int))
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, handler);
 }

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +17,7 @@ struct MessageBoxAnswer
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     qsizetype buttons = 0;
+    Qt::TextFormat shownAs = Qt::AutoText; // as the box's label reads its text
     bool answered = false;
 
     void armFor(QObject *context)
@@ -28,6 +30,8 @@ struct MessageBoxAnswer
             title = box->windowTitle();
             icon = box->icon();
             buttons = box->buttons().size();
+            if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+                shownAs = label->textFormat();
             answered = true;
             QTest::keyClick(box, Qt::Key_Return);
         });

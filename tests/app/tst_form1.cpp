@@ -393,6 +393,7 @@ void tst_Form1::aboutBoxThroughRealMessageBox()
     QCOMPARE(answer.title, u"Info"_s);
     QCOMPARE(answer.icon, QMessageBox::Information);
     QCOMPARE(answer.buttons, 1);
+    QCOMPARE(answer.shownAs, Qt::PlainText);
 }
 
 void tst_Form1::saveThroughTheWindow()

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -88,6 +89,8 @@ private Q_SLOTS:
     void folderWithMixedFiles();
     void reports_data();
     void reports();
+    void manyFiles_data();
+    void manyFiles();
 };
 
 // FILE stands for a strength file in a fresh folder. Expected values are the value texts in its
@@ -149,6 +152,9 @@ void TestStaerken::arguments_data()
     QTest::newRow("no jobs") << QStringList{u"-j0"_s, u"--start"_s, u"1"_s, u"--max"_s, u"1"_s,
                                             u"FILE"_s}
                              << 2 << QByteArray() << QByteArray() << QString() << usage;
+    QTest::newRow("jobs with a blank, as a rating with one")
+        << QStringList{u"-j"_s, u" 4"_s, u"--start"_s, u"1"_s, u"--max"_s, u"1"_s, u"FILE"_s}
+        << 2 << QByteArray() << QByteArray() << QString() << u"-j erwartet eine Anzahl"_s;
     QTest::newRow("help") << QStringList{u"--help"_s} << 0 << QByteArray() << QByteArray()
                           << u"Rückgabewert: 0 alles gespeichert"_s << QString();
     QTest::newRow("version") << QStringList{u"--version"_s} << 0 << QByteArray() << QByteArray()
@@ -272,6 +278,81 @@ void TestStaerken::reports()
     QCOMPARE(run.out, report.replace(u"FILE"_s, file));
     QCOMPARE(readFile(file), content);
     QVERIFY(!exists(file + ".new"_L1));
+}
+
+// 300 files in DIR, each 50th with a folder for its .new, run through `shell`: standard streams
+// closed (the null device must stand in), output to a full disk, a process limit leaving few
+// threads or none (for another user under root, whom it does not bind), a signal while saves
+// run. Each .new made is whole (none holds the program's text); no temporary file is left.
+void TestStaerken::manyFiles_data()
+{
+    QTest::addColumn<QString>("shell");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says"); // on standard output or error
+
+    const QStringList save{u"-j"_s, u"4"_s, u"--start=2"_s, u"--max=3"_s, u"DIR"_s};
+    const QString run = u"exec \"$0\" \"$@\""_s;
+    const QString unwritten = u"Die Standardausgabe konnte nicht geschrieben werden. Kein"_s;
+    // The sanitizers' leak check at the end needs a thread of its own.
+    const QString limited = u"ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 exec prlimit "
+                            "--nproc=%1:%1 OTHER \"$0\" \"$@\""_s;
+    const QString during = u"\"$0\" \"$@\" %1 & until ls -A DIR | grep -q '^[.]kelvora-'; "
+                           "do kill -0 $! || break; done; %2; wait $!"_s;
+    const QString signal = during.arg(QString(), u"kill -%1 $!"_s);
+    const QString streams = u"readlink /proc/$!/fd/[%1] >&2"_s;
+    QTest::newRow("output closed") << during.arg(u">&-"_s, streams.arg(1)) << save << 1
+                                   << u"/dev/null\n"_s;
+    QTest::newRow("input, error closed") << during.arg(u"<&- 2>&-"_s, streams.arg(u"02"_s))
+                                         << save << 1 << u"/dev/null\n/dev/null\n"_s;
+    QTest::newRow("--show, output full") << run + " >/dev/full"_L1
+                                         << QStringList{u"--show"_s, u"DIR"_s} << 3 << unwritten;
+    QTest::newRow("--help, output full") << run + " >/dev/full"_L1 << QStringList{u"--help"_s}
+                                         << 3 << unwritten;
+    QTest::newRow("no thread to be had") << limited.arg(1) << save << 1 << QString();
+    QTest::newRow("3 threads for -j 50") << limited.arg(3) << save + QStringList{u"-j50"_s} << 1
+                                         << QString();
+    QTest::newRow("-j lowered") << run << save + QStringList{u"-j100000"_s} << 1
+                                << u"höchstens 64 Dateien"_s;
+    QTest::newRow("bare names as given")
+        << "cd DIR && "_L1 + run
+        << QStringList{u"--start=2"_s, u"--max=3"_s, u"f001_sp.cfg"_s, u"f050_sp.cfg"_s} << 1
+        << u"f001_sp.cfg.new: Speichern erfolgreich\nkelvora-staerken: Die Datei „f050"_s;
+    QTest::newRow("SIGINT") << signal.arg(u"INT"_s) << save << 130 << u"Abgebrochen."_s;
+    QTest::newRow("SIGTERM") << signal.arg(u"TERM"_s) << save << 143 << u"Abgebrochen."_s;
+    QTest::newRow("SIGHUP") << signal.arg(u"HUP"_s) << save << 129 << u"Abgebrochen."_s;
+}
+
+void TestStaerken::manyFiles()
+{
+    QFETCH(QString, shell);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const auto file = [&](int i) { return dir.filePath(u"f%1_sp.cfg"_s.arg(i, 3, 10, QChar(u'0'))); };
+    const QByteArray lines = "line\r\n"_ba.repeated(4000);
+    for (int i = 1; i <= 300; ++i)
+        QVERIFY(writeFile(file(i), Strength + lines) && (i % 50 || QDir().mkdir(file(i) + ".new"_L1)));
+    if (::geteuid() == 0 && shell.contains(u"OTHER"_s))
+        shell = "chown -R 4243:4243 DIR && "_L1
+            + shell.replace(u"OTHER"_s, u"setpriv --reuid=4243 --regid=4243 --clear-groups"_s);
+    // Ended with 1 over the whole folder, only the files whose .new is blocked failed.
+    const bool allSaved = exitCode == 1 && arguments.contains(u"DIR"_s);
+
+    const Run run = runStaerken(arguments.replaceInStrings(u"DIR"_s, dir.path()),
+                                shell.replace(u"OTHER"_s, QString()).replace(u"DIR"_s, dir.path()));
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
+    const QByteArray saved = savedStrength("4000", "6000") + lines;
+    for (int i = 1; i <= 300; ++i) {
+        const QString output = file(i) + ".new"_L1;
+        QVERIFY2(i % 50 == 0 || (exists(output) ? readFile(output) == saved : !allSaved),
+                 qPrintable(output));
+    }
+    QCOMPARE(QDir(dir.path()).entryList({u".kelvora-*"_s}, QDir::Files | QDir::Hidden),
+             QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestStaerken)
