@@ -17,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
@@ -83,11 +84,15 @@ void Form1::wireEvents()
 }
 
 // Runs once, before the window is first shown. Each assignment raises its control's handler.
+// The lists are made empty, so this one read of the program's folder fills both.
 void Form1::startUp()
 {
-    // A program folder the list cannot show leaves start-up on the current folder instead.
-    if (m_controls.Dirverzeichnis->setPath(m_environment.programFolder).failed())
-        (void)m_controls.Dirverzeichnis->setPath(currentFolder());
+    // A program folder the list cannot show leaves start-up on the current folder instead,
+    // and failing that on the root.
+    FolderList &folders = *m_controls.Dirverzeichnis;
+    if (folders.setPath(m_environment.programFolder).failed()
+        && folders.setPath(currentFolder()).failed())
+        (void)folders.setPath(QDir::rootPath());
     m_controls.cbostar[0]->setCurrentIndex(0);
     m_controls.cbostar[1]->setCurrentIndex(0);
 }

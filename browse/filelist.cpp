@@ -21,7 +21,6 @@ FileList::FileList(const QString &pattern, QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     connect(this, &QListWidget::itemSelectionChanged, this, &FileList::onSelectionChanged);
-    setFolder(currentFolder());
 }
 
 QString FileList::pattern() const

@@ -15,7 +15,7 @@ class FileList : public QListWidget
     Q_OBJECT
 
 public:
-    // Starts on the current folder.
+    // Starts empty, on no folder.
     explicit FileList(const QString &pattern, QWidget *parent = nullptr);
 
     QString pattern() const;

@@ -42,9 +42,6 @@ FolderList::FolderList(std::shared_ptr<const DriveProvider> provider, QWidget *p
     setUniformRowHeights(true); // keeps a folder with thousands of subfolders quick to lay out
     setSelectionMode(QAbstractItemView::SingleSelection);
     setIndentation(fontMetrics().averageCharWidth() * 2);
-
-    if (setPath(currentFolder()).failed())
-        (void)setPath(QDir::rootPath());
 }
 
 QString FolderList::path() const

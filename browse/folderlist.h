@@ -19,12 +19,14 @@
 // double-click or Enter opens a folder. Every change of path, by the user or by setPath(),
 // raises pathChanged() before returning. Filled synchronously from the disk by one read of the
 // folder, whose regular files the file list takes over; nothing is watched in the background.
+// It starts empty, on no folder, until a path is assigned: the window's start-up assigns the
+// program's folder, and so reads it once.
 class FolderList : public QTreeWidget
 {
     Q_OBJECT
 
 public:
-    // Starts on the current folder. The provider says where each drive's root is.
+    // The provider says where each drive's root is.
     explicit FolderList(std::shared_ptr<const DriveProvider> provider, QWidget *parent = nullptr);
 
     // The current folder, clean, absolute and exact ("/home/anna/cfg", "/", "C:/Spiele").
