@@ -108,17 +108,9 @@ private:
 
     void report(const FileOutcome &outcome, ConsoleOutput &output)
     {
-        switch (outcome.end) {
-        case FileOutcome::End::Done:
-            ++m_tally.done;
-            break;
-        case FileOutcome::End::Failed:
-            ++m_tally.failed;
-            break;
-        case FileOutcome::End::Stopped:
-            ++m_tally.stopped;
-            break;
-        }
+        ++(outcome.end == FileOutcome::End::Done     ? m_tally.done
+           : outcome.end == FileOutcome::End::Failed ? m_tally.failed
+                                                     : m_tally.stopped);
         output.failure(outcome.failure);
         output.note(outcome.note);
         output.report(outcome.report);

@@ -5,7 +5,7 @@
 #include "platform/filenames.h"
 #include "platform/paths.h"
 #include "platform/savefiles.h"
-#include "rewrite/bytestreams.h"
+#include "platform/bytestreams.h"
 #include "rewrite/linereader.h"
 #include "rewrite/rewriteline.h"
 #include "rewrite/savemessages.h"

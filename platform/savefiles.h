@@ -4,6 +4,7 @@
 // windows/savefiles.cpp): the selected file, read only if it is a regular file, and the ".new"
 // file, written aside and put in place whole. Failures carry the system's error number.
 
+#include "platform/bytestreams.h"
 #include "platform/contentchecksum.h"
 #include "platform/systemerror.h"
 
@@ -73,11 +74,11 @@ struct FilePermissions
 // one folder whatever happens to its path meanwhile (a folder swapped for a link, say).
 class SaveFolder
 {
+    Q_DISABLE_COPY(SaveFolder)
+
 public:
     SaveFolder();
     ~SaveFolder();
-    SaveFolder(const SaveFolder &) = delete;
-    SaveFolder &operator=(const SaveFolder &) = delete;
 
     // Every link on the way is followed under the same rules as a link in a file's place.
     Opened open(const QString &path);
@@ -94,13 +95,13 @@ private:
 // without being opened for reading: a FIFO would block the window and a device could feed
 // endless data. Another user's link is only followed to a file that user may read. Only the
 // bytes it had when opened are read, so a file that keeps growing cannot keep the save running.
-class InputFile
+class InputFile final : public ByteSource
 {
+    Q_DISABLE_COPY(InputFile)
+
 public:
     InputFile();
-    ~InputFile();
-    InputFile(const InputFile &) = delete;
-    InputFile &operator=(const InputFile &) = delete;
+    ~InputFile() override;
 
     Opened open(const SaveFolder &folder, const QString &name);
 
@@ -112,7 +113,7 @@ public:
 
     // Up to `max` bytes; 0 once the size it had when opened has been read (or at its end),
     // -1 on failure (error()).
-    qint64 read(char *into, qint64 max);
+    qint64 read(char *into, qint64 max) override;
     qint64 bytesRead() const { return m_bytesRead; }
     SystemError error() const { return m_error; }
 
@@ -174,13 +175,13 @@ private:
 // put in place by commit() only: until then an earlier file of that name stays as it was, and
 // a failed or abandoned save leaves nothing behind. It only ever replaces a regular file, and
 // it is never readable by anyone who could not read the selected file.
-class ReplacementFile
+class ReplacementFile final : public ByteSink
 {
+    Q_DISABLE_COPY(ReplacementFile)
+
 public:
     ReplacementFile();
-    ~ReplacementFile(); // discards what is not committed
-    ReplacementFile(const ReplacementFile &) = delete;
-    ReplacementFile &operator=(const ReplacementFile &) = delete;
+    ~ReplacementFile() override; // discards what is not committed
 
     // Prepares to write `name` in `folder`: a link there is followed to the regular file it
     // leads to, which is what gets replaced (the link stays). A replaced file keeps its
@@ -191,7 +192,7 @@ public:
     QString targetFolder() const;
 
     // False on failure (error()). Finished blocks start on their way to the disk meanwhile.
-    bool write(const char *bytes, qint64 count);
+    bool write(const char *bytes, qint64 count) override;
 
     enum class Commit { Done, NotWritten, NotDurable };
     // Forces the bytes onto the disk, puts the file in place and makes its name durable.

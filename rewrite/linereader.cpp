@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rewrite/linereader.h"
 
-#include "rewrite/bytestreams.h"
+#include "platform/bytestreams.h"
 
 #include <algorithm>
 #include <cstring>

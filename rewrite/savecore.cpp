@@ -2,7 +2,6 @@
 #include "rewrite/savecore.h"
 
 #include "platform/paths.h"
-#include "rewrite/bytestreams.h"
 #include "rewrite/eventthrottle.h"
 #include "rewrite/saveloop.h"
 
@@ -13,27 +12,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The files as the loop sees them.
-class InputSource final : public ByteSource
-{
-public:
-    explicit InputSource(InputFile &file) : m_file(file) {}
-    qint64 read(char *into, qint64 max) override { return m_file.read(into, max); }
-
-private:
-    InputFile &m_file;
-};
-
-class OutputSink final : public ByteSink
-{
-public:
-    explicit OutputSink(ReplacementFile &file) : m_file(file) {}
-    bool write(const char *bytes, qint64 count) override { return m_file.write(bytes, count); }
-
-private:
-    ReplacementFile &m_file;
-};
 
 // The caller's observer, with the last progress it heard: while the file is checked again and
 // synced, the caller hears that same progress, so a row of asterisks stays as it was.
@@ -86,9 +64,7 @@ private:
             || !opened(m_output.open(m_folder, parts.name + ".new"_L1, m_input), Step::OpenOutput))
             return;
         m_outcome.inputSize = m_input.size();
-        InputSource source(m_input);
-        OutputSink sink(m_output);
-        switch (rewriteLines(source, m_input.size(), sink, m_ratings, m_observer, m_settings)) {
+        switch (rewriteLines(m_input, m_input.size(), m_output, m_ratings, m_observer, m_settings)) {
         case LoopEnd::Finished:
             break;
         case LoopEnd::Stopped:

@@ -4,6 +4,8 @@
 #include "platform/paths.h"
 #include "rewrite/savereasons.h"
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -35,34 +37,35 @@ QString folderRefusesNewFile(const SaveOutcome &outcome)
                                            shownPath(outcome.outputFolder));
 }
 
+// Why the .new was not written, for the refusals whose words need nothing but their kind.
+constexpr std::pair<Refusal, const char16_t *> OutputRefusals[] = {
+    {Refusal::DanglingLink,
+     u"Sie ist eine Verknüpfung, deren Ziel fehlt. Eine neue Datei wird nicht dort angelegt, "
+     "wohin nur eine Verknüpfung zeigt."},
+    {Refusal::ForeignLinkInSharedFolder,
+     u"Sie ist eine Verknüpfung, die einem anderen Benutzer gehört, in einem Ordner, in den "
+     "alle schreiben dürfen. Solchen Verknüpfungen wird nicht gefolgt."},
+    {Refusal::ForeignLinkBeyondItsOwner,
+     u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser selbst nicht "
+     "ändern darf. Solchen Verknüpfungen wird nicht gefolgt."},
+    {Refusal::LeadsToInput,
+     u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei ersetzt würde."},
+};
+
 QString outputRefusal(const Opened &opened)
 {
-    switch (opened.refusal) {
-    case Refusal::NotRegular:
+    for (const auto &[refusal, words] : OutputRefusals) {
+        if (refusal == opened.refusal)
+            return QString::fromUtf16(words);
+    }
+    if (opened.refusal == Refusal::NotRegular)
         return (opened.throughLink ? u"Sie ist eine Verknüpfung, und an deren Ziel liegt %1, "
                                      "keine gewöhnliche Datei."_s
                                    : u"An ihrer Stelle liegt %1, keine gewöhnliche Datei."_s)
                    .arg(germanFileType(opened.type))
             + u" Ersetzt werden nur gewöhnliche Dateien."_s;
-    case Refusal::DanglingLink:
-        return u"Sie ist eine Verknüpfung, deren Ziel fehlt. Eine neue Datei wird nicht dort "
-               "angelegt, wohin nur eine Verknüpfung zeigt."_s;
-    case Refusal::ForeignLinkInSharedFolder:
-        return u"Sie ist eine Verknüpfung, die einem anderen Benutzer gehört, in einem Ordner, "
-               "in den alle schreiben dürfen. Solchen Verknüpfungen wird nicht gefolgt."_s;
-    case Refusal::ForeignLinkBeyondItsOwner:
-        return u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
-               "selbst nicht ändern darf. Solchen Verknüpfungen wird nicht gefolgt."_s;
-    case Refusal::LeadsToInput:
-        return u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei ersetzt "
-               "würde."_s;
-    case Refusal::NotWritable:
+    if (opened.refusal == Refusal::NotWritable)
         return u"Die vorhandene Datei darf nicht ersetzt werden: "_s + germanReason(opened.error);
-    case Refusal::None:
-    case Refusal::FolderRefusesNewFile:
-    case Refusal::Failed:
-        break;
-    }
     return germanReason(opened.error);
 }
 

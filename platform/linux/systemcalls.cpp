@@ -15,17 +15,13 @@ SystemError makeSystemError(int number)
 
 FileType fileTypeOf(mode_t mode)
 {
-    if (S_ISREG(mode))
-        return FileType::Regular;
-    if (S_ISDIR(mode))
-        return FileType::Folder;
-    if (S_ISFIFO(mode))
-        return FileType::Fifo;
-    if (S_ISSOCK(mode))
-        return FileType::Socket;
-    if (S_ISCHR(mode))
-        return FileType::CharacterDevice;
-    if (S_ISBLK(mode))
-        return FileType::BlockDevice;
-    return FileType::Other;
+    switch (mode & S_IFMT) {
+    case S_IFREG: return FileType::Regular;
+    case S_IFDIR: return FileType::Folder;
+    case S_IFIFO: return FileType::Fifo;
+    case S_IFSOCK: return FileType::Socket;
+    case S_IFCHR: return FileType::CharacterDevice;
+    case S_IFBLK: return FileType::BlockDevice;
+    default: return FileType::Other;
+    }
 }

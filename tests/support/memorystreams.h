@@ -2,7 +2,7 @@
 #pragma once
 // The save loop's byte source and sink in memory, for the tests and the fuzz target.
 
-#include "rewrite/bytestreams.h"
+#include "platform/bytestreams.h"
 
 #include <QByteArray>
 #include <QList>

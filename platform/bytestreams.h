@@ -3,8 +3,8 @@
 
 #include <QtGlobal>
 
-// Where the save's bytes come from and go to: the files on disk when the window saves, memory
-// when the fuzz target drives the same loop.
+// Where the save's bytes come from and go to: the files on disk (savefiles.h) when a file is
+// saved, memory when the tests and the fuzz target drive the same loop.
 class ByteSource
 {
 public:
