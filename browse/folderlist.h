@@ -43,6 +43,8 @@ public:
 
 Q_SIGNALS:
     void pathChanged();
+    // The user opened a folder that cannot be read; the list stays on the folder it had.
+    void folderRefused(const QString &folder, const SystemError &error);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;

@@ -3,9 +3,34 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <io.h>
 #include <windows.h>
+
+#include <shellapi.h>
+
+const bool ShellExpandsWildcards = false;
+
+namespace {
+
+// What the program changes in the console it shares with the shell, as it was.
+struct ConsoleState
+{
+    UINT outputCodePage = 0; // 0: not changed
+    HANDLE errorHandle = INVALID_HANDLE_VALUE;
+    DWORD errorMode = 0;
+    bool modeChanged = false;
+    bool escapes = false;
+};
+ConsoleState console;
+
+void restoreAtExit()
+{
+    restoreConsole();
+}
+
+} // namespace
 
 // Nothing to do: the program opens files as handles (CreateFileW), never as the C runtime's
 // numbers, so no file can take over a standard stream; one the program was started without
@@ -15,15 +40,52 @@ bool openClosedStandardStreams()
     return true;
 }
 
-bool standardErrorIsTerminal()
+QStringList commandLineArguments(int, char *[])
 {
-    return ::_isatty(::_fileno(stderr)) != 0;
+    int count = 0;
+    wchar_t **arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    QStringList result;
+    for (int i = 1; i < count; ++i)
+        result.append(QString::fromWCharArray(arguments[i]));
+    LocalFree(arguments);
+    return result;
 }
 
-// The console shows bytes in its code page, which is not UTF-8 unless asked for.
+// The console shows bytes in its output code page, which is not UTF-8 unless asked for, and
+// shows "ESC[K" as it is unless virtual-terminal processing is on (Microsoft, Console Virtual
+// Terminal Sequences: SetConsoleMode with ENABLE_VIRTUAL_TERMINAL_PROCESSING, which fails where
+// the console does not have it). Both belong to the console, not the program, so both are put
+// back at the end; a code page left at 65001 changes how the shell's next programs print.
 void prepareConsoleOutput()
 {
-    ::SetConsoleOutputCP(CP_UTF8);
+    if (const UINT codePage = GetConsoleOutputCP(); codePage != 0 && codePage != CP_UTF8
+        && SetConsoleOutputCP(CP_UTF8))
+        console.outputCodePage = codePage;
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (error != INVALID_HANDLE_VALUE && error != nullptr && GetConsoleMode(error, &mode)) {
+        console.errorHandle = error;
+        console.errorMode = mode;
+        console.escapes = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
+            || (console.modeChanged =
+                    SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING));
+    }
+    std::atexit(restoreAtExit);
+}
+
+void restoreConsole()
+{
+    if (console.outputCodePage != 0)
+        SetConsoleOutputCP(console.outputCodePage);
+    if (console.modeChanged)
+        SetConsoleMode(console.errorHandle, console.errorMode);
+}
+
+Terminal standardErrorTerminal()
+{
+    if (::_isatty(::_fileno(stderr)) == 0)
+        return Terminal::None;
+    return console.escapes ? Terminal::WithEscapes : Terminal::Plain;
 }
 
 // Ctrl+Break arrives as SIGBREAK.
