@@ -21,8 +21,11 @@ class Gatherer
 public:
     explicit Gatherer(bool recursive) : m_recursive(recursive) {}
 
-    void argument(const QString &path)
+    // The program carries paths with "/" (platform/paths.h); messages show the system's
+    // separators again, so a path reads as given.
+    void argument(const QString &given)
     {
+        const QString path = QDir::fromNativeSeparators(given);
         if (!ShellExpandsWildcards && hasWildcard(path))
             return expand(path);
         const PathFacts facts = lookAt(path);
@@ -35,7 +38,7 @@ public:
         }
         // Anything else goes to the save (or the reading), which says in its own words what
         // is wrong with a missing file, a FIFO or a device.
-        const FolderAndName given = splitPath(QDir::fromNativeSeparators(path));
+        const FolderAndName given = splitPath(path);
         if (given.name.isEmpty()) // "missing/": a folder was meant
             unreadableFolder(path, facts.error);
         else
@@ -48,7 +51,7 @@ private:
     // "*" or "?" in the last part of a path: no Windows name holds either.
     static bool hasWildcard(const QString &path)
     {
-        const QString name = splitPath(QDir::fromNativeSeparators(path)).name;
+        const QString name = splitPath(path).name;
         return name.contains(u'*') || name.contains(u'?');
     }
 
@@ -57,7 +60,7 @@ private:
     // names keep the folder as the user wrote it.
     void expand(const QString &pattern)
     {
-        const FolderAndName parts = splitPath(QDir::fromNativeSeparators(pattern));
+        const FolderAndName parts = splitPath(pattern);
         const QString written = pattern.left(pattern.size() - parts.name.size());
         const FolderEntries entries = readFolder(parts.folder);
         if (entries.error.failed())
