@@ -23,9 +23,9 @@ public:
 
     // The program carries paths with "/" (platform/paths.h); messages show the system's
     // separators again, so a path reads as given.
-    void argument(const QString &given)
+    void argument(const QString &asGiven)
     {
-        const QString path = QDir::fromNativeSeparators(given);
+        const QString path = QDir::fromNativeSeparators(asGiven);
         if (!ShellExpandsWildcards && hasWildcard(path))
             return expand(path);
         const PathFacts facts = lookAt(path);

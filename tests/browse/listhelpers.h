@@ -142,6 +142,7 @@ inline bool makeObject(const QString &folder, const QString &targets, const QByt
     case ObjectKind::LinkToFifo: return ::mkfifo(target.constData(), 0644) == 0 && linkTo(target);
     case ObjectKind::LinkToDevice: return linkTo("/dev/null");
     case ObjectKind::DanglingLink: return linkTo(target);
+    default: return false; // Windows attributes
     }
     return false;
 }
