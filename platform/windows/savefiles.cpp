@@ -214,6 +214,7 @@ struct ReplacementFile::State
     QString target;
     bool targetExisted = false;
     std::wstring temporary; // empty when there is none
+    QString temporaryPath;  // the same, as the program carries paths
     Handle file;
     bool shown = false; // no longer hidden
     SystemError error;
@@ -272,7 +273,8 @@ bool ReplacementFile::State::placed()
 bool ReplacementFile::State::replaceTarget()
 {
     const std::wstring native = nativePath(target);
-    const std::wstring backup = nativePath(joinPath(folder, temporaryName()));
+    const QString backupPath = joinPath(folder, temporaryName());
+    const std::wstring backup = nativePath(backupPath);
     if (fileCalls().replaceFile(native.c_str(), temporary.c_str(), backup.c_str(),
                                 REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
                                 nullptr, nullptr)) {
@@ -291,7 +293,7 @@ bool ReplacementFile::State::replaceTarget()
     }
     const DWORD moveError = GetLastError();
     if (!move(backup, native)) {
-        stranded = {QString::fromStdWString(temporary), QString::fromStdWString(backup)};
+        stranded = {temporaryPath, backupPath};
         temporary.clear(); // kept: it holds the only copy of the new content
     }
     // Not to be tried again: the earlier file has been moved once already.
@@ -349,11 +351,13 @@ Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, cons
     }
     // Hidden, so that one left by a crash is no visible stray; commit() shows it again.
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
-        const std::wstring temporary = nativePath(joinPath(m->folder, temporaryName()));
+        const QString temporaryPath = joinPath(m->folder, temporaryName());
+        const std::wstring temporary = nativePath(temporaryPath);
         m->file = Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (m->file.isOpen()) {
             m->temporary = temporary;
+            m->temporaryPath = temporaryPath;
             return {};
         }
         const DWORD error = GetLastError();
