@@ -369,17 +369,25 @@ void tst_SaveStrengthFile::ratingChangedDuringSaveAppliesFromCurrentLine()
 }
 
 // The save has ended, and so may be reported, only once the output is complete under its
-// final name.
+// final name. Meanwhile it is hidden, and so would be a temporary file left by a crash; the
+// .new is not.
 void tst_SaveStrengthFile::outputCompleteWhenSaved()
 {
     ScratchFolder folder;
     // More than one write block of output.
-    QVERIFY(folder.holds(growingContent(60000), EarlierOutput));
+    QVERIFY(folder.holds(growingContent(60000)));
     RecordingCaller &caller = folder.caller;
     caller.startIndex = 3;
+    QStringList shownWhileSaving;
+    caller.onPump = [&](int pump) {
+        if (pump == 1)
+            shownWhileSaving = QDir(folder.dir.path()).entryList(QDir::Files);
+    };
     QCOMPARE(caller.save().end, SaveOutcome::End::Saved);
     QVERIFY(readFile(folder.outputPath) == rewrittenGrowingContent(60000, "3000"));
     QCOMPARE(listing(folder.dir.path()), QStringList({u"a_sp.cfg"_s, u"a_sp.cfg.new"_s}));
+    QCOMPARE(shownWhileSaving, QStringList{u"a_sp.cfg"_s});
+    QCOMPARE(QDir(folder.dir.path()).entryList(QDir::Files), listing(folder.dir.path()));
     QCOMPARE(caller.progress.last(), 20);
 }
 
