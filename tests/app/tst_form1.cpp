@@ -10,6 +10,7 @@
 #include "rating/picture.h"
 #include "rewrite/savemessages.h"
 #include "tests/app/messageboxanswer.h"
+#include "support/denyaccess.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -113,6 +115,8 @@ private Q_SLOTS:
     void menuAccessKeys_data();
     void menuAccessKeys();
     void aboutBoxThroughRealMessageBox();
+    void folderThatDoesNotOpenIsExplained_data();
+    void folderThatDoesNotOpenIsExplained();
     void saveThroughTheWindow();
     void saveWithNoFileChosen();
     void ratingChangedDuringSaveAppliesToLaterLines();
@@ -394,6 +398,45 @@ void tst_Form1::aboutBoxThroughRealMessageBox()
     QCOMPARE(answer.icon, QMessageBox::Information);
     QCOMPARE(answer.buttons, 1);
     QCOMPARE(answer.shownAs, Qt::PlainText);
+}
+
+// A folder opened in the list that cannot be read: the list stays where it was, and a warning
+// names the folder and the reason.
+void tst_Form1::folderThatDoesNotOpenIsExplained_data()
+{
+    QTest::addColumn<bool>("removed"); // else nobody may read it
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("removed since it was listed") << true << u"Datei oder Ordner nicht gefunden"_s;
+    QTest::newRow("nobody may read it") << false << u"Zugriff verweigert"_s;
+}
+
+void tst_Form1::folderThatDoesNotOpenIsExplained()
+{
+    QFETCH(bool, removed);
+    QFETCH(QString, reason);
+    const QString sub = m_dir->filePath(u"sub"_s);
+    QVERIFY(QDir(m_dir->path()).mkdir(u"sub"_s));
+    const Controls &c = makeWindow().controls();
+    const QString shown = c.Dirverzeichnis->path();
+    QVERIFY(removed ? QDir(sub).removeRecursively() : denyEveryone(sub, true));
+    const auto unlock = qScopeGuard([&] {
+        if (!removed)
+            denyEveryone(sub, false);
+    });
+    if (!removed && stillReadable(sub))
+        QSKIP("this user reads every folder, whatever its rights say");
+
+    c.Dirverzeichnis->setCurrentItem(
+        c.Dirverzeichnis->findItems(u"sub"_s, Qt::MatchExactly | Qt::MatchRecursive).value(0));
+    QTest::keyClick(c.Dirverzeichnis, Qt::Key_Return);
+    QCOMPARE(c.Dirverzeichnis->path(), shown);
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
+    const QString text = m_services->messages[0].text;
+    QVERIFY2(text.startsWith(u"Der Ordner „%1“ konnte nicht gelesen werden.\n\n%2"_s.arg(
+                 QDir::toNativeSeparators(sub), reason)),
+             qPrintable(text));
 }
 
 void tst_Form1::saveThroughTheWindow()

@@ -18,5 +18,10 @@ mkdir -p "$user_qt/bin"
 cp -u "$qt"/bin/*.dll "$user_qt/bin/"
 cp -ru "$qt/plugins" "$user_qt/"
 chown -R "$user:" "$home"
-exec runuser -u "$user" -- env -u KELVORA_CACHE -u XDG_CACHE_HOME HOME="$home" KELVORA_WINEPREFIX="$home/wineprefix" \
-    "$kelvora_root/packaging/windows/wine.sh" "$@"
+status=0
+runuser -u "$user" -- env -u KELVORA_CACHE -u XDG_CACHE_HOME HOME="$home" \
+    KELVORA_WINEPREFIX="$home/wineprefix" "$kelvora_root/packaging/windows/wine.sh" "$@" || status=$?
+# Wine does not let the owner of a folder that denies everyone allow it again, as Windows does:
+# the tests' locked folders are left in the user's Temp.
+rm -rf "$home/wineprefix/drive_c/users/$user/Temp/"*
+exit $status
