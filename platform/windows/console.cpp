@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <string>
 #include <io.h>
 #include <windows.h>
 
@@ -23,11 +24,34 @@ struct ConsoleState
     bool modeChanged = false;
     bool escapes = false;
 };
-ConsoleState console;
+ConsoleState changed; // the console as it was
 
 void restoreAtExit()
 {
     restoreConsole();
+}
+
+SHORT cursorColumn(HANDLE console)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    return GetConsoleScreenBufferInfo(console, &info) ? info.dwCursorPosition.X : -1;
+}
+
+// Whether the console really acts on escape sequences: Wine's accepts the mode and still shows
+// them as they are. "Clear to the end of the line" leaves the cursor where it was where it is
+// acted on; shown as it is, it moves the cursor, and blanks cover it again.
+bool escapesTakeEffect(HANDLE console)
+{
+    const SHORT before = cursorColumn(console);
+    DWORD written = 0;
+    WriteConsoleW(console, L"\x1b[K", 3, &written, nullptr);
+    const SHORT moved = SHORT(cursorColumn(console) - before);
+    if (before < 0 || moved == 0)
+        return before >= 0;
+    const std::wstring back(size_t(moved), L'\b');
+    const std::wstring cover = back + std::wstring(size_t(moved), L' ') + back;
+    WriteConsoleW(console, cover.data(), DWORD(cover.size()), &written, nullptr);
+    return false;
 }
 
 } // namespace
@@ -56,36 +80,38 @@ QStringList commandLineArguments(int, char *[])
 // Terminal Sequences: SetConsoleMode with ENABLE_VIRTUAL_TERMINAL_PROCESSING, which fails where
 // the console does not have it). Both belong to the console, not the program, so both are put
 // back at the end; a code page left at 65001 changes how the shell's next programs print.
+// Without escapes the progress line is overwritten with blanks (Terminal::Plain).
 void prepareConsoleOutput()
 {
     if (const UINT codePage = GetConsoleOutputCP(); codePage != 0 && codePage != CP_UTF8
         && SetConsoleOutputCP(CP_UTF8))
-        console.outputCodePage = codePage;
+        changed.outputCodePage = codePage;
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (error != INVALID_HANDLE_VALUE && error != nullptr && GetConsoleMode(error, &mode)) {
-        console.errorHandle = error;
-        console.errorMode = mode;
-        console.escapes = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
-            || (console.modeChanged =
-                    SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING));
+        changed.errorHandle = error;
+        changed.errorMode = mode;
+        changed.modeChanged = !(mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
+            && SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+        changed.escapes = ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) || changed.modeChanged)
+            && escapesTakeEffect(error);
     }
     std::atexit(restoreAtExit);
 }
 
 void restoreConsole()
 {
-    if (console.outputCodePage != 0)
-        SetConsoleOutputCP(console.outputCodePage);
-    if (console.modeChanged)
-        SetConsoleMode(console.errorHandle, console.errorMode);
+    if (changed.outputCodePage != 0)
+        SetConsoleOutputCP(changed.outputCodePage);
+    if (changed.modeChanged)
+        SetConsoleMode(changed.errorHandle, changed.errorMode);
 }
 
 Terminal standardErrorTerminal()
 {
     if (::_isatty(::_fileno(stderr)) == 0)
         return Terminal::None;
-    return console.escapes ? Terminal::WithEscapes : Terminal::Plain;
+    return changed.escapes ? Terminal::WithEscapes : Terminal::Plain;
 }
 
 // Ctrl+Break arrives as SIGBREAK.
