@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Windows side's rare outcomes, brought about through its table of file calls: ReplaceFileW's
-// refusals and half-done failures, a folder that cannot be flushed, a folder read failing part
-// way. Whatever happens, the selected file stays, and the earlier .new or the new content keeps
-// a name.
+// The Windows side's rare outcomes, brought about through its table of file calls: ReplaceFileW
+// refused or half done, a folder that cannot be flushed, a folder read failing part way.
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/windows/systemcalls.h"
@@ -19,50 +17,39 @@ namespace {
 
 struct Script
 {
-    DWORD replaceError = 0;  // ReplaceFileW's answer; 0 for the real call
-    int moveFailures = 0;    // MoveFileExW calls refused before the real ones
-    DWORD flushError = 0;    // the folder flush's answer; 0 for the real call
-    int findNextBefore = -1; // FindNextFileW calls before one fails; -1 never
+    DWORD replaceError = 0; // 0: the real calls
+    int moveFailures = 0;   // MoveFileExW calls refused before the real ones
+    DWORD flushError = 0;
+    int findNextFailsAt = -1;
 };
 Script script;
 
-// As ReplaceFileW fails half done: the earlier file moved to the backup name, the new one not
-// in its place (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
-BOOL WINAPI scriptedReplace(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
-                            LPVOID exclude, LPVOID reserved)
+// Half done is as Windows leaves it: the earlier file under the backup name.
+BOOL WINAPI scriptedReplace(LPCWSTR replaced, LPCWSTR by, LPCWSTR backup, DWORD flags, LPVOID,
+                            LPVOID)
 {
-    if (script.replaceError == 0)
-        return ReplaceFileW(replaced, replacement, backup, flags, exclude, reserved);
     if (script.replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
         MoveFileExW(replaced, backup, 0);
     SetLastError(script.replaceError);
-    return FALSE;
+    return !script.replaceError && ReplaceFileW(replaced, by, backup, flags, nullptr, nullptr);
 }
 
 BOOL WINAPI scriptedMove(LPCWSTR from, LPCWSTR to, DWORD flags)
 {
-    if (script.moveFailures-- > 0) {
-        SetLastError(ERROR_WRITE_PROTECT);
-        return FALSE;
-    }
-    return MoveFileExW(from, to, flags);
+    SetLastError(ERROR_WRITE_PROTECT);
+    return script.moveFailures-- <= 0 && MoveFileExW(from, to, flags);
 }
 
 BOOL WINAPI scriptedFlush(HANDLE folder)
 {
-    if (script.flushError == 0)
-        return FlushFileBuffers(folder);
     SetLastError(script.flushError);
-    return FALSE;
+    return !script.flushError && FlushFileBuffers(folder);
 }
 
 BOOL WINAPI scriptedFindNext(HANDLE search, LPWIN32_FIND_DATAW entry)
 {
-    if (script.findNextBefore >= 0 && script.findNextBefore-- == 0) {
-        SetLastError(ERROR_NETNAME_DELETED);
-        return FALSE;
-    }
-    return FindNextFileW(search, entry);
+    SetLastError(ERROR_NETNAME_DELETED);
+    return script.findNextFailsAt-- != 0 && FindNextFileW(search, entry);
 }
 
 const QByteArray Input = "01STRENGTH  3000\r\n"_ba;
@@ -76,41 +63,39 @@ class tst_WindowsFiles : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
+    void init()
+    {
+        script = {};
+        fileCalls() = {&scriptedReplace, &scriptedMove, &scriptedFlush, &scriptedFindNext};
+    }
     void puttingInPlace_data();
     void puttingInPlace();
     void folderReadFailingPartWay();
 };
 
-void tst_WindowsFiles::init()
-{
-    script = {};
-    fileCalls() = {&scriptedReplace, &scriptedMove, &scriptedFlush, &scriptedFindNext};
-}
-
+// Whatever happens, the selected file stays, and the earlier .new or the new content keep a name.
 void tst_WindowsFiles::puttingInPlace_data()
 {
     QTest::addColumn<Script>("given");
-    QTest::addColumn<SaveOutcome::Step>("failedStep"); // None: saved
+    QTest::addColumn<SaveOutcome::Step>("failedStep");
     QTest::addColumn<QByteArray>("output"); // the .new afterwards, empty for none
 
     using Step = SaveOutcome::Step;
-    QTest::newRow("refused for want of WRITE_DAC: a replacing move")
+    QTest::newRow("refused for want of WRITE_DAC: moved")
         << Script{ERROR_ACCESS_DENIED} << Step::None << Saved;
-    QTest::newRow("unsupported on a redirected folder: a replacing move")
-        << Script{ERROR_INVALID_FUNCTION} << Step::None << Saved;
-    QTest::newRow("replacement not renamed, nothing moved: a replacing move")
+    QTest::newRow("unsupported: moved") << Script{ERROR_INVALID_FUNCTION} << Step::None << Saved;
+    QTest::newRow("nothing moved: moved")
         << Script{ERROR_UNABLE_TO_MOVE_REPLACEMENT} << Step::None << Saved;
-    QTest::newRow("half done, then the new file moved in")
+    QTest::newRow("half done: moved")
         << Script{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2} << Step::None << Saved;
-    QTest::newRow("half done, the earlier file moved back")
+    QTest::newRow("half done: earlier moved back")
         << Script{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1} << Step::WriteOutput << Earlier;
-    QTest::newRow("half done, neither moved: both kept and named")
+    QTest::newRow("half done: both kept, named")
         << Script{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 2} << Step::WriteOutput << QByteArray();
-    QTest::newRow("a folder that cannot be flushed (FAT)")
+    QTest::newRow("folder flush refused (FAT)")
         << Script{0, 0, ERROR_INVALID_FUNCTION} << Step::None << Saved;
-    QTest::newRow("flushing the folder fails") << Script{0, 0, ERROR_IO_DEVICE} << Step::SyncFolder
-                                               << Saved;
+    QTest::newRow("folder flush fails")
+        << Script{0, 0, ERROR_IO_DEVICE} << Step::SyncFolder << Saved;
 }
 
 void tst_WindowsFiles::puttingInPlace()
@@ -126,31 +111,26 @@ void tst_WindowsFiles::puttingInPlace()
     QCOMPARE(outcome.step, failedStep);
     QCOMPARE(readFile(folder.inputPath), Input);
     QCOMPARE(readFile(folder.outputPath).value_or(QByteArray()), output);
-    QStringList kept{u"a_sp.cfg"_s};
-    if (!output.isEmpty())
-        kept << u"a_sp.cfg.new"_s;
+    QStringList kept{u"a_sp.cfg"_s, u"a_sp.cfg.new"_s};
     if (output.isEmpty()) {
         QCOMPARE(readFile(outcome.earlierOutputAt), Earlier);
         QCOMPARE(readFile(outcome.newContentKeptAt), Saved);
         const QString said = saveMessage(outcome).text();
-        QVERIFY2(said.contains(shownPath(outcome.earlierOutputAt))
-                     && said.contains(shownPath(outcome.newContentKeptAt)),
-                 qPrintable(said));
-        kept << splitPath(outcome.earlierOutputAt).name << splitPath(outcome.newContentKeptAt).name;
+        QVERIFY(said.contains(shownPath(outcome.earlierOutputAt))
+                && said.contains(shownPath(outcome.newContentKeptAt)));
+        kept = QStringList{kept[0], splitPath(outcome.earlierOutputAt).name,
+                           splitPath(outcome.newContentKeptAt).name};
         kept.sort();
     }
     QCOMPARE(listing(folder.dir.path()), kept);
 }
 
-// One failed step of a folder's read shows none of it, so no list shows half a folder as whole.
+// A failed step shows none of the folder, so no list shows half a folder as whole.
 void tst_WindowsFiles::folderReadFailingPartWay()
 {
     ScratchFolder folder;
-    for (const QString &name : {u"a_sp.cfg"_s, u"b_sp.cfg"_s, u"c_sp.cfg"_s})
-        QVERIFY(writeFile(folder.dir.filePath(name), Input));
-    QCOMPARE(readFolder(folder.dir.path()).files.size(), 3);
-
-    script.findNextBefore = 2;
+    QVERIFY(folder.holds(Input, Earlier));
+    script.findNextFailsAt = 2;
     const FolderEntries entries = readFolder(folder.dir.path());
     QCOMPARE(entries.error.number, ENOTCONN);
     QCOMPARE(entries.files, QStringList());
