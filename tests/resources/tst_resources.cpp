@@ -9,10 +9,6 @@
 #include <QtEndian>
 #include <QtTest>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -87,10 +83,6 @@ private Q_SLOTS:
     void halfStarIsLeftHalfOfFullStar();
     void emptyStarIsAllBlack();
     void starKeepsGoldCentreAtRowSize();
-#ifdef Q_OS_WIN
-    void programsCarryTheirManifest_data();
-    void programsCarryTheirManifest();
-#endif
 };
 
 void tst_Resources::readsInItsFormatAndSize_data()
@@ -288,41 +280,6 @@ void tst_Resources::starKeepsGoldCentreAtRowSize()
     QVERIFY(isNear(scaled.pixel(13, 13), gold, 6));
     QVERIFY(isBlack(scaled.pixel(0, 0)));
 }
-
-#ifdef Q_OS_WIN
-
-void tst_Resources::programsCarryTheirManifest_data()
-{
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QByteArrayList>("settings");
-
-    const QByteArrayList both{"level=\"asInvoker\"", ">true</longPathAware>",
-                              "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"};
-    QTest::newRow("window") << QStringLiteral(KELVORA_PROGRAM_PATH)
-                            << both + QByteArrayList{">PerMonitorV2</dpiAwareness>"};
-    QTest::newRow("companion") << QStringLiteral(KELVORA_COMPANION_PATH)
-                               << both + QByteArrayList{">UTF-8</activeCodePage>"};
-}
-
-// The manifest a program's start reads: resource 1 of type RT_MANIFEST.
-void tst_Resources::programsCarryTheirManifest()
-{
-    QFETCH(QString, program);
-    QFETCH(QByteArrayList, settings);
-    const HMODULE module = LoadLibraryExW(reinterpret_cast<const wchar_t *>(program.utf16()),
-                                          nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    QVERIFY(module);
-    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    const QByteArray manifest = found
-        ? QByteArray(static_cast<const char *>(LockResource(LoadResource(module, found))),
-                     qsizetype(SizeofResource(module, found)))
-        : QByteArray();
-    FreeLibrary(module);
-    for (const QByteArray &setting : settings)
-        QVERIFY2(manifest.contains(setting), setting.constData());
-}
-
-#endif
 
 QTEST_MAIN(tst_Resources)
 #include "tst_resources.moc"
