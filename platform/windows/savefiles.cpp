@@ -246,6 +246,14 @@ bool moveMaySucceed(DWORD replaceError)
     }
 }
 
+// The earlier file, no longer needed. Should a scanner hold it just now, it stays behind as a
+// crash's temporary file would, hidden.
+void discard(const std::wstring &backup)
+{
+    if (!DeleteFileW(backup.c_str()))
+        SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_HIDDEN);
+}
+
 } // namespace
 
 bool ReplacementFile::State::move(const std::wstring &from, const std::wstring &to)
@@ -278,7 +286,7 @@ bool ReplacementFile::State::replaceTarget()
     if (fileCalls().replaceFile(native.c_str(), temporary.c_str(), backup.c_str(),
                                 REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
                                 nullptr, nullptr)) {
-        DeleteFileW(backup.c_str());
+        discard(backup);
         return true;
     }
     const DWORD replaceError = GetLastError();
@@ -288,16 +296,15 @@ bool ReplacementFile::State::replaceTarget()
         return failedToPlace(replaceError);
     // The earlier file is under the backup name, the new one under its own.
     if (move(temporary, native)) {
-        DeleteFileW(backup.c_str());
+        discard(backup);
         return true;
     }
-    const DWORD moveError = GetLastError();
-    if (!move(backup, native)) {
-        stranded = {temporaryPath, backupPath};
-        temporary.clear(); // kept: it holds the only copy of the new content
-    }
-    // Not to be tried again: the earlier file has been moved once already.
-    error = systemError(moveError);
+    error = systemError(GetLastError());
+    if (move(backup, native))
+        return false; // as before, and may be tried again
+    stranded = {temporaryPath, backupPath};
+    temporary.clear(); // kept: it holds the only copy of the new content
+    error.transience = SystemError::Transience::Lasting;
     return false;
 }
 

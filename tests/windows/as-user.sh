@@ -18,6 +18,8 @@ mkdir -p "$user_qt/bin"
 cp -u "$qt"/bin/*.dll "$user_qt/bin/"
 cp -ru "$qt/plugins" "$user_qt/"
 chown -R "$user:" "$home"
+# A checkout in a folder closed to others cannot be run from (CTest counts 77 as skipped).
+runuser -u "$user" -- test -r "$1" || { echo "as-user: $user cannot reach $1" >&2; exit 77; }
 status=0
 runuser -u "$user" -- env -u KELVORA_CACHE -u XDG_CACHE_HOME HOME="$home" \
     KELVORA_WINEPREFIX="$home/wineprefix" "$kelvora_root/packaging/windows/wine.sh" "$@" || status=$?
