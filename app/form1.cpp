@@ -81,6 +81,12 @@ void Form1::wireEvents()
     connectFileSelection(*c.drvlaufwerk, *c.Dirverzeichnis, *c.Fildatei, *c.btnspeichern, this);
     connectRatingSelectors(c.starControls(), this);
     connect(c.btnspeichern, &QPushButton::clicked, this, &Form1::btnspeichernClick);
+    // The user opened a folder and sees it not open: he is told why.
+    connect(c.Dirverzeichnis, &FolderList::folderRefused, this,
+            [this](const QString &folder, const SystemError &error) {
+                showMessage({SaveMessage::Icon::Warning, u"Ordner"_s,
+                             folderUnreadableWords(folder, error)});
+            });
 }
 
 // Runs once, before the window is first shown. Each assignment raises its control's handler.

@@ -143,8 +143,11 @@ void FolderList::open(const QTreeWidgetItem *item)
     const QList<Drive> drives = m_provider->drives();
     // A folder removed since the list was filled cannot be opened; re-reading the current
     // one drops it from the list.
-    if (showFolder(folderOfItem(item), drives).failed())
+    const QString folder = folderOfItem(item);
+    if (const SystemError error = showFolder(folder, drives); error.failed()) {
         (void)showFolder(m_path, drives);
+        Q_EMIT folderRefused(folder, error);
+    }
 }
 
 void FolderList::mouseDoubleClickEvent(QMouseEvent *event)

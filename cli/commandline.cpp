@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/commandline.h"
 
-#include "platform/filenames.h"
-
-#include <QByteArrayView>
-
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -19,17 +15,17 @@ bool digitsOnly(QStringView text)
 class Parser
 {
 public:
-    Parser(int argc, const char *const *argv) : m_argc(argc), m_argv(argv) {}
+    explicit Parser(const QStringList &arguments) : m_arguments(arguments) {}
 
     ParsedCommandLine run()
     {
-        for (m_at = 1; m_at < m_argc && m_problem.isEmpty(); ++m_at) {
-            const QByteArrayView arg(m_argv[m_at]);
-            if (m_optionsEnded || arg == "-" || !arg.startsWith('-'))
-                m_result.paths.append(fileNameFromSystem(arg));
-            else if (arg == "--")
+        for (m_at = 0; m_at < m_arguments.size() && m_problem.isEmpty(); ++m_at) {
+            const QString &arg = m_arguments.at(m_at);
+            if (m_optionsEnded || arg == "-"_L1 || !arg.startsWith(u'-'))
+                m_result.paths.append(arg);
+            else if (arg == "--"_L1)
                 m_optionsEnded = true;
-            else if (arg.startsWith("--"))
+            else if (arg.startsWith("--"_L1))
                 longOption(arg.sliced(2));
             else
                 shortOptions(arg.sliced(1));
@@ -42,71 +38,70 @@ public:
     }
 
 private:
-    void longOption(QByteArrayView option)
+    void longOption(QStringView option)
     {
-        const qsizetype equals = option.indexOf('=');
-        const QByteArrayView name = equals < 0 ? option : option.first(equals);
-        const std::optional<QByteArrayView> attached =
-            equals < 0 ? std::nullopt : std::optional(option.sliced(equals + 1));
-        const QString shown = "--"_L1 + QString::fromUtf8(name);
-        if (name == "start" || name == "max" || name == "jobs") {
-            const std::optional<QString> value = attached ? QString::fromUtf8(*attached)
-                                                          : nextValue(shown);
+        const qsizetype equals = option.indexOf(u'=');
+        const QStringView name = equals < 0 ? option : option.first(equals);
+        const std::optional<QString> attached =
+            equals < 0 ? std::nullopt : std::optional(option.sliced(equals + 1).toString());
+        const QString shown = u"--"_s + name.toString();
+        if (name == "start"_L1 || name == "max"_L1 || name == "jobs"_L1) {
+            const std::optional<QString> value = attached ? attached : nextValue(shown);
             if (value)
-                valueOption(name == "start" ? 's' : name == "max" ? 'm' : 'j', shown, *value);
+                valueOption(name == "start"_L1 ? 's' : name == "max"_L1 ? 'm' : 'j', shown, *value);
             return;
         }
         if (attached) {
             m_problem = u"Die Option %1 nimmt keinen Wert."_s.arg(shown);
             return;
         }
-        if (name == "recursive")
+        if (name == "recursive"_L1)
             m_result.recursive = true;
-        else if (name == "quiet")
+        else if (name == "quiet"_L1)
             m_result.quiet = true;
-        else if (name == "show")
+        else if (name == "show"_L1)
             setTask(Task::Show);
-        else if (name == "dry-run")
+        else if (name == "dry-run"_L1)
             setTask(Task::DryRun);
-        else if (name == "help")
+        else if (name == "help"_L1)
             m_wantsHelp = true;
-        else if (name == "version")
+        else if (name == "version"_L1)
             m_wantsVersion = true;
         else
             m_problem = u"Unbekannte Option %1."_s.arg(shown);
     }
 
     // Flags bundle ("-rq"); -j takes the rest of its argument or the next one ("-j4", "-j 4").
-    void shortOptions(QByteArrayView flags)
+    void shortOptions(QStringView flags)
     {
         for (qsizetype i = 0; i < flags.size() && m_problem.isEmpty(); ++i) {
-            const char flag = flags.at(i);
-            if (flag == 'r') {
+            const QChar flag = flags.at(i);
+            if (flag == u'r') {
                 m_result.recursive = true;
-            } else if (flag == 'q') {
+            } else if (flag == u'q') {
                 m_result.quiet = true;
-            } else if (flag == 'h') {
+            } else if (flag == u'h') {
                 m_wantsHelp = true;
-            } else if (flag == 'j') {
-                const QByteArrayView rest = flags.sliced(i + 1);
+            } else if (flag == u'j') {
+                const QStringView rest = flags.sliced(i + 1);
                 const std::optional<QString> value =
-                    rest.isEmpty() ? nextValue(u"-j"_s) : QString::fromUtf8(rest);
+                    rest.isEmpty() ? nextValue(u"-j"_s) : rest.toString();
                 if (value)
                     valueOption('j', u"-j"_s, *value);
                 return;
             } else {
-                m_problem = u"Unbekannte Option -%1."_s.arg(QString::fromUtf8(flags.sliced(i, 1)));
+                m_problem = u"Unbekannte Option -%1."_s.arg(flag);
             }
         }
     }
 
     std::optional<QString> nextValue(const QString &option)
     {
-        if (m_at + 1 >= m_argc) {
+        if (m_at + 1 >= m_arguments.size()) {
             m_problem = u"Nach %1 fehlt der Wert."_s.arg(option);
             return std::nullopt;
         }
-        return QString::fromUtf8(m_argv[++m_at]);
+        return m_arguments.at(++m_at);
     }
 
     void valueOption(char which, const QString &option, const QString &value)
@@ -169,9 +164,8 @@ private:
         }
     }
 
-    int m_argc;
-    const char *const *m_argv;
-    int m_at = 1;
+    const QStringList &m_arguments;
+    qsizetype m_at = 0;
     bool m_optionsEnded = false;
     bool m_wantsHelp = false;
     bool m_wantsVersion = false;
@@ -181,9 +175,9 @@ private:
 
 } // namespace
 
-ParsedCommandLine parseCommandLine(int argc, const char *const *argv)
+ParsedCommandLine parseCommandLine(const QStringList &arguments)
 {
-    return Parser(argc, argv).run();
+    return Parser(arguments).run();
 }
 
 // Whole stars, then nothing, ".5", ",5" or either with more zeros: counted exactly, without

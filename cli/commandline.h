@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The command-line companion `kelvora-staerken`. In: the program's arguments as the system's
-// bytes. Out: the files and folders they name and what to do with them, or what is wrong with
-// them. File arguments never pass through Qt's argument list, which loses names that are not
-// valid text; they travel as platform/filenames.h carries them.
+// The command-line companion `kelvora-staerken`. In: the program's arguments exactly as the
+// system gives them (platform/console.h). Out: the files and folders they name and what to do
+// with them, or what is wrong with them. File arguments never pass through Qt's argument list,
+// which loses names that are not valid text; they travel as platform/filenames.h carries them.
 
 #include "rewrite/ratings.h"
 
@@ -38,7 +38,8 @@ struct ParsedCommandLine
     QString problem; // German, when there is no invocation
 };
 
-ParsedCommandLine parseCommandLine(int argc, const char *const *argv);
+// The arguments after the program's name.
+ParsedCommandLine parseCommandLine(const QStringList &arguments);
 
 // "3.5" or "3,5" stars as a rating index (7); nothing for anything but 0.0..6.0 in half steps.
 std::optional<int> ratingIndexFromText(const QString &text);

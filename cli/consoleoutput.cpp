@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QLocale>
 
+#include <algorithm>
 #include <cerrno>
 
 using namespace Qt::StringLiterals;
@@ -60,21 +61,25 @@ void ConsoleOutput::note(const QString &text)
 // "[#######-------------]   35/100 Dateien   7,0/20,0 MB", always on one line of a terminal.
 void ConsoleOutput::progress(qsizetype filesDone, qsizetype files, qint64 bytesDone, qint64 bytes)
 {
-    if (!m_progressLine || m_quiet || !m_nextProgress.hasExpired())
+    if (m_terminal == Terminal::None || m_quiet || !m_nextProgress.hasExpired())
         return;
     m_nextProgress.setRemainingTime(ProgressIntervalMs, Qt::CoarseTimer);
     const double share = bytes > 0 ? double(bytesDone) / double(bytes)
                                    : files > 0 ? double(filesDone) / double(files) : 1.0;
     const int filled = qBound(0, int(share * BarWidth), BarWidth);
     const QLocale german(QLocale::German, QLocale::Germany);
-    const QString line = u"\r[%1%2] %3/%4 Dateien  %5/%6 MB\x1b[K"_s
+    const QString line = u"[%1%2] %3/%4 Dateien  %5/%6 MB"_s
                              .arg(QString(filled, u'#'), QString(BarWidth - filled, u'-'))
                              .arg(filesDone)
                              .arg(files)
                              .arg(german.toString(double(bytesDone) / 1e6, 'f', 1),
                                   german.toString(double(bytes) / 1e6, 'f', 1));
-    writeText(stderr, line);
-    m_progressShown = true;
+    // Without escapes, blanks cover what a longer line before left.
+    const QString rest = m_terminal == Terminal::WithEscapes
+        ? u"\x1b[K"_s
+        : QString(std::max<qsizetype>(0, m_progressShown - line.size()), u' ');
+    writeText(stderr, u'\r' + line + rest);
+    m_progressShown = line.size();
 }
 
 void ConsoleOutput::endProgress()
@@ -84,9 +89,10 @@ void ConsoleOutput::endProgress()
 
 void ConsoleOutput::clearProgress()
 {
-    if (!m_progressShown)
+    if (m_progressShown == 0)
         return;
-    std::fputs("\r\x1b[K", stderr);
-    std::fflush(stderr);
-    m_progressShown = false;
+    writeText(stderr, m_terminal == Terminal::WithEscapes
+                          ? u"\r\x1b[K"_s
+                          : u'\r' + QString(m_progressShown, u' ') + u'\r');
+    m_progressShown = 0;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/console.h"
+
 #include <QDeadlineTimer>
 #include <QString>
 
@@ -15,7 +17,7 @@ int writeText(std::FILE *stream, const QString &text);
 class ConsoleOutput
 {
 public:
-    ConsoleOutput(bool quiet, bool progressLine) : m_quiet(quiet), m_progressLine(progressLine) {}
+    ConsoleOutput(bool quiet, Terminal terminal) : m_quiet(quiet), m_terminal(terminal) {}
 
     void report(const QString &text);  // standard output, unless empty; see outputError()
     void failure(const QString &text); // standard error, "kelvora-staerken: " before it
@@ -34,8 +36,8 @@ private:
     void clearProgress();
 
     bool m_quiet;
-    bool m_progressLine;
-    bool m_progressShown = false;
+    Terminal m_terminal;
+    qsizetype m_progressShown = 0; // the characters of the line shown, 0 for none
     int m_outputError = 0; // the first
     QDeadlineTimer m_nextProgress; // expired until the first line
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/filegathering.h"
 
+#include "platform/console.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
 #include "platform/namematching.h"
@@ -20,8 +21,13 @@ class Gatherer
 public:
     explicit Gatherer(bool recursive) : m_recursive(recursive) {}
 
-    void argument(const QString &path)
+    // The program carries paths with "/" (platform/paths.h); messages show the system's
+    // separators again, so a path reads as given.
+    void argument(const QString &asGiven)
     {
+        const QString path = QDir::fromNativeSeparators(asGiven);
+        if (!ShellExpandsWildcards && hasWildcard(path))
+            return expand(path);
         const PathFacts facts = lookAt(path);
         if (!facts.error.failed() && facts.isFolder) {
             const qsizetype before = m_jobs.size();
@@ -32,7 +38,7 @@ public:
         }
         // Anything else goes to the save (or the reading), which says in its own words what
         // is wrong with a missing file, a FIFO or a device.
-        const FolderAndName given = splitPath(QDir::fromNativeSeparators(path));
+        const FolderAndName given = splitPath(path);
         if (given.name.isEmpty()) // "missing/": a folder was meant
             unreadableFolder(path, facts.error);
         else
@@ -42,6 +48,32 @@ public:
     QList<FileJob> jobs() const { return m_jobs; }
 
 private:
+    // "*" or "?" in the last part of a path: no Windows name holds either.
+    static bool hasWildcard(const QString &path)
+    {
+        const QString name = splitPath(path).name;
+        return name.contains(u'*') || name.contains(u'?');
+    }
+
+    // As a Linux shell would: the pattern's files and folders, each in its place as if named,
+    // matched ignoring case as the file list matches, and hidden ones left out as there. The
+    // names keep the folder as the user wrote it.
+    void expand(const QString &pattern)
+    {
+        const FolderAndName parts = splitPath(pattern);
+        const QString written = pattern.left(pattern.size() - parts.name.size());
+        const FolderEntries entries = readFolder(parts.folder);
+        if (entries.error.failed())
+            return unreadableFolder(written.isEmpty() ? parts.folder : written, entries.error);
+        const QStringList names = sortedMatchingNames(entries.files + entries.folders, parts.name);
+        if (names.isEmpty())
+            return settled(pattern, FileOutcome::End::Failed,
+                           u"Auf „%1“ passt keine Datei und kein Ordner."_s.arg(shownPath(pattern)),
+                           {});
+        for (const QString &name : names)
+            argument(written + name);
+    }
+
     // False when the folder had been read before.
     bool folder(const QString &path, const QString &identity)
     {

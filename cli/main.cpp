@@ -59,7 +59,7 @@ int withOutputChecked(int status, int outputError)
 int run(const Invocation &invocation)
 {
     stopOnInterrupt();
-    ConsoleOutput output(invocation.quiet, standardErrorIsTerminal());
+    ConsoleOutput output(invocation.quiet, standardErrorTerminal());
     if (invocation.maxRaised)
         output.note(u"Die Maximalsterne liegen unter den Startsternen und werden wie im "
                     "Fenster auf %1 angehoben."_s.arg(ratingText(invocation.maxIndex)));
@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
     if (!openClosedStandardStreams())
         return ExitOutput;
     prepareConsoleOutput();
-    const ParsedCommandLine parsed = parseCommandLine(argc, argv);
+    const ParsedCommandLine parsed = parseCommandLine(commandLineArguments(argc, argv));
     if (!parsed.invocation) {
         writeText(stderr, "kelvora-staerken: "_L1 + parsed.problem + u'\n' + usageText());
         return ExitUsage;

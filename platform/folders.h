@@ -11,7 +11,9 @@
 
 // What one read of a folder found. Only entries that are regular files or folders after
 // following links are named; a link to a FIFO, device or socket, a dangling link and such
-// objects themselves are left out of both lists. Hidden entries are named like any other.
+// objects themselves are left out of both lists. On Linux hidden (dot) entries are named like
+// any other; on Windows entries marked hidden or system are left out, as Explorer leaves them
+// out, while a name starting with a dot is an ordinary name there.
 struct FolderEntries
 {
     SystemError error; // ENOENT, ENOTDIR, EACCES, ...: not readable

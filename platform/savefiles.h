@@ -47,6 +47,7 @@ enum class Refusal {
     ForeignLinkBeyondItsOwner, // another user's link to a file that user may not read or write
     LeadsToInput,         // replacing it would replace the selected file
     NotWritable,          // the existing file may not be written (error says why)
+    ReadOnly,             // the existing file is marked read-only (Windows)
     FolderRefusesNewFile, // no new file may be made in the folder (error says why)
     Failed,               // a system call failed (error says why)
 };
@@ -196,10 +197,22 @@ public:
 
     enum class Commit { Done, NotWritten, NotDurable };
     // Forces the bytes onto the disk, puts the file in place and makes its name durable.
-    // NotWritten: nothing changed at the target; NotDurable: the file is in place, but the
-    // folder could not be synced, so a power loss may still lose it.
+    // NotWritten: nothing changed at the target, unless stranded() names files; NotDurable: the
+    // file is in place, but the folder could not be synced, so a power loss may still lose it.
+    // After NotWritten with a transient error() it may be called again, and then only tries
+    // again to put the file in place.
     Commit commit();
     SystemError error() const;
+
+    // Where the files are after a failure that left the earlier file away from its name and
+    // could put back neither it nor the new one (only Windows' ReplaceFileW can half finish):
+    // both kept, each under its own name in the target folder. Empty otherwise.
+    struct Stranded
+    {
+        QString newContent;
+        QString earlier;
+    };
+    Stranded stranded() const;
 
     struct State;
 

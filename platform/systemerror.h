@@ -11,9 +11,21 @@ struct SystemError
 {
     static constexpr int NoErrno = -1; // a Windows error without an errno value
 
+    // Whether the same call may succeed a moment later. Windows refuses a file that another
+    // program holds open (a virus scanner, the search indexer, a cloud client or Explorer's
+    // preview open a file just written), and denies access to a file being deleted; Linux has
+    // nothing of the kind.
+    enum class Transience {
+        Lasting,
+        InUse,   // another program has the file open in a way that excludes this use
+        Passing, // another short-lived state, such as a file being deleted or scanned
+    };
+
     int number = 0;
     QString words;
     int systemNumber = 0; // the Windows error; on Linux the errno value again
+    Transience transience = Transience::Lasting;
 
     bool failed() const { return number != 0; }
+    bool transient() const { return transience != Transience::Lasting; }
 };

@@ -5,9 +5,11 @@
 #include "rewrite/eventthrottle.h"
 #include "rewrite/saveloop.h"
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <system_error>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -36,6 +38,48 @@ private:
     qint64 m_length = 0;
 };
 
+// Another program may hold a file for a moment: a virus scanner, the search indexer, a cloud
+// client or Explorer's preview open a file just written. A step that failed in a way the system
+// calls transient is tried again after growing pauses, about two seconds in all; the caller
+// hears the progress meanwhile, so the window stays live and a stop is heard.
+class TransientRetry
+{
+public:
+    static constexpr int FirstPauseMs = 20;
+    static constexpr int TotalMs = 2000;
+
+    explicit TransientRetry(ProgressMemo &observer) : m_observer(observer) {}
+
+    // After a transient failure: waits the next pause. False when the time is used up, or the
+    // caller asked to stop (stopped()).
+    bool pause()
+    {
+        if (m_waitedMs >= TotalMs)
+            return false;
+        const int pauseMs = std::min(m_nextPauseMs, TotalMs - m_waitedMs);
+        m_waitedMs += pauseMs;
+        m_nextPauseMs *= 2;
+        const QDeadlineTimer end(pauseMs);
+        while (!end.hasExpired()) {
+            if (!m_observer.again()) {
+                m_stopped = true;
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(
+                std::min<qint64>(EventThrottle::IntervalMs, end.remainingTime())));
+        }
+        return true;
+    }
+
+    bool stopped() const { return m_stopped; }
+
+private:
+    ProgressMemo &m_observer;
+    int m_nextPauseMs = FirstPauseMs;
+    int m_waitedMs = 0;
+    bool m_stopped = false;
+};
+
 class StrengthFileSave
 {
 public:
@@ -59,8 +103,7 @@ private:
         // The input first, so that a missing folder or file is reported as what it is. Nothing
         // of the output is visible before its commit either way.
         const FolderAndName parts = splitPath(m_outcome.inputPath);
-        if (!opened(m_folder.open(parts.folder), Step::OpenInput)
-            || !opened(m_input.open(m_folder, parts.name), Step::OpenInput)
+        if (!opened(m_folder.open(parts.folder), Step::OpenInput) || !inputOpened(parts.name)
             || !opened(m_output.open(m_folder, parts.name + ".new"_L1, m_input), Step::OpenOutput))
             return;
         m_outcome.inputSize = m_input.size();
@@ -96,6 +139,20 @@ private:
         return false;
     }
 
+    bool inputOpened(const QString &name)
+    {
+        TransientRetry retry(m_observer);
+        Opened opened;
+        while (!(opened = m_input.open(m_folder, name)).succeeded() && opened.error.transient()
+               && retry.pause()) {
+        }
+        if (retry.stopped()) {
+            stopped();
+            return false;
+        }
+        return this->opened(opened, Step::OpenInput);
+    }
+
     bool contentConfirmed()
     {
         switch (m_input.confirmContent([this] { return m_observer.again(); })) {
@@ -116,10 +173,19 @@ private:
 
     void commit()
     {
-        switch (commitWhileReporting()) {
+        TransientRetry retry(m_observer);
+        ReplacementFile::Commit committed;
+        while ((committed = commitWhileReporting()) == ReplacementFile::Commit::NotWritten
+               && m_output.error().transient() && retry.pause()) {
+        }
+        if (retry.stopped())
+            return stopped();
+        switch (committed) {
         case ReplacementFile::Commit::Done:
             return;
         case ReplacementFile::Commit::NotWritten:
+            m_outcome.newContentKeptAt = m_output.stranded().newContent;
+            m_outcome.earlierOutputAt = m_output.stranded().earlier;
             return failed(Step::WriteOutput, m_output.error());
         case ReplacementFile::Commit::NotDurable:
             return failed(Step::SyncFolder, m_output.error());

@@ -76,15 +76,24 @@ struct SaveOutcome
     QString inputPath;     // as given
     QString outputPath;
     QString outputFolder;  // where a link in the .new's place leads
+    // After a failure that could put neither file back in place (Windows only): where the new
+    // content and the earlier .new are kept instead. Empty otherwise.
+    QString newContentKeptAt;
+    QString earlierOutputAt;
 
     // A failed save leaves the selected file as it was, and an earlier .new too, unless the
-    // new one is already in its place.
-    bool earlierOutputKept() const { return step != Step::SyncFolder; }
+    // new one is already in its place or the earlier one had to be kept under another name.
+    bool earlierOutputKept() const
+    {
+        return step != Step::SyncFolder && earlierOutputAt.isEmpty();
+    }
 };
 
 // Copies the strength file at `inputPath` line by line into "<inputPath>.new" through
 // RewriteLine, each line ended with CR LF. The selected file is only read; the new file appears
 // only when complete and synced to disk, so a failed or stopped save leaves no partial output
 // and an earlier .new untouched. The folder is opened once and both files are reached from it.
+// Opening the selected file and putting the new one in place are tried again for about two
+// seconds while another program holds a file for a moment (SystemError::transient()).
 SaveOutcome saveRewrittenCopy(const QString &inputPath, RatingSource &ratings,
                               SaveObserver &observer, const SaveSettings &settings = {});

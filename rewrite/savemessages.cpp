@@ -66,6 +66,9 @@ QString outputRefusal(const Opened &opened)
             + u" Ersetzt werden nur gewöhnliche Dateien."_s;
     if (opened.refusal == Refusal::NotWritable)
         return u"Die vorhandene Datei darf nicht ersetzt werden: "_s + germanReason(opened.error);
+    if (opened.refusal == Refusal::ReadOnly)
+        return u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht "
+               "ersetzt."_s;
     return germanReason(opened.error);
 }
 
@@ -125,6 +128,10 @@ QString whatWasKept(const SaveOutcome &outcome)
                "zeigen. Speichern Sie erneut, um sicherzugehen."_s;
     if (outcome.step == Step::InputChanged)
         return u"Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt unverändert."_s;
+    if (!outcome.earlierOutputKept())
+        return u"Die frühere .new-Datei liegt jetzt unter „%1“, die neue Fassung unter „%2“. Die "
+               "ausgewählte Datei bleibt unverändert."_s.arg(shownPath(outcome.earlierOutputAt),
+                                                            shownPath(outcome.newContentKeptAt));
     return u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
 }
 

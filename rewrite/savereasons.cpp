@@ -60,7 +60,10 @@ QString meaningOf(const SystemError &error)
 
 QString germanReason(const SystemError &error)
 {
-    const QString meaning = meaningOf(error);
+    // A sharing violation says more than its number's "belegt": another program has it open.
+    const QString meaning = error.transience == SystemError::Transience::InUse
+        ? u"Ein anderes Programm verwendet die Datei"_s
+        : meaningOf(error);
     return error.words.isEmpty() ? meaning : meaning + " ("_L1 + error.words + u')';
 }
 

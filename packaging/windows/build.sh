@@ -28,6 +28,17 @@ cp "$build/app/kelvora-staerkeneditor.exe" "$stage/"
 [[ $($mingw_triple-objdump -p "$stage/kelvora-staerkeneditor.exe" | grep '^Subsystem') == *"(Windows GUI)" ]] \
     || { echo "build: kelvora-staerkeneditor.exe is not a GUI program" >&2; exit 1; }
 $mingw_triple-strip "$stage/kelvora-staerkeneditor.exe"
+# Both programs carry their application manifest (resources/*.manifest) where Windows reads it:
+# resource 1 of type 24.
+ensure_packages icoutils
+for exe in "$stage/kelvora-staerkeneditor.exe" "$build/cli/kelvora-staerken.exe"; do
+    manifest=$(wrestool -x --raw -t 24 -n 1 "$exe")
+    for setting in 'level="asInvoker"' '>true</longPathAware>' \
+        '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
+        [[ $manifest == *"$setting"* ]] \
+            || { echo "build: $exe: no $setting in its manifest" >&2; exit 1; }
+    done
+done
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 cp "$qt/plugins/imageformats/"{qgif,qico}.dll "$stage/imageformats/"

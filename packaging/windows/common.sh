@@ -45,6 +45,13 @@ ensure_wine_prefix() {
             cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
             touch "$WINEPREFIX/.kelvora-ready"
         fi
+        # Wine marks names starting with a dot hidden; Windows does not, and the lists leave
+        # out what is marked hidden.
+        if [[ ! -f $WINEPREFIX/.kelvora-dotnames ]]; then
+            wine reg add 'HKCU\Software\Wine' /v ShowDotFiles /d Y /f > /dev/null 2>&1
+            wineserver -w
+            touch "$WINEPREFIX/.kelvora-dotnames"
+        fi
     ) 9> "$WINEPREFIX.lock"
 }
 

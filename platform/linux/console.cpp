@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/console.h"
 
+#include "platform/filenames.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -23,9 +25,20 @@ bool openClosedStandardStreams()
     return true;
 }
 
-bool standardErrorIsTerminal()
+const bool ShellExpandsWildcards = true;
+
+QStringList commandLineArguments(int argc, char *argv[])
 {
-    return ::isatty(STDERR_FILENO) == 1;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(fileNameFromSystem(argv[i]));
+    return arguments;
+}
+
+// Terminals here all take the escape that clears the rest of a line.
+Terminal standardErrorTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1 ? Terminal::WithEscapes : Terminal::None;
 }
 
 // Terminals here take UTF-8 as it is. Output into a pipe whose reader has gone ("| head") must
@@ -34,6 +47,8 @@ void prepareConsoleOutput()
 {
     std::signal(SIGPIPE, SIG_IGN);
 }
+
+void restoreConsole() {}
 
 // A closed terminal (SIGHUP) is a request to stop like any other: ended by it, running saves
 // would leave their hidden temporary files behind.

@@ -661,3 +661,9 @@ void ReplacementFile::State::discard()
         ::unlinkat(folder.get(), temporary.constData(), 0);
     temporary.clear();
 }
+
+// A rename either happens whole or not at all: nothing is ever stranded.
+ReplacementFile::Stranded ReplacementFile::stranded() const
+{
+    return {};
+}

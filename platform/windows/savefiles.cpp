@@ -2,74 +2,13 @@
 #include "platform/savefiles.h"
 
 #include "platform/paths.h"
-
-#include <QDir>
+#include "platform/windows/systemcalls.h"
 
 #include <cerrno>
-#include <utility>
-
-#include <windows.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The errno value for a Windows error, so that the messages choose their German text from one
-// table on both systems.
-int errnoOf(DWORD error)
-{
-    static const std::pair<DWORD, int> Numbers[] = {
-        {ERROR_FILE_NOT_FOUND, ENOENT},        {ERROR_PATH_NOT_FOUND, ENOENT},
-        {ERROR_INVALID_DRIVE, ENOENT},         {ERROR_BAD_NETPATH, ENOENT},
-        {ERROR_ACCESS_DENIED, EACCES},         {ERROR_NETWORK_ACCESS_DENIED, EACCES},
-        {ERROR_SHARING_VIOLATION, EBUSY},      {ERROR_LOCK_VIOLATION, EBUSY},
-        {ERROR_DISK_FULL, ENOSPC},             {ERROR_HANDLE_DISK_FULL, ENOSPC},
-        {ERROR_WRITE_PROTECT, EROFS},          {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
-        {ERROR_INVALID_NAME, EINVAL},          {ERROR_DIRECTORY, ENOTDIR},
-        {ERROR_NOT_SAME_DEVICE, EXDEV},        {ERROR_TOO_MANY_OPEN_FILES, EMFILE},
-        {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},     {ERROR_OUTOFMEMORY, ENOMEM},
-        {ERROR_FILE_EXISTS, EEXIST},           {ERROR_ALREADY_EXISTS, EEXIST},
-        {ERROR_NOT_READY, EIO},                {ERROR_CRC, EIO},
-        {ERROR_NETNAME_DELETED, ENOTCONN},     {ERROR_SEM_TIMEOUT, ETIMEDOUT},
-        {ERROR_NOT_SUPPORTED, EOPNOTSUPP},     {ERROR_FILE_TOO_LARGE, EFBIG},
-        {ERROR_INVALID_PARAMETER, EINVAL},     {ERROR_CANT_RESOLVE_FILENAME, ELOOP},
-        {ERROR_USER_MAPPED_FILE, EBUSY},       {ERROR_UNABLE_TO_REMOVE_REPLACED, EBUSY},
-        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, EBUSY}, {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, EBUSY},
-    };
-    for (const auto &[windows, number] : Numbers) {
-        if (windows == error)
-            return number;
-    }
-    return SystemError::NoErrno;
-}
-
-SystemError systemError(DWORD error)
-{
-    wchar_t *text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    const QString words = QString::fromWCharArray(text, int(length)).trimmed();
-    LocalFree(text);
-    return {errnoOf(error), words, int(error)};
-}
-
-SystemError lastSystemError()
-{
-    return systemError(GetLastError());
-}
-
-// A path as Windows takes it: backslashes, and the prefix that lifts the limit of 260
-// characters from an absolute path that needs it.
-std::wstring nativePath(const QString &path)
-{
-    QString native = QDir::toNativeSeparators(path);
-    if (native.size() >= MAX_PATH && native.size() > 2 && native.at(1) == u':')
-        native.prepend(u"\\\\?\\"_s);
-    else if (native.size() >= MAX_PATH && native.startsWith(u"\\\\"_s))
-        native = u"\\\\?\\UNC\\"_s + native.mid(2);
-    return native.toStdWString();
-}
 
 FileType fileTypeOf(HANDLE file)
 {
@@ -113,34 +52,6 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info)
 {
     return {info.dwVolumeSerialNumber, (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
-
-// A handle closed when it goes out of scope.
-class Handle
-{
-public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : m_handle(handle) {}
-    ~Handle() { reset(); }
-    Handle(const Handle &) = delete;
-    Handle &operator=(Handle &&other) noexcept
-    {
-        reset(std::exchange(other.m_handle, INVALID_HANDLE_VALUE));
-        return *this;
-    }
-
-    HANDLE get() const { return m_handle; }
-    bool isOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
-    void reset(HANDLE handle = INVALID_HANDLE_VALUE)
-    {
-        if (isOpen())
-            CloseHandle(m_handle);
-        m_handle = handle;
-    }
-    bool close() { return CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE)); }
-
-private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
-};
 
 Opened failure(SystemError error)
 {
@@ -290,15 +201,130 @@ bool isSameFile(const QString &path, const FileIdentity &input)
 
 } // namespace
 
+// The earlier file of the target's name is replaced through ReplaceFileW, which keeps its
+// attributes and access rights, with a backup name, so that none of its documented half-done
+// failures leaves the earlier file without a name (Microsoft, ReplaceFileW: with a backup name,
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT leaves both files under their names, and
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 leaves the earlier file under the backup name and the new
+// one under its own). Where ReplaceFileW is refused (it needs WRITE_DAC, which some network shares
+// withhold) or unsupported (some redirected folders), a replacing move puts the file in place.
 struct ReplacementFile::State
 {
     QString folder;
     QString target;
     bool targetExisted = false;
     std::wstring temporary; // empty when there is none
+    QString temporaryPath;  // the same, as the program carries paths
     Handle file;
+    bool shown = false; // no longer hidden
     SystemError error;
+    Stranded stranded;
+
+    bool placed();
+    bool replaceTarget();
+    bool move(const std::wstring &from, const std::wstring &to);
+    bool failedToPlace(DWORD error);
+    bool syncFolder();
 };
+
+namespace {
+
+// A refusal that the replacing move may not meet: ReplaceFileW's own needs, or the earlier file
+// gone meanwhile.
+bool moveMaySucceed(DWORD replaceError)
+{
+    switch (replaceError) {
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT: // nothing changed
+    case ERROR_ACCESS_DENIED:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_FILE_NOT_FOUND:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The earlier file, no longer needed. Should a scanner hold it just now, it stays behind as a
+// crash's temporary file would, hidden.
+void discard(const std::wstring &backup)
+{
+    if (!DeleteFileW(backup.c_str()))
+        SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_HIDDEN);
+}
+
+} // namespace
+
+bool ReplacementFile::State::move(const std::wstring &from, const std::wstring &to)
+{
+    return fileCalls().moveFile(from.c_str(), to.c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+// Having been allowed to make a file in the folder and to write over the target, a denial now
+// is the passing kind: a file being deleted, or one a scanner has just opened.
+bool ReplacementFile::State::failedToPlace(DWORD code)
+{
+    error = systemError(code);
+    if (code == ERROR_ACCESS_DENIED)
+        error.transience = SystemError::Transience::Passing;
+    return false;
+}
+
+bool ReplacementFile::State::placed()
+{
+    return targetExisted ? replaceTarget()
+                         : move(temporary, nativePath(target)) || failedToPlace(GetLastError());
+}
+
+bool ReplacementFile::State::replaceTarget()
+{
+    const std::wstring native = nativePath(target);
+    const QString backupPath = joinPath(folder, temporaryName());
+    const std::wstring backup = nativePath(backupPath);
+    if (fileCalls().replaceFile(native.c_str(), temporary.c_str(), backup.c_str(),
+                                REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                                nullptr, nullptr)) {
+        discard(backup);
+        return true;
+    }
+    const DWORD replaceError = GetLastError();
+    if (moveMaySucceed(replaceError))
+        return move(temporary, native) || failedToPlace(GetLastError());
+    if (replaceError != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        return failedToPlace(replaceError);
+    // The earlier file is under the backup name, the new one under its own.
+    if (move(temporary, native)) {
+        discard(backup);
+        return true;
+    }
+    error = systemError(GetLastError());
+    if (move(backup, native))
+        return false; // as before, and may be tried again
+    stranded = {temporaryPath, backupPath};
+    temporary.clear(); // kept: it holds the only copy of the new content
+    error.transience = SystemError::Transience::Lasting;
+    return false;
+}
+
+// The rename is durable once the folder's entries are on the disk. NTFS flushes them through a
+// handle to the folder opened for writing with backup semantics (FlushFileBuffers needs
+// GENERIC_WRITE); where the folder cannot be opened so, or the file system refuses to flush it
+// (FAT, network shares), there is no more to be had than the rename's own write-through.
+bool ReplacementFile::State::syncFolder()
+{
+    const Handle handle(CreateFileW(nativePath(folder).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.isOpen() || fileCalls().flushFolder(handle.get()))
+        return true;
+    const DWORD code = GetLastError();
+    const bool refused = code == ERROR_ACCESS_DENIED || code == ERROR_INVALID_FUNCTION
+        || code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_PARAMETER;
+    error = systemError(code);
+    return refused;
+}
 
 ReplacementFile::ReplacementFile() : m(std::make_unique<State>()) {}
 
@@ -309,9 +335,8 @@ ReplacementFile::~ReplacementFile()
         DeleteFileW(m->temporary.c_str());
 }
 
-// Windows replaces a link in the output's place itself, never the file it leads to, and a
-// replaced file keeps its attributes and access rights through ReplaceFileW; what remains to
-// refuse is a folder, a device and a read-only file.
+// Windows replaces a link in the output's place itself, never the file it leads to; what remains
+// to refuse is a folder, a device and a read-only file.
 Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, const InputFile &input)
 {
     m->folder = folder.path();
@@ -325,19 +350,21 @@ Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, cons
         if (isSameFile(m->target, input.identity()))
             return {Refusal::LeadsToInput, {}, FileType::Regular, false};
         if (attributes & FILE_ATTRIBUTE_READONLY)
-            return {Refusal::NotWritable, systemError(ERROR_ACCESS_DENIED), FileType::Regular,
-                    false};
+            return {Refusal::ReadOnly, {}, FileType::Regular, false};
         m->targetExisted = true;
     } else if (const DWORD error = GetLastError();
                error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         return failure(systemError(error));
     }
+    // Hidden, so that one left by a crash is no visible stray; commit() shows it again.
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
-        const std::wstring temporary = nativePath(joinPath(m->folder, temporaryName()));
+        const QString temporaryPath = joinPath(m->folder, temporaryName());
+        const std::wstring temporary = nativePath(temporaryPath);
         m->file = Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                     FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (m->file.isOpen()) {
             m->temporary = temporary;
+            m->temporaryPath = temporaryPath;
             return {};
         }
         const DWORD error = GetLastError();
@@ -377,31 +404,24 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
 ReplacementFile::Commit ReplacementFile::commit()
 {
     State &s = *m;
-    if (!FlushFileBuffers(s.file.get()) || !s.file.close()) {
+    // The first time only: on the disk, closed, and visible again, as the .new is to be.
+    if ((s.file.isOpen() && (!FlushFileBuffers(s.file.get()) || !s.file.close()))
+        || (!s.shown && !(s.shown = SetFileAttributesW(s.temporary.c_str(), FILE_ATTRIBUTE_NORMAL)))) {
         s.error = lastSystemError();
         return Commit::NotWritten;
     }
-    const std::wstring target = nativePath(s.target);
-    // ReplaceFileW keeps the replaced file's attributes and access rights; a new file goes in
-    // with a write-through rename.
-    bool replaced = s.targetExisted
-        ? ReplaceFileW(target.c_str(), s.temporary.c_str(), nullptr,
-                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-        : MoveFileExW(s.temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-    // After these two the replaced file may already be gone: the new one must take its place.
-    const DWORD error = replaced ? ERROR_SUCCESS : GetLastError();
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-        replaced = MoveFileExW(s.temporary.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!replaced) {
-        s.error = lastSystemError();
+    if (!s.placed())
         return Commit::NotWritten;
-    }
     s.temporary.clear();
-    return Commit::Done;
+    return s.syncFolder() ? Commit::Done : Commit::NotDurable;
 }
 
 SystemError ReplacementFile::error() const
 {
     return m->error;
+}
+
+ReplacementFile::Stranded ReplacementFile::stranded() const
+{
+    return m->stranded;
 }

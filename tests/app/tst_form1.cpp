@@ -10,6 +10,7 @@
 #include "rating/picture.h"
 #include "rewrite/savemessages.h"
 #include "tests/app/messageboxanswer.h"
+#include "support/denyaccess.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -113,6 +115,8 @@ private Q_SLOTS:
     void menuAccessKeys_data();
     void menuAccessKeys();
     void aboutBoxThroughRealMessageBox();
+    void folderThatDoesNotOpenIsExplained_data();
+    void folderThatDoesNotOpenIsExplained();
     void saveThroughTheWindow();
     void saveWithNoFileChosen();
     void ratingChangedDuringSaveAppliesToLaterLines();
@@ -396,6 +400,45 @@ void tst_Form1::aboutBoxThroughRealMessageBox()
     QCOMPARE(answer.shownAs, Qt::PlainText);
 }
 
+// A folder opened in the list that cannot be read: the list stays where it was, and a warning
+// names the folder and the reason.
+void tst_Form1::folderThatDoesNotOpenIsExplained_data()
+{
+    QTest::addColumn<bool>("removed"); // else nobody may read it
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("removed since it was listed") << true << u"Datei oder Ordner nicht gefunden"_s;
+    QTest::newRow("nobody may read it") << false << u"Zugriff verweigert"_s;
+}
+
+void tst_Form1::folderThatDoesNotOpenIsExplained()
+{
+    QFETCH(bool, removed);
+    QFETCH(QString, reason);
+    const QString sub = m_dir->filePath(u"sub"_s);
+    QVERIFY(QDir(m_dir->path()).mkdir(u"sub"_s));
+    const Controls &c = makeWindow().controls();
+    const QString shown = c.Dirverzeichnis->path();
+    QVERIFY(removed ? QDir(sub).removeRecursively() : denyEveryone(sub, true));
+    const auto unlock = qScopeGuard([&] {
+        if (!removed)
+            denyEveryone(sub, false);
+    });
+    if (!removed && stillReadable(sub))
+        QSKIP("this user reads every folder, whatever its rights say");
+
+    c.Dirverzeichnis->setCurrentItem(
+        c.Dirverzeichnis->findItems(u"sub"_s, Qt::MatchExactly | Qt::MatchRecursive).value(0));
+    QTest::keyClick(c.Dirverzeichnis, Qt::Key_Return);
+    QCOMPARE(c.Dirverzeichnis->path(), shown);
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
+    const QString text = m_services->messages[0].text;
+    QVERIFY2(text.startsWith(u"Der Ordner „%1“ konnte nicht gelesen werden.\n\n%2"_s.arg(
+                 QDir::toNativeSeparators(sub), reason)),
+             qPrintable(text));
+}
+
 void tst_Form1::saveThroughTheWindow()
 {
     Form1 &form = makeWindow();
@@ -477,23 +520,35 @@ void tst_Form1::secondPressDuringSaveIsIgnored()
 void tst_Form1::endingDuringSaveDiscardsOutput_data()
 {
     QTest::addColumn<bool>("byClosingTheWindow");
-    QTest::newRow("window closed") << true;
-    QTest::newRow("Ende chosen") << false;
+    QTest::addColumn<int>("atPump"); // 100 lines, then the new file is put in place
+    QTest::newRow("window closed") << true << 10;
+    QTest::newRow("Ende chosen") << false << 10;
+#ifdef Q_OS_WIN
+    // The save waits for it, for about two seconds; the window still hears the user.
+    QTest::newRow("Ende chosen while another program holds the .new") << false << 150;
+#endif
 }
 
 void tst_Form1::endingDuringSaveDiscardsOutput()
 {
     QFETCH(bool, byClosingTheWindow);
+    QFETCH(int, atPump);
     const QByteArray input = QByteArray("01ST 1000\r\n").repeated(100);
     const QString path = m_dir->filePath(u"c_sp.cfg"_s);
     QVERIFY(writeFile(path, input));
     QVERIFY(writeFile(path + ".new"_L1, "earlier"));
+#ifdef Q_OS_WIN
+    const std::wstring held = QDir::toNativeSeparators(path + ".new"_L1).toStdWString();
+    const HANDLE holder = atPump > 100 ? CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr,
+                                                     OPEN_EXISTING, 0, nullptr)
+                                       : INVALID_HANDLE_VALUE;
+#endif
     Form1 &form = makeWindow();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.controls().Fildatei->setCurrentRow(2);
     m_services->onPump = [&](int pump) {
-        if (pump != 10)
+        if (pump != atPump)
             return;
         if (byClosingTheWindow)
             form.close();
@@ -502,7 +557,10 @@ void tst_Form1::endingDuringSaveDiscardsOutput()
         QCOMPARE(m_services->ends, 0); // not before the save has stopped
     };
     QTest::mouseClick(form.controls().btnspeichern, Qt::LeftButton);
-    QCOMPARE(m_services->pumps, 10);
+#ifdef Q_OS_WIN
+    CloseHandle(holder);
+#endif
+    QCOMPARE(m_services->pumps, atPump);
     QCOMPARE(m_services->ends, 1);
     QVERIFY(m_services->messages.isEmpty());
     QCOMPARE(readAll(path), input);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -58,7 +59,8 @@ inline QStringList namesOf(const QListWidget &list)
 // What a list test puts in a folder: each kind of file system object a list may meet.
 enum class ObjectKind {
     File, Folder, Fifo, Socket, DeviceNode,
-    LinkToFile, LinkToFolder, LinkToFifo, LinkToDevice, DanglingLink
+    LinkToFile, LinkToFolder, LinkToFifo, LinkToDevice, DanglingLink,
+    HiddenFile, SystemFile, HiddenFolder, SystemFolder // Windows attributes, set by attrib.exe
 };
 Q_DECLARE_METATYPE(ObjectKind)
 
@@ -72,12 +74,14 @@ inline QString cannotMake(ObjectKind kind, const QByteArray &name)
         && std::none_of(name.begin(), name.end(), [](char c) { return uchar(c) < 0x20; });
     if (!text)
         return QStringLiteral("no such name on Windows");
-    if (kind != ObjectKind::File && kind != ObjectKind::Folder)
+    if (kind != ObjectKind::File && kind != ObjectKind::Folder && kind < ObjectKind::HiddenFile)
         return QStringLiteral("no such object on Windows");
 #else
     Q_UNUSED(name); // any bytes make a name here
     if (kind == ObjectKind::DeviceNode && ::geteuid() != 0)
         return QStringLiteral("making a device node needs root");
+    if (kind >= ObjectKind::HiddenFile)
+        return QStringLiteral("no such attribute on Linux");
 #endif
     return {};
 }
@@ -88,7 +92,16 @@ inline bool makeObject(const QString &folder, const QString &, const QByteArray 
                        ObjectKind kind)
 {
     const QString path = folder + u'/' + QString::fromUtf8(name);
-    return kind == ObjectKind::Folder ? QDir().mkdir(path) : createFile(path);
+    const bool folderKind = kind == ObjectKind::Folder || kind == ObjectKind::HiddenFolder
+        || kind == ObjectKind::SystemFolder;
+    if (!(folderKind ? QDir().mkdir(path) : createFile(path)))
+        return false;
+    const QString flag = kind == ObjectKind::SystemFile || kind == ObjectKind::SystemFolder
+        ? QStringLiteral("+s")
+        : kind >= ObjectKind::HiddenFile                ? QStringLiteral("+h")
+                                                        : QString();
+    return flag.isEmpty()
+        || QProcess::execute(QStringLiteral("attrib"), {flag, QDir::toNativeSeparators(path)}) == 0;
 }
 
 #else
@@ -129,6 +142,7 @@ inline bool makeObject(const QString &folder, const QString &targets, const QByt
     case ObjectKind::LinkToFifo: return ::mkfifo(target.constData(), 0644) == 0 && linkTo(target);
     case ObjectKind::LinkToDevice: return linkTo("/dev/null");
     case ObjectKind::DanglingLink: return linkTo(target);
+    default: return false; // Windows attributes
     }
     return false;
 }

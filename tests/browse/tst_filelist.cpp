@@ -55,6 +55,8 @@ void tst_FileList::matchesPatternIgnoringCase_data()
     QTest::newRow("device node") << "n_sp.cfg"_ba << ObjectKind::DeviceNode << QString();
     QTest::newRow("link to a device") << "n_sp.cfg"_ba << ObjectKind::LinkToDevice << QString();
     QTest::newRow("dangling link") << "g_sp.cfg"_ba << ObjectKind::DanglingLink << QString();
+    QTest::newRow("marked hidden") << "h_sp.cfg"_ba << ObjectKind::HiddenFile << QString();
+    QTest::newRow("marked system") << "s_sp.cfg"_ba << ObjectKind::SystemFile << QString();
 }
 
 void tst_FileList::matchesPatternIgnoringCase()

@@ -159,6 +159,8 @@ void tst_FolderList::showsOnlyFolders_data()
     QTest::newRow("link to a FIFO") << "f"_ba << ObjectKind::LinkToFifo << QString();
     QTest::newRow("link to a device") << "n"_ba << ObjectKind::LinkToDevice << QString();
     QTest::newRow("dangling link") << "g"_ba << ObjectKind::DanglingLink << QString();
+    QTest::newRow("marked hidden") << "h"_ba << ObjectKind::HiddenFolder << QString();
+    QTest::newRow("marked system") << "$Recycle.Bin"_ba << ObjectKind::SystemFolder << QString();
 }
 
 // A listed folder opens under its exact name, whatever its row shows.

@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/filenames.h"
 #include "platform/paths.h"
+#include "support/denyaccess.h"
 #include "support/removetree.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
+
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -24,10 +30,12 @@ struct Run
     QString err;
 };
 
-// The program as a script starts it; `shell` runs it through sh, for arguments that are no text.
-Run runStaerken(const QStringList &arguments, const QString &shell = {})
+// The program as a script starts it, in `folder` where one is given; `shell` runs it through sh,
+// for arguments that are no text.
+Run runStaerken(const QStringList &arguments, const QString &shell = {}, const QString &folder = {})
 {
     QProcess process;
+    process.setWorkingDirectory(folder);
     if (shell.isEmpty())
         process.start(QStringLiteral(KELVORA_STAERKEN_PATH), arguments);
     else
@@ -35,10 +43,32 @@ Run runStaerken(const QStringList &arguments, const QString &shell = {})
                                    + arguments);
     if (!process.waitForFinished(60000))
         return {-1, {}, u"did not finish"_s};
+    // Windows' C library ends lines with CR LF on the standard streams.
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+            QString::fromUtf8(process.readAllStandardOutput()).replace(u"\r\n"_s, u"\n"_s),
+            QString::fromUtf8(process.readAllStandardError()).replace(u"\r\n"_s, u"\n"_s)};
 }
+
+#ifdef Q_OS_WIN
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool exists(const QString &path)
+{
+    return QFileInfo::exists(path);
+}
+
+#else
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
@@ -68,6 +98,8 @@ bool exists(const QString &path)
     return ::stat(systemFileName(path).constData(), &found) == 0;
 }
 
+#endif
+
 const QByteArray Strength = "01STRENGTH  3000\r\n02MAXSTRENGTH 5000\r\nname\n"_ba;
 
 // What Strength becomes with these value texts: kept columns, padding to column 33, the value.
@@ -86,11 +118,18 @@ class TestStaerken : public QObject
 private Q_SLOTS:
     void arguments_data();
     void arguments();
-    void folderWithMixedFiles();
     void reports_data();
     void reports();
+    void unreadableFolder_data();
+    void unreadableFolder();
+#ifdef Q_OS_WIN
+    void windowsCommandLine_data();
+    void windowsCommandLine();
+#else
+    void folderWithMixedFiles();
     void manyFiles_data();
     void manyFiles();
+#endif
 };
 
 // FILE stands for a strength file in a fresh folder. Expected values are the value texts in its
@@ -179,7 +218,8 @@ void TestStaerken::arguments()
 
     const Run run = runStaerken(arguments);
     QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(run.out.contains(outputHas.replace(u"FILE"_s, file)), qPrintable(run.out));
+    QVERIFY2(run.out.contains(outputHas.replace(u"FILE"_s, QDir::toNativeSeparators(file))),
+             qPrintable(run.out));
     if (errorHas.isEmpty())
         QCOMPARE(run.err, QString());
     else
@@ -190,6 +230,181 @@ void TestStaerken::arguments()
     else
         QCOMPARE(readFile(file + ".new"_L1), savedStrength(startValue, maxValue));
 }
+
+// One file of start and maximum lines with every kind of value.
+void TestStaerken::reports_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("report");
+
+    QTest::newRow("show") << QStringList{u"--show"_s}
+                          << u"FILE\n"
+                             "  Startsterne: 5 Zeilen (2 × 1.5 Sterne, 1 × 3.5 Sterne, "
+                             "1 × keine gültige Bewertung, 1 × keine Zahl)\n"
+                             "  Max.-sterne: 3 Zeilen (1 × 0.0 Sterne, 1 × 6.0 Sterne, "
+                             "1 × keine gültige Bewertung)\n"_s;
+    QTest::newRow("dry run") << QStringList{u"--dry-run"_s, u"--start"_s, u"3.5"_s, u"--max"_s,
+                                            u"6"_s}
+                             << u"FILE → FILE.new (nichts geschrieben)\n"
+                                "  Startsterne: 5 Zeilen würden auf 3.5 Sterne gesetzt, "
+                                "4 davon ändern sich\n"
+                                "  Max.-sterne: 3 Zeilen würden auf 6.0 Sterne gesetzt, "
+                                "3 davon ändern sich\n"_s;
+}
+
+void TestStaerken::reports()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, report);
+
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString file = dir.filePath(u"mixed_sp.cfg"_s);
+    // The save's own output form, an old form with the value after a word, a value that is no
+    // rating, a word, and lines too short to hold a value.
+    const QByteArray content = "01STRENG" + QByteArray(25, ' ') + " 7000 \r\n"
+        + "02STRENGTH  3000\r\n03STRENGTH\t3000  \n04STRENGTH  2500\r\n05STRENGTH drei\r"
+        + "06MAXSTRENGT" + QByteArray(21, ' ') + " 0 \r\n"
+        + "07MAXSTRENGTH 12000\r\n08MAXSTRENGTH -1000\r\n";
+    QVERIFY(writeFile(file, content));
+
+    const Run run = runStaerken(arguments << file);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out, report.replace(u"FILE"_s, QDir::toNativeSeparators(file)));
+    QCOMPARE(readFile(file), content);
+    QVERIFY(!exists(file + ".new"_L1));
+}
+
+// A folder nobody may read, named and met with -r: the program names it and ends with 1, and
+// the readable file beside it is still worked on. Only a user without privileges is refused.
+void TestStaerken::unreadableFolder_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("reported");
+
+    QTest::newRow("named") << QStringList{u"DIR/locked"_s} << QString();
+    QTest::newRow("met with -r") << QStringList{u"-r"_s, u"DIR"_s} << u"ok_sp.cfg"_s;
+}
+
+void TestStaerken::unreadableFolder()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, reported);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString locked = dir.filePath(u"locked"_s);
+    QVERIFY(QDir().mkdir(locked) && writeFile(dir.filePath(u"ok_sp.cfg"_s), Strength)
+            && denyEveryone(locked, true));
+    const auto unlock = qScopeGuard([&] { denyEveryone(locked, false); });
+    if (stillReadable(locked))
+        QSKIP("this user reads every folder, whatever its rights say");
+
+    const Run run = runStaerken(QStringList{u"--show"_s}
+                                << arguments.replaceInStrings(u"DIR"_s, dir.path()));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(u"Der Ordner „%1“ konnte nicht gelesen werden. Zugriff verweigert"_s
+                                  .arg(QDir::toNativeSeparators(locked))),
+             qPrintable(run.err));
+    QVERIFY2(run.out.contains(reported), qPrintable(run.out));
+}
+
+#ifdef Q_OS_WIN
+
+// What cmd.exe and PowerShell hand over: UTF-16 arguments, wildcards unexpanded; and a file that
+// another program holds with share mode 0 for a while, as a scanner or an indexer does, which
+// the save waits about two seconds for. FILES are made in a fresh folder, where the program
+// runs (DIR); those SAVED get a right .new, the others keep theirs or have none, and no
+// temporary file is left.
+void TestStaerken::windowsCommandLine_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("held"); // for `milliseconds`
+    QTest::addColumn<int>("milliseconds");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says"); // on standard output or error
+    QTest::addColumn<QStringList>("saved");
+
+    const QStringList a{u"a_sp.cfg"_s, u"a_sp.cfg.new"_s};
+    const QString saved = u"a_sp.cfg.new: Speichern erfolgreich"_s;
+    QTest::newRow("umlauts in folder and name")
+        << QStringList{u"Stärke/ä_sp.cfg"_s} << QString() << 0
+        << QStringList{u"DIR\\Stärke\\ä_sp.cfg"_s} << 0
+        << u"DIR\\Stärke\\ä_sp.cfg.new: Speichern erfolgreich"_s
+        << QStringList{u"Stärke/ä_sp.cfg"_s};
+    QTest::newRow("name outside code page 1252")
+        << QStringList{u"Жук_sp.cfg"_s} << QString() << 0 << QStringList{u"Жук_sp.cfg"_s} << 0
+        << u"Жук_sp.cfg.new: Speichern erfolgreich"_s << QStringList{u"Жук_sp.cfg"_s};
+    QTest::newRow("wildcards ignore case, in the list's order")
+        << QStringList{u"b_sp.cfg"_s, u"A_SP.CFG"_s, u"c.cfg"_s} << QString() << 0
+        << QStringList{u"*_sp*.cfg"_s} << 0
+        << u"A_SP.CFG.new: Speichern erfolgreich\nb_sp.cfg.new: Speichern erfolgreich\n"_s
+        << QStringList{u"A_SP.CFG"_s, u"b_sp.cfg"_s};
+    QTest::newRow("question mark, in a folder")
+        << QStringList{u"sub/x1_sp.cfg"_s, u"sub/x22_sp.cfg"_s} << QString() << 0
+        << QStringList{u"sub\\x?_sp.cfg"_s} << 0 << u"sub\\x1_sp.cfg.new: Speichern erfolgreich\n"_s
+        << QStringList{u"sub/x1_sp.cfg"_s};
+    QTest::newRow("a pattern that matches nothing")
+        << QStringList{u"a_sp.cfg"_s} << QString() << 0 << QStringList{u"*.txt"_s} << 1
+        << u"Auf „*.txt“ passt keine Datei und kein Ordner."_s << QStringList{};
+    QTest::newRow(".new released after half a second")
+        << a << u"a_sp.cfg.new"_s << 500 << a.first(1) << 0 << saved << a.first(1);
+    QTest::newRow("selected file released after half a second")
+        << a << u"a_sp.cfg"_s << 500 << a.first(1) << 0 << saved << a.first(1);
+    QTest::newRow(".new held for ten seconds")
+        << a << u"a_sp.cfg.new"_s << 10000 << a.first(1) << 1
+        << u"a_sp.cfg.new“ konnte nicht geschrieben werden. Ein anderes Programm verwendet die "
+           "Datei"_s
+        << QStringList{};
+}
+
+void TestStaerken::windowsCommandLine()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, held);
+    QFETCH(int, milliseconds);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QFETCH(QStringList, saved);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    for (const QString &file : files)
+        QVERIFY(QDir(dir.path()).mkpath(splitPath(file).folder)
+                && writeFile(dir.filePath(file), Strength));
+    QProcess holder;
+    if (!held.isEmpty()) {
+        holder.start(QStringLiteral(KELVORA_HOLDFILE_PATH),
+                     {QDir::toNativeSeparators(dir.filePath(held)), QString::number(milliseconds)});
+        QVERIFY(holder.waitForReadyRead(10000) && holder.readLine().trimmed() == "held");
+    }
+    const QString native = QDir::toNativeSeparators(dir.path());
+
+    const Run run = runStaerken(QStringList{u"--start=1"_s, u"--max=2"_s}
+                                    << arguments.replaceInStrings(u"DIR"_s, native),
+                                {}, dir.path());
+    holder.kill();
+    holder.waitForFinished();
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2((run.out + run.err).contains(says.replace(u"DIR"_s, native)),
+             qPrintable(run.out + run.err));
+    for (const QString &file : files) {
+        if (file.endsWith(".new"_L1))
+            continue;
+        QCOMPARE(readFile(dir.filePath(file)), Strength);
+        QCOMPARE(readFile(dir.filePath(file) + ".new"_L1),
+                 saved.contains(file)                   ? savedStrength("2000", "4000")
+                     : files.contains(file + ".new"_L1) ? Strength
+                                                        : QByteArray());
+    }
+    QCOMPARE(QDir(dir.path()).entryList({u".kelvora-*"_s}, QDir::Files | QDir::Hidden),
+             QStringList());
+}
+
+#endif
+
+#ifndef Q_OS_WIN
 
 // A folder of strength files and others, one whose ".new" is a folder, a FIFO with a strength
 // file's name, a subfolder, and beside them a file named in Latin-1 bytes given by name.
@@ -233,51 +448,6 @@ void TestStaerken::folderWithMixedFiles()
                           u"c.cfg"_s, u"d_sp.txt"_s, u"f_sp.cfg"_s, u"sub"_s, u"z_sp.cfg"_s,
                           u"z_sp.cfg.new"_s}));
     QVERIFY(removeTree(dir.path()));
-}
-
-// One file of start and maximum lines with every kind of value.
-void TestStaerken::reports_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("report");
-
-    QTest::newRow("show") << QStringList{u"--show"_s}
-                          << u"FILE\n"
-                             "  Startsterne: 5 Zeilen (2 × 1.5 Sterne, 1 × 3.5 Sterne, "
-                             "1 × keine gültige Bewertung, 1 × keine Zahl)\n"
-                             "  Max.-sterne: 3 Zeilen (1 × 0.0 Sterne, 1 × 6.0 Sterne, "
-                             "1 × keine gültige Bewertung)\n"_s;
-    QTest::newRow("dry run") << QStringList{u"--dry-run"_s, u"--start"_s, u"3.5"_s, u"--max"_s,
-                                            u"6"_s}
-                             << u"FILE → FILE.new (nichts geschrieben)\n"
-                                "  Startsterne: 5 Zeilen würden auf 3.5 Sterne gesetzt, "
-                                "4 davon ändern sich\n"
-                                "  Max.-sterne: 3 Zeilen würden auf 6.0 Sterne gesetzt, "
-                                "3 davon ändern sich\n"_s;
-}
-
-void TestStaerken::reports()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, report);
-
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString file = dir.filePath(u"mixed_sp.cfg"_s);
-    // The save's own output form, an old form with the value after a word, a value that is no
-    // rating, a word, and lines too short to hold a value.
-    const QByteArray content = "01STRENG" + QByteArray(25, ' ') + " 7000 \r\n"
-        + "02STRENGTH  3000\r\n03STRENGTH\t3000  \n04STRENGTH  2500\r\n05STRENGTH drei\r"
-        + "06MAXSTRENGT" + QByteArray(21, ' ') + " 0 \r\n"
-        + "07MAXSTRENGTH 12000\r\n08MAXSTRENGTH -1000\r\n";
-    QVERIFY(writeFile(file, content));
-
-    const Run run = runStaerken(arguments << file);
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.err, QString());
-    QCOMPARE(run.out, report.replace(u"FILE"_s, file));
-    QCOMPARE(readFile(file), content);
-    QVERIFY(!exists(file + ".new"_L1));
 }
 
 // 300 files in DIR, each 50th with a folder for its .new, run through `shell`: standard streams
@@ -354,6 +524,8 @@ void TestStaerken::manyFiles()
     QCOMPARE(QDir(dir.path()).entryList({u".kelvora-*"_s}, QDir::Files | QDir::Hidden),
              QStringList());
 }
+
+#endif
 
 QTEST_GUILESS_MAIN(TestStaerken)
 #include "tst_staerken.moc"

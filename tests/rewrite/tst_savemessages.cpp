@@ -48,7 +48,8 @@ QString native(QString text)
 {
     return text.replace(Input, QDir::toNativeSeparators(Input))
         .replace(u"/daten/liga"_s, QDir::toNativeSeparators(u"/daten/liga"_s))
-        .replace(u"/daten/anderswo"_s, QDir::toNativeSeparators(u"/daten/anderswo"_s));
+        .replace(u"/daten/anderswo"_s, QDir::toNativeSeparators(u"/daten/anderswo"_s))
+        .replace(u"/.kelvora-"_s, QDir::toNativeSeparators(u"/.kelvora-"_s));
 }
 
 } // namespace
@@ -171,6 +172,27 @@ void tst_SaveMessages::wordsForEachOutcome_data()
                  u"Die vorhandene Datei darf nicht ersetzt werden: Das Dateisystem ist "
                  "schreibgeschützt"_s,
                  KeptAll});
+    QTest::newRow("the output marked read-only")
+        << refused(Step::OpenOutput, Refusal::ReadOnly)
+        << text({cannotWrite,
+                 u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht "
+                 "ersetzt."_s,
+                 KeptAll});
+    SaveOutcome inUse = failure(Step::WriteOutput, EBUSY, u"Sharing violation."_s);
+    inUse.error.transience = SystemError::Transience::InUse;
+    QTest::newRow("the output held by another program")
+        << inUse
+        << text({cannotWrite, u"Ein anderes Programm verwendet die Datei (Sharing violation.)"_s,
+                 KeptAll});
+    SaveOutcome stranded = failure(Step::WriteOutput, EROFS);
+    stranded.earlierOutputAt = u"/daten/liga/.kelvora-000001.tmp"_s;
+    stranded.newContentKeptAt = u"/daten/liga/.kelvora-000002.tmp"_s;
+    QTest::newRow("neither file back in place")
+        << stranded
+        << text({cannotWrite, u"Das Dateisystem ist schreibgeschützt"_s,
+                 u"Die frühere .new-Datei liegt jetzt unter „/daten/liga/.kelvora-000001.tmp“, die "
+                 "neue Fassung unter „/daten/liga/.kelvora-000002.tmp“. Die ausgewählte Datei "
+                 "bleibt unverändert."_s});
     QTest::newRow("no new file in the folder")
         << refused(Step::OpenOutput, Refusal::FolderRefusesNewFile, FileType::Regular, false,
                    EACCES)

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/windows/systemcalls.h"
+
+#include "platform/paths.h"
+
+#include <QDir>
+
+#include <cerrno>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int errnoOf(DWORD error)
+{
+    static const std::pair<DWORD, int> Numbers[] = {
+        {ERROR_FILE_NOT_FOUND, ENOENT},        {ERROR_PATH_NOT_FOUND, ENOENT},
+        {ERROR_INVALID_DRIVE, ENOENT},         {ERROR_BAD_NETPATH, ENOENT},
+        {ERROR_ACCESS_DENIED, EACCES},         {ERROR_NETWORK_ACCESS_DENIED, EACCES},
+        {ERROR_SHARING_VIOLATION, EBUSY},      {ERROR_LOCK_VIOLATION, EBUSY},
+        {ERROR_DISK_FULL, ENOSPC},             {ERROR_HANDLE_DISK_FULL, ENOSPC},
+        {ERROR_WRITE_PROTECT, EROFS},          {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
+        {ERROR_INVALID_NAME, EINVAL},          {ERROR_DIRECTORY, ENOTDIR},
+        {ERROR_NOT_SAME_DEVICE, EXDEV},        {ERROR_TOO_MANY_OPEN_FILES, EMFILE},
+        {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},     {ERROR_OUTOFMEMORY, ENOMEM},
+        {ERROR_FILE_EXISTS, EEXIST},           {ERROR_ALREADY_EXISTS, EEXIST},
+        {ERROR_NOT_READY, EIO},                {ERROR_CRC, EIO},
+        {ERROR_NETNAME_DELETED, ENOTCONN},     {ERROR_SEM_TIMEOUT, ETIMEDOUT},
+        {ERROR_NOT_SUPPORTED, EOPNOTSUPP},     {ERROR_FILE_TOO_LARGE, EFBIG},
+        {ERROR_INVALID_PARAMETER, EINVAL},     {ERROR_CANT_RESOLVE_FILENAME, ELOOP},
+        {ERROR_USER_MAPPED_FILE, EBUSY},       {ERROR_UNABLE_TO_REMOVE_REPLACED, EBUSY},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, EBUSY}, {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, EBUSY},
+    };
+    for (const auto &[windows, number] : Numbers) {
+        if (windows == error)
+            return number;
+    }
+    return SystemError::NoErrno;
+}
+
+// ReplaceFileW reports a replaced file that another program holds as one it could not remove.
+bool isInUse(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
+        || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+} // namespace
+
+SystemError systemError(DWORD error)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    const QString words = QString::fromWCharArray(text, int(length)).trimmed();
+    LocalFree(text);
+    return {errnoOf(error), words, int(error),
+            isInUse(error) ? SystemError::Transience::InUse : SystemError::Transience::Lasting};
+}
+
+// Windows cleans "." and ".." out of a path by its text, but not behind the long-path prefix
+// ("\\?\" passes the path to the file system as it is): the path is cleaned the same way first,
+// and made absolute, as the prefix requires.
+std::wstring nativePath(const QString &path)
+{
+    if (path.startsWith(u"\\\\?\\"_s) || path.startsWith(u"//?/"_s)) // given in that form
+        return QDir::toNativeSeparators(path).toStdWString();
+    const QString native = QDir::toNativeSeparators(cleanFolderPath(path));
+    if (native.size() < MAX_PATH)
+        return native.toStdWString();
+    if (native.startsWith(u"\\\\"_s))
+        return (u"\\\\?\\UNC\\"_s + native.mid(2)).toStdWString();
+    return (u"\\\\?\\"_s + native).toStdWString();
+}
+
+FileCalls &fileCalls()
+{
+    static FileCalls calls;
+    return calls;
+}

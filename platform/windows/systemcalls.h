@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Small helpers for the Windows side of the seam: errors, handles, native paths, and the few
+// file calls whose rare failures a test must be able to bring about.
+
+#include "platform/systemerror.h"
+
+#include <QString>
+
+#include <string>
+#include <utility>
+
+#include <windows.h>
+
+// The error with the system's words for it and its errno value, so that the messages choose
+// their German text from one table on both systems. Sharing and lock violations are InUse.
+SystemError systemError(DWORD error);
+inline SystemError lastSystemError()
+{
+    return systemError(GetLastError());
+}
+
+// A path as Windows takes it: clean, absolute, with backslashes, and with the prefix that lifts
+// the limit of 260 characters where it is needed.
+std::wstring nativePath(const QString &path);
+
+// A handle closed when it goes out of scope.
+class Handle
+{
+public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    ~Handle() { reset(); }
+    Handle(const Handle &) = delete;
+    Handle &operator=(Handle &&other) noexcept
+    {
+        reset(std::exchange(other.m_handle, INVALID_HANDLE_VALUE));
+        return *this;
+    }
+
+    HANDLE get() const { return m_handle; }
+    bool isOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    void reset(HANDLE handle = INVALID_HANDLE_VALUE)
+    {
+        if (isOpen())
+            CloseHandle(m_handle);
+        m_handle = handle;
+    }
+    bool close() { return CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE)); }
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
+
+// The calls through which the save puts its file in place, syncs its folder, and the lists read
+// a folder. Their half-done and refused outcomes (ReplaceFileW's documented partial failures, a
+// network share without WRITE_DAC) cannot be brought about on a local disk, so tests replace
+// entries here; the program never does.
+struct FileCalls
+{
+    decltype(&::ReplaceFileW) replaceFile = &::ReplaceFileW;
+    decltype(&::MoveFileExW) moveFile = &::MoveFileExW;
+    decltype(&::FlushFileBuffers) flushFolder = &::FlushFileBuffers;
+    decltype(&::FindNextFileW) findNextFile = &::FindNextFileW;
+};
+FileCalls &fileCalls();
