@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/applicationsetup.h"
 #include "app/controls.h"
 #include "app/form1.h"
 #include "app/mainmenu.h"
@@ -13,10 +14,14 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +92,59 @@ QString starPattern(const std::array<Picture *, 6> &row, const Controls &c)
     return pattern;
 }
 
+// Fonts of a test row, added to the application's for as long as the row runs.
+struct ApplicationFonts
+{
+    explicit ApplicationFonts(const QStringList &files)
+    {
+        for (const QString &file : files)
+            ids.append(QFontDatabase::addApplicationFont(file));
+    }
+    ~ApplicationFonts()
+    {
+        for (int id : ids)
+            QFontDatabase::removeApplicationFont(id);
+    }
+    bool loaded() const { return !ids.contains(-1); }
+    QList<int> ids;
+};
+
+// The widget style of a test row, for every widget, while the row runs.
+struct ApplicationStyle
+{
+    explicit ApplicationStyle(const QString &name) : previous(QApplication::style()->name())
+    {
+        QApplication::setStyle(name);
+    }
+    ~ApplicationStyle() { QApplication::setStyle(previous); }
+    QString previous;
+};
+
+// Where a style draws a push button's text and a closed rating list's entry.
+QRect buttonTextRoom(const QPushButton *button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+}
+
+QRect listEntryRoom(const QComboBox *list)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    option.editable = false;
+    // The entry is drawn one pixel in from either side of the edit field.
+    return list->style()
+        ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+        .adjusted(1, 0, -1, 0);
+}
+
+bool fits(const QFontMetrics &metrics, const QString &text, QRect room)
+{
+    return metrics.horizontalAdvance(text) <= room.width() && metrics.height() <= room.height();
+}
+
 } // namespace
 
 class tst_Form1 : public QObject
@@ -94,6 +152,7 @@ class tst_Form1 : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -102,6 +161,8 @@ private Q_SLOTS:
     void captionsSizedToTheirText();
     void windowFrameAndClientArea();
     void textsColoursAndFonts();
+    void textsFitTheirBoxes_data();
+    void textsFitTheirBoxes();
     void initialStateBeforeStartUp();
     void startUpResult();
     void tabOrder();
@@ -126,6 +187,11 @@ private:
     std::shared_ptr<ScriptedServices> m_services;
     std::unique_ptr<Form1> m_form;
 };
+
+void tst_Form1::initTestCase()
+{
+    setUpApplication();
+}
 
 void tst_Form1::init()
 {
@@ -237,6 +303,80 @@ void tst_Form1::textsColoursAndFonts()
     QCOMPARE(c.Picture1->pixmap().size(), QSize(400, 100));
 }
 
+void tst_Form1::textsFitTheirBoxes_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<qreal>("points");
+    QTest::addColumn<QStringList>("fontFiles");
+
+    // The dialog fonts the program gets: on Linux Liberation Sans 8 pt (the package depends on
+    // it); on Windows the stock dialog font, MS Shell Dlg 8 pt (8.25 at 96 dpi), which is
+    // Microsoft Sans Serif on Windows 10 and 11 and Tahoma under Wine. Wine's TrueType MS Sans
+    // Serif and Tahoma stand in for Windows' own.
+    const QString wine = QStringLiteral(KELVORA_WINE_FONTS);
+    const QStringList wineFonts{wine + "/tahoma.ttf"_L1, wine + "/tahomabd.ttf"_L1,
+                                wine + "/ms_sans_serif.ttf"_L1};
+    QTest::newRow("Fusion, Liberation Sans 8") << u"Fusion"_s << u"Liberation Sans"_s << 8.0
+                                               << QStringList();
+    for (const QString &style : {u"Windows"_s, u"windowsvista"_s}) {
+        for (const QString &family : {u"Tahoma"_s, u"MS Sans Serif"_s}) {
+            const QString row = style + u", "_s + family + u" 8.25"_s;
+            QTest::newRow(qPrintable(row)) << style << family << 8.25 << wineFonts;
+        }
+    }
+}
+
+// Every text of a fixed-size control shows whole: the button's, each rating entry closed and in
+// the open list (all thirteen, no scrollbar), the captions before their lists, and a full row of
+// progress asterisks.
+void tst_Form1::textsFitTheirBoxes()
+{
+    QFETCH(QString, style);
+    QFETCH(QString, family);
+    QFETCH(qreal, points);
+    QFETCH(QStringList, fontFiles);
+    if (!QStyleFactory::keys().contains(style, Qt::CaseInsensitive))
+        QSKIP("this Qt has no such style");
+    const ApplicationFonts fonts(fontFiles);
+    if (!fonts.loaded())
+        QSKIP("Wine's fonts are missing (Debian package fonts-wine)");
+    QFont font;
+    font.setFamilies({family});
+    font.setPointSizeF(points);
+    if (QFontInfo(font).family() != family)
+        QSKIP("the font is not installed");
+    const ApplicationStyle useStyle(style);
+
+    Form1 &form = makeWindow();
+    form.centralWidget()->setFont(font);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const Controls &c = form.controls();
+    QVERIFY(fits(c.btnspeichern->fontMetrics(), c.btnspeichern->text(), buttonTextRoom(c.btnspeichern)));
+    for (QComboBox *list : c.cbostar) {
+        for (int k = 0; k < list->count(); ++k)
+            QVERIFY2(fits(list->fontMetrics(), list->itemText(k), listEntryRoom(list)),
+                     qPrintable(list->itemText(k)));
+        list->showPopup();
+        QAbstractItemView *view = list->view();
+        QVERIFY(QTest::qWaitForWindowExposed(view->window()));
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+        // An entry's text with the margins an item view leaves either side fits its row.
+        const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        for (int k = 0; k < list->count(); ++k) {
+            const QRect row = view->visualRect(view->model()->index(k, 0)) & view->viewport()->rect();
+            QVERIFY2(row.height() >= view->fontMetrics().height()
+                         && view->fontMetrics().horizontalAdvance(list->itemText(k)) + margins <= row.width(),
+                     qPrintable(list->itemText(k)));
+        }
+        list->hidePopup();
+    }
+    QVERIFY(c.Label2->geometry().right() < c.cbostar[0]->geometry().left());
+    QVERIFY(c.Label3->geometry().right() < c.cbostar[1]->geometry().left());
+    QVERIFY(fits(c.lblprobar->fontMetrics(), QString(20, u'*'), c.lblprobar->contentsRect()));
+}
+
 void tst_Form1::initialStateBeforeStartUp()
 {
     QWidget client;
@@ -319,10 +459,11 @@ void tst_Form1::menus_data()
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("itemCaption");
     QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<QString>("shortcutShown"); // German, whatever the system's language
     QTest::newRow("file") << u"MnuDatei"_s << u"&Datei"_s << u"MnuDateiItem"_s << u"&Ende"_s
-                          << QKeySequence(Qt::CTRL | Qt::Key_Q);
+                          << QKeySequence(Qt::CTRL | Qt::Key_Q) << u"Strg+Q"_s;
     QTest::newRow("info") << u"MnuInfo"_s << u"&Info"_s << u"MnuInfoItem"_s << u"&Info"_s
-                          << QKeySequence(Qt::CTRL | Qt::Key_I);
+                          << QKeySequence(Qt::CTRL | Qt::Key_I) << u"Strg+I"_s;
 }
 
 void tst_Form1::menus()
@@ -332,6 +473,7 @@ void tst_Form1::menus()
     QFETCH(QString, item);
     QFETCH(QString, itemCaption);
     QFETCH(QKeySequence, shortcut);
+    QFETCH(QString, shortcutShown);
     Form1 &form = makeWindow();
     auto *menuControl = form.findChild<QMenu *>(menu);
     QVERIFY(menuControl);
@@ -340,6 +482,7 @@ void tst_Form1::menus()
     QVERIFY(action);
     QCOMPARE(action->text(), itemCaption);
     QCOMPARE(action->shortcut(), shortcut);
+    QCOMPARE(action->shortcut().toString(QKeySequence::NativeText), shortcutShown);
     QVERIFY(action->isEnabled() && action->isVisible() && !action->isChecked());
     QCOMPARE(form.menuBar()->actions().indexOf(menuControl->menuAction()), menu == u"MnuDatei"_s ? 0 : 1);
 }
