@@ -26,16 +26,19 @@ cp "$work/alpha_sp1.cfg" "$work"/kelvora-staerkeneditor-*-win64/
 cp "$kelvora_root/build/app/kelvora-staerkeneditor" "$work/"
 
 keys() { xdotool key --delay 150 "$@"; sleep 1; }
-# Starts the program (its arguments), waits for its window and takes the two pictures.
+# Starts the program (its arguments), waits for its window, gives it the keyboard and takes the
+# two pictures.
 look() {
-    local name=$1 app tries=0
+    local name=$1 app id='' tries=0
     shift
     "$@" &
     app=$!
-    until xdotool search --onlyvisible --name '^Kelvora St' > /dev/null 2>&1; do
+    while [[ -z $id ]]; do
         ((tries++ < 60)) || { echo "screenshots: no window for $name" >&2; return 1; }
         sleep 1
+        id=$(xdotool search --onlyvisible --name '^Kelvora St' 2>/dev/null | head -n 1) || true
     done
+    timeout 10 xdotool windowfocus --sync "$id"
     sleep 2
     keys Tab Tab Tab alt+Down          # the start rating list, opened
     import -window root "$work/shot.png"
@@ -44,7 +47,7 @@ look() {
     import -window root "$work/shot.png"
     convert "$work/shot.png" -trim +repage "$out/$name-about.png"
     keys Return ctrl+q
-    wait "$app" || true
+    timeout 30 tail --pid="$app" -f /dev/null || kill "$app"
 }
 # A LOGFONTW of Tahoma: height in 96-dpi pixels (negative: of the characters), normal weight.
 message_font() {

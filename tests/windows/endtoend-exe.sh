@@ -56,28 +56,36 @@ else
     program=$(unix_path '%LOCALAPPDATA%')/Programs/Kelvora Stärkeneditor
     shortcut=$(unix_path '%APPDATA%')/Microsoft/Windows/Start Menu/Programs/Kelvora Stärkeneditor.lnk
     start_program() { wine start /wait /unix "$shortcut"; }
-    # What the user's part of the system holds; Wine's own temporary files aside.
+    uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+    registry() { wine reg query "$@" /s | tr -d '\r' | iconv -f CP1252 -t UTF-8; }
+    # The user's files and registry and the programs' uninstall entries. Left aside: Wine's own
+    # temporary files and keys, and Windows Installer's own folders and empty keys, which every
+    # Windows has.
     user_state() {
-        find "$WINEPREFIX/drive_c/users" "$WINEPREFIX/drive_c/windows/Installer" -path '*/Temp' -prune \
-            -o -print | LC_ALL=C sort
-        wine reg query 'HKCU\Software' /s | tr -d '\r'
-        wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r'
+        find "$WINEPREFIX/drive_c/users" "$WINEPREFIX/drive_c/windows" -path '*/Temp' -prune \
+            -o ! -name Installer -print | LC_ALL=C sort
+        { registry 'HKCU\Software'; registry "$uninstall"; } \
+            | awk '/^HKEY_/ { wine = index($0, "HKEY_CURRENT_USER\\Software\\Wine") == 1 } !wine' \
+            | grep -vE '^$|\\Microsoft\\Installer(\\(Features|Products|UpgradeCodes))?$'
     }
     user_state > "$work/state-before"
-    version=${package##*-staerkeneditor-}
-    version=${version%-win64}
     "$kelvora_root/packaging/windows/msi.sh" "$staged" 0.0.1 "$work/older.msi"
     wine msiexec /i "$(windows_path "$work/older.msi")" /qn
     wine msiexec /i "$(windows_path "$package.msi")" /qn
-    # Both programs and every file of the zip, byte for byte; the older version is gone.
+    # Both programs and every file of the zip, byte for byte.
     diff -r "$staged" "$program"
-    entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
-        /f 'Kelvora Stärkeneditor' /d | tr -d '\r')
-    grep -q "DisplayVersion.*REG_SZ.*$version\$" <<<"$entries"
-    grep -q 'Publisher.*REG_SZ.*Kelvora$' <<<"$entries"
-    (($(grep -c 'DisplayName.*REG_SZ' <<<"$entries") == 1))
-    # The shortcut names the installed program and carries an icon (link flag HasIconLocation).
-    strings -e l "$shortcut" | grep -qF 'Kelvora Stärkeneditor\kelvora-staerkeneditor.exe'
+    # One entry under "Apps", the older version's gone, with the version and the publisher.
+    (($(registry "$uninstall" | grep -c 'DisplayName *REG_SZ *Kelvora Stärkeneditor$') == 1))
+    product=$(msiinfo export "$package.msi" Property | awk '$1 == "ProductCode" { print $2 }')
+    entry=$(registry "$uninstall\\$product")
+    version=${package##*-staerkeneditor-}
+    grep -q "DisplayVersion *REG_SZ *${version%-win64}\$" <<<"$entry"
+    grep -q 'Publisher *REG_SZ *Kelvora$' <<<"$entry"
+    # The shortcut names the installed program and has an icon (link flag HasIconLocation); it
+    # starts the program below.
+    iconv -c -f CP1252 -t UTF-8 "$shortcut" \
+        | grep -aF "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Kelvora Stärkeneditor\\kelvora-staerkeneditor.exe" \
+        > /dev/null
     (($(od -An -tu4 -j20 -N4 "$shortcut") & 0x40))
 fi
 cp "$work/original" "$program/team_sp3.cfg"
