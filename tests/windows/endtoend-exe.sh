@@ -53,11 +53,12 @@ if [[ $mode == zip ]]; then
     program=$(echo "$work/Mein Ordner ä"/kelvora-staerkeneditor-*-win64)
     start_program() { (cd "$program" && exec wine kelvora-staerkeneditor.exe); }
 else
-    program=$(unix_path '%LOCALAPPDATA%')/Programs/Kelvora Stärkeneditor
-    shortcut=$(unix_path '%APPDATA%')/Microsoft/Windows/Start Menu/Programs/Kelvora Stärkeneditor.lnk
+    program="$(unix_path "%LOCALAPPDATA%")/Programs/Kelvora Stärkeneditor"
+    shortcut="$(unix_path "%APPDATA%")/Microsoft/Windows/Start Menu/Programs/Kelvora Stärkeneditor.lnk"
     start_program() { wine start /wait /unix "$shortcut"; }
     uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-    registry() { wine reg query "$@" /s | tr -d '\r' | iconv -f CP1252 -t UTF-8; }
+    # reg writes in the console's OEM code page; 850 reads its umlauts as 437 would.
+    registry() { wine reg query "$@" /s | tr -d '\r' | iconv -f CP850 -t UTF-8; }
     # The user's files and registry and the programs' uninstall entries. Left aside: Wine's own
     # temporary files and keys, and Windows Installer's own folders and empty keys, which every
     # Windows has.
@@ -76,7 +77,7 @@ else
     diff -r "$staged" "$program"
     # One entry under "Apps", the older version's gone, with the version and the publisher.
     (($(registry "$uninstall" | grep -c 'DisplayName *REG_SZ *Kelvora Stärkeneditor$') == 1))
-    product=$(msiinfo export "$package.msi" Property | awk '$1 == "ProductCode" { print $2 }')
+    product=$(msiinfo export "$package.msi" Property | tr -d '\r' | awk '$1 == "ProductCode" { print $2 }')
     entry=$(registry "$uninstall\\$product")
     version=${package##*-staerkeneditor-}
     grep -q "DisplayVersion *REG_SZ *${version%-win64}\$" <<<"$entry"
@@ -134,13 +135,17 @@ cmp "$program/team_sp3.cfg" "$work/original"
 cmp "$program/team_sp3.cfg.new" "$work/linux/team_sp3.cfg.new"
 echo "endtoend-exe: the Windows program ($mode) wrote $(stat -c %s "$program/team_sp3.cfg.new") bytes, identical to the Linux save"
 cp "$work/original" "$program/companion_sp3.cfg"
-wine "$program/kelvora-staerken.exe" -q --start 2,5 --max 4 "$(windows_path "$program/companion_sp3.cfg")"
+# From its folder: Wine would read a path argument's umlaut in the locale's encoding.
+(cd "$program" && wine kelvora-staerken.exe -q --start 2,5 --max 4 companion_sp3.cfg)
 cmp "$program/companion_sp3.cfg.new" "$work/linux/team_sp3.cfg.new"
 echo "endtoend-exe: kelvora-staerken.exe ($mode) wrote the same bytes"
 
 if [[ $mode == msi ]]; then
     # The user's own files stay (Windows Installer leaves what it did not install); ours go.
     rm "$program"/team_sp3.cfg* "$program"/companion_sp3.cfg*
+    # Once every program of the prefix has ended, as a user closes it before removing it: a file
+    # still in use would stay behind.
+    timeout 60 wineserver -w
     wine msiexec /x "$(windows_path "$package.msi")" /qn
     user_state > "$work/state-after"
     diff "$work/state-before" "$work/state-after"
