@@ -18,8 +18,8 @@ build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' build/CMakeCache.txt)
 cmake -S . -B build-reproducible -DCMAKE_BUILD_TYPE="$build_type" -DKELVORA_WERROR=ON \
     -DKELVORA_BUILD_TESTS=OFF > /dev/null
 for tree in build build-reproducible; do
-    cmake --build "$tree" -j"$(nproc)" --target kelvora-staerkeneditor kelvora-staerken kelvora_docs \
-        > /dev/null
+    cmake --build "$tree" -j"$(nproc)" \
+        --target kelvora-staerkeneditor kelvora-staerken kelvora_docs > /dev/null
     cpack --config "$tree/CPackConfig.cmake" -G DEB -B "$work/$tree" > /dev/null
 done
 deb=$(cd "$work/build" && ls ./*.deb)
@@ -34,7 +34,7 @@ done
 unzip -q build-windows/kelvora-staerkeneditor-*-win64.zip -d "$work/zip"
 
 # The folders the builds ran in, as the compilers would have written them into the programs.
-if grep -rlaF -e "$kelvora_root" -e build-reproducible -e build-windows "$work/deb" "$work/zip"; then
+if grep -rlaF -e "$kelvora_root" -e build-reproducible -e build-windows "$work"/{deb,zip}; then
     echo "reproducible: the files above name a build folder" >&2
     exit 1
 fi

@@ -44,7 +44,8 @@ folder_elements() {
             echo "</Directory>"
         else
             echo "<Component Id=\"$(id_for c "$relative")\" Guid=\"*\">$removal"
-            echo "  <File Id=\"$(id_for f "$relative")\" Source=\"$(xml_text "files/$relative")\" KeyPath=\"yes\"/>"
+            echo "  <File Id=\"$(id_for f "$relative")\" KeyPath=\"yes\""
+            echo "        Source=\"$(xml_text "files/$relative")\"/>"
             echo "</Component>"
             removal=
         fi
@@ -52,7 +53,8 @@ folder_elements() {
 }
 
 files=$(folder_elements "")
-component_refs=$(grep -o '<Component Id="[^"]*"' <<<"$files" | sed 's/<Component /<ComponentRef /; s/$/\/>/')
+component_refs=$(grep -o '<Component Id="[^"]*"' <<<"$files" \
+    | sed 's/<Component /<ComponentRef /; s/$/\/>/')
 # A new product code per version, as a major upgrade wants; a new package code per content.
 product_code=$(guid_from "kelvora-staerkeneditor $version")
 package_code=$(guid_from "$version $(cd "$stage" && find . -type f -print0 | LC_ALL=C sort -z \
@@ -70,7 +72,8 @@ cat > "$work/kelvora.wxs" <<EOF
          Version="$version" Manufacturer="Kelvora" UpgradeCode="$upgrade_code">
   <Package InstallerVersion="500" Compressed="yes" InstallScope="perUser" Manufacturer="Kelvora"
            Description="Kelvora Stärkeneditor $version"/>
-  <MajorUpgrade DowngradeErrorMessage="Eine neuere Version von Kelvora Stärkeneditor ist schon installiert."/>
+  <MajorUpgrade
+    DowngradeErrorMessage="Eine neuere Version von Kelvora Stärkeneditor ist schon installiert."/>
   <Media Id="1" Cabinet="kelvora.cab" EmbedCab="yes"/>
   <Icon Id="kelvora.ico" SourceFile="kelvora.ico"/>
   <Property Id="ARPPRODUCTICON" Value="kelvora.ico"/>

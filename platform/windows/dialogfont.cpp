@@ -16,11 +16,14 @@ QString realisedFamily(HDC context)
         auto *metrics = reinterpret_cast<OUTLINETEXTMETRICW *>(buffer.data());
         if (::GetOutlineTextMetricsW(context, size, metrics) != 0) {
             const auto offset = reinterpret_cast<std::size_t>(metrics->otmpFamilyName);
-            return QString::fromWCharArray(reinterpret_cast<const wchar_t *>(buffer.data() + offset));
+            const char *name = buffer.data() + offset;
+            return QString::fromWCharArray(reinterpret_cast<const wchar_t *>(name));
         }
     }
     wchar_t face[LF_FACESIZE] = {};
-    return ::GetTextFaceW(context, LF_FACESIZE, face) > 0 ? QString::fromWCharArray(face) : QString();
+    if (::GetTextFaceW(context, LF_FACESIZE, face) == 0)
+        return {};
+    return QString::fromWCharArray(face);
 }
 
 } // namespace

@@ -26,6 +26,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -92,34 +93,6 @@ QString starPattern(const std::array<Picture *, 6> &row, const Controls &c)
     return pattern;
 }
 
-// Fonts of a test row, added to the application's for as long as the row runs.
-struct ApplicationFonts
-{
-    explicit ApplicationFonts(const QStringList &files)
-    {
-        for (const QString &file : files)
-            ids.append(QFontDatabase::addApplicationFont(file));
-    }
-    ~ApplicationFonts()
-    {
-        for (int id : ids)
-            QFontDatabase::removeApplicationFont(id);
-    }
-    bool loaded() const { return !ids.contains(-1); }
-    QList<int> ids;
-};
-
-// The widget style of a test row, for every widget, while the row runs.
-struct ApplicationStyle
-{
-    explicit ApplicationStyle(const QString &name) : previous(QApplication::style()->name())
-    {
-        QApplication::setStyle(name);
-    }
-    ~ApplicationStyle() { QApplication::setStyle(previous); }
-    QString previous;
-};
-
 // Where a style draws a push button's text and a closed rating list's entry.
 QRect buttonTextRoom(const QPushButton *button)
 {
@@ -184,6 +157,8 @@ private:
     Form1 &makeWindow();
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_style;    // the application's, restored after each test
+    QList<int> m_fonts; // added by a test, removed after it
     std::shared_ptr<ScriptedServices> m_services;
     std::unique_ptr<Form1> m_form;
 };
@@ -191,6 +166,7 @@ private:
 void tst_Form1::initTestCase()
 {
     setUpApplication();
+    m_style = QApplication::style()->name();
 }
 
 void tst_Form1::init()
@@ -206,6 +182,10 @@ void tst_Form1::init()
 void tst_Form1::cleanup()
 {
     m_form.reset();
+    for (int id : std::exchange(m_fonts, {}))
+        QFontDatabase::removeApplicationFont(id);
+    if (QApplication::style()->name() != m_style)
+        QApplication::setStyle(m_style);
     QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(), "a window was left behind");
 }
 
@@ -338,22 +318,24 @@ void tst_Form1::textsFitTheirBoxes()
     QFETCH(QStringList, fontFiles);
     if (!QStyleFactory::keys().contains(style, Qt::CaseInsensitive))
         QSKIP("this Qt has no such style");
-    const ApplicationFonts fonts(fontFiles);
-    if (!fonts.loaded())
+    for (const QString &file : fontFiles)
+        m_fonts.append(QFontDatabase::addApplicationFont(file));
+    if (m_fonts.contains(-1))
         QSKIP("Wine's fonts are missing (Debian package fonts-wine)");
     QFont font;
     font.setFamilies({family});
     font.setPointSizeF(points);
     if (QFontInfo(font).family() != family)
         QSKIP("the font is not installed");
-    const ApplicationStyle useStyle(style);
+    QApplication::setStyle(style);
 
     Form1 &form = makeWindow();
     form.centralWidget()->setFont(font);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const Controls &c = form.controls();
-    QVERIFY(fits(c.btnspeichern->fontMetrics(), c.btnspeichern->text(), buttonTextRoom(c.btnspeichern)));
+    QPushButton *save = c.btnspeichern;
+    QVERIFY(fits(save->fontMetrics(), save->text(), buttonTextRoom(save)));
     for (QComboBox *list : c.cbostar) {
         for (int k = 0; k < list->count(); ++k)
             QVERIFY2(fits(list->fontMetrics(), list->itemText(k), listEntryRoom(list)),
@@ -364,10 +346,12 @@ void tst_Form1::textsFitTheirBoxes()
         QVERIFY(!view->verticalScrollBar()->isVisible());
         // An entry's text with the margins an item view leaves either side fits its row.
         const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        const QFontMetrics metrics = view->fontMetrics();
         for (int k = 0; k < list->count(); ++k) {
-            const QRect row = view->visualRect(view->model()->index(k, 0)) & view->viewport()->rect();
-            QVERIFY2(row.height() >= view->fontMetrics().height()
-                         && view->fontMetrics().horizontalAdvance(list->itemText(k)) + margins <= row.width(),
+            const QRect row =
+                view->visualRect(view->model()->index(k, 0)) & view->viewport()->rect();
+            QVERIFY2(row.height() >= metrics.height()
+                         && metrics.horizontalAdvance(list->itemText(k)) + margins <= row.width(),
                      qPrintable(list->itemText(k)));
         }
         list->hidePopup();

@@ -54,7 +54,8 @@ if [[ $mode == zip ]]; then
     start_program() { (cd "$program" && exec wine kelvora-staerkeneditor.exe); }
 else
     program="$(unix_path "%LOCALAPPDATA%")/Programs/Kelvora Stärkeneditor"
-    shortcut="$(unix_path "%APPDATA%")/Microsoft/Windows/Start Menu/Programs/Kelvora Stärkeneditor.lnk"
+    shortcut="$(unix_path "%APPDATA%")/Microsoft/Windows/Start Menu/Programs"
+    shortcut+="/Kelvora Stärkeneditor.lnk"
     start_program() { wine start /wait /unix "$shortcut"; }
     uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
     # reg writes in the console's OEM code page; 850 reads its umlauts as 437 would.
@@ -77,16 +78,16 @@ else
     diff -r "$staged" "$program"
     # One entry under "Apps", the older version's gone, with the version and the publisher.
     (($(registry "$uninstall" | grep -c 'DisplayName *REG_SZ *Kelvora Stärkeneditor$') == 1))
-    product=$(msiinfo export "$package.msi" Property | tr -d '\r' | awk '$1 == "ProductCode" { print $2 }')
+    product=$(msiinfo export "$package.msi" Property | tr -d '\r' \
+        | awk '$1 == "ProductCode" { print $2 }')
     entry=$(registry "$uninstall\\$product")
     version=${package##*-staerkeneditor-}
     grep -q "DisplayVersion *REG_SZ *${version%-win64}\$" <<<"$entry"
     grep -q 'Publisher *REG_SZ *Kelvora$' <<<"$entry"
     # The shortcut names the installed program and has an icon (link flag HasIconLocation); it
     # starts the program below.
-    iconv -c -f CP1252 -t UTF-8 "$shortcut" \
-        | grep -aF "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Kelvora Stärkeneditor\\kelvora-staerkeneditor.exe" \
-        > /dev/null
+    target="$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Kelvora Stärkeneditor"
+    iconv -c -f CP1252 -t UTF-8 "$shortcut" | grep -aF "$target\\kelvora-staerkeneditor.exe" > /dev/null
     (($(od -An -tu4 -j20 -N4 "$shortcut") & 0x40))
 fi
 cp "$work/original" "$program/team_sp3.cfg"
