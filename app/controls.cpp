@@ -6,6 +6,7 @@
 #include "browse/fileselection.h"
 #include "browse/filelist.h"
 #include "browse/folderlist.h"
+#include "platform/dialogfont.h"
 #include "rating/picture.h"
 #include "rating/ratinglists.h"
 #include "resources/resourcepaths.h"
@@ -77,18 +78,15 @@ QFont boldFont(const QStringList &families, int points)
     return font;
 }
 
-// The fixed layout is measured for an 8-point dialog font. Linux desktops default to larger
-// fonts, which would clip "0.0 Sterne" in the rating lists, so the controls get the 8-point one.
+// Every control without a font of its own inherits the system's dialog font from the client area.
 void useDialogFont(QWidget *client)
 {
-#ifndef Q_OS_WIN
-    QFont font;
-    font.setFamilies({u"MS Sans Serif"_s, u"Arial"_s, u"Liberation Sans"_s});
-    font.setPointSize(8);
+    const DialogFont dialog = dialogFont();
+    QFont font = client->font();
+    if (!dialog.families.isEmpty())
+        font.setFamilies(dialog.families);
+    font.setPointSizeF(dialog.pointSize);
     client->setFont(font);
-#else
-    Q_UNUSED(client);
-#endif
 }
 
 // A caption beside a rating list, sized to its text.
@@ -104,7 +102,9 @@ QLabel *createCaption(QWidget *frame, const QString &name, TwipsRect at, const Q
 QLabel *createProgressLabel(QWidget *frame)
 {
     auto *label = place<QLabel>(frame, u"lblprobar"_s, ControlTable::lblprobar);
-    label->setFont(boldFont({u"Arial"_s, u"Liberation Sans"_s}, 18));
+    QFont font = boldFont({u"Arial"_s, u"Liberation Sans"_s}, 18);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    label->setFont(font);
     paintGreyWithWhiteText(label);
     return label;
 }

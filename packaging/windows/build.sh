@@ -1,37 +1,52 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the Windows program and its tests with MinGW-w64 against the Qt of build-qt.sh into
-# build-windows/, and packs build-windows/kelvora-staerkeneditor-<version>-win64.zip: the
-# program, exactly the DLLs and plugins it loads, the licence texts and a README.
+# Builds the Windows programs and their tests with MinGW-w64 against the Qt of build-qt.sh into
+# build-windows/, and packs the program, the command-line companion, exactly the DLLs and plugins
+# they load, the licence texts and a README twice: as
+# build-windows/kelvora-staerkeneditor-<version>-win64.zip and as the installer
+# build-windows/kelvora-staerkeneditor-<version>-win64.msi (msi.sh).
+#
+#   packaging/windows/build.sh [--programs-only] [build folder]
+#
+# --programs-only leaves the tests out (the second build of the reproducibility check).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
+targets=()
+tests=ON
+if [[ ${1:-} == --programs-only ]]; then
+    targets=(--target kelvora-staerkeneditor kelvora-staerken)
+    tests=OFF
+    shift
+fi
 qt=$("$kelvora_root/packaging/windows/build-qt.sh" | tail -n 1)
 ensure_packages zip
-build=$kelvora_root/build-windows
+build=$(realpath -m "${1:-$kelvora_root/build-windows}")
 
 cmake -S "$kelvora_root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVORA_WERROR=ON \
-    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DKELVORA_BUILD_TESTS=$tests -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$kelvora_root/packaging/windows/wine.sh"
-nice -n 10 cmake --build "$build" --parallel "${KELVORA_JOBS:-2}"
+nice -n 10 cmake --build "$build" --parallel "${KELVORA_JOBS:-2}" "${targets[@]}"
 
 # ---- The zip ----------------------------------------------------------------------------------
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 name=kelvora-staerkeneditor-$version-win64
 stage=$build/zip/$name
-rm -rf "$build/zip" "$build/$name.zip"
+rm -rf "$build/zip" "$build/$name.zip" "$build/$name.msi"
 mkdir -p "$stage"/{platforms,styles,imageformats,licenses}
 
-cp "$build/app/kelvora-staerkeneditor.exe" "$stage/"
-# A window program: Windows opens no console window beside it.
-[[ $($mingw_triple-objdump -p "$stage/kelvora-staerkeneditor.exe" | grep '^Subsystem') == *"(Windows GUI)" ]] \
+cp "$build/app/kelvora-staerkeneditor.exe" "$build/cli/kelvora-staerken.exe" "$stage/"
+# A window program: Windows opens no console window beside it; the companion is a console one.
+subsystem() { $mingw_triple-objdump -p "$stage/$1" | grep '^Subsystem'; }
+[[ $(subsystem kelvora-staerkeneditor.exe) == *"(Windows GUI)" ]] \
     || { echo "build: kelvora-staerkeneditor.exe is not a GUI program" >&2; exit 1; }
-$mingw_triple-strip "$stage/kelvora-staerkeneditor.exe"
+[[ $(subsystem kelvora-staerken.exe) == *"(Windows CUI)" ]] \
+    || { echo "build: kelvora-staerken.exe is not a console program" >&2; exit 1; }
 # Both programs carry their application manifest (resources/*.manifest) where Windows reads it:
 # resource 1 of type 24.
 ensure_packages icoutils
-for exe in "$stage/kelvora-staerkeneditor.exe" "$build/cli/kelvora-staerken.exe"; do
+for exe in "$stage"/*.exe; do
     manifest=$(wrestool -x --raw -t 24 -n 1 "$exe")
     for setting in 'level="asInvoker"' '>true</longPathAware>' \
         '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
@@ -39,6 +54,7 @@ for exe in "$stage/kelvora-staerkeneditor.exe" "$build/cli/kelvora-staerken.exe"
             || { echo "build: $exe: no $setting in its manifest" >&2; exit 1; }
     done
 done
+$mingw_triple-strip "$stage"/*.exe
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 cp "$qt/plugins/imageformats/"{qgif,qico}.dll "$stage/imageformats/"
@@ -95,6 +111,12 @@ sed -e "s/@VERSION@/$version/g" -e "s/@QT_DEBIAN_VERSION@/$(qt_debian_version)/g
     -e "s/@MINGW_VERSION@/$(dpkg-query -W -f='${source:Version}' mingw-w64-x86-64-dev)/g" \
     "$kelvora_root/packaging/windows/README.txt.in" | sed 's/$/\r/' > "$stage/README.txt"
 
-(cd "$build/zip" && zip -qr -X "$build/$name.zip" "$name")
+# The same bytes from every build of one commit: files in byte order, one time stamp (the last
+# commit's, taken as UTC), the same permissions, no extra attributes.
+chmod -R u=rwX,go=rX "$stage"
+find "$stage" -exec touch --no-dereference --date="@$SOURCE_DATE_EPOCH" {} +
+(cd "$build/zip" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$build/$name.zip" -@)
+"$kelvora_root/packaging/windows/msi.sh" "$stage" "$version" "$build/$name.msi"
 echo "build: $build/$name.zip"
-(cd "$stage" && find . -type f | sort)
+echo "build: $build/$name.msi"
+(cd "$stage" && find . -type f | LC_ALL=C sort)

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/applicationsetup.h"
 #include "app/controls.h"
 #include "app/form1.h"
 #include "app/mainmenu.h"
@@ -16,15 +17,20 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -91,6 +97,31 @@ QString starPattern(const std::array<Picture *, 6> &row, const Controls &c)
     return pattern;
 }
 
+// Where a style draws a push button's text and a closed rating list's entry.
+QRect buttonTextRoom(const QPushButton *button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+}
+
+QRect listEntryRoom(const QComboBox *list)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    option.editable = false;
+    // The entry is drawn one pixel in from either side of the edit field.
+    return list->style()
+        ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+        .adjusted(1, 0, -1, 0);
+}
+
+bool fits(const QFontMetrics &metrics, const QString &text, QRect room)
+{
+    return metrics.horizontalAdvance(text) <= room.width() && metrics.height() <= room.height();
+}
+
 } // namespace
 
 class tst_Form1 : public QObject
@@ -98,6 +129,7 @@ class tst_Form1 : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -106,6 +138,8 @@ private Q_SLOTS:
     void captionsSizedToTheirText();
     void windowFrameAndClientArea();
     void textsColoursAndFonts();
+    void textsFitTheirBoxes_data();
+    void textsFitTheirBoxes();
     void initialStateBeforeStartUp();
     void startUpResult();
     void tabOrder();
@@ -130,9 +164,17 @@ private:
     Form1 &makeWindow();
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_style;    // the application's, restored after each test
+    QList<int> m_fonts; // added by a test, removed after it
     std::shared_ptr<ScriptedServices> m_services;
     std::unique_ptr<Form1> m_form;
 };
+
+void tst_Form1::initTestCase()
+{
+    setUpApplication();
+    m_style = QApplication::style()->name();
+}
 
 void tst_Form1::init()
 {
@@ -147,6 +189,10 @@ void tst_Form1::init()
 void tst_Form1::cleanup()
 {
     m_form.reset();
+    for (int id : std::exchange(m_fonts, {}))
+        QFontDatabase::removeApplicationFont(id);
+    if (QApplication::style()->name() != m_style)
+        QApplication::setStyle(m_style);
     QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(), "a window was left behind");
 }
 
@@ -244,6 +290,84 @@ void tst_Form1::textsColoursAndFonts()
     QCOMPARE(c.Picture1->pixmap().size(), QSize(400, 100));
 }
 
+void tst_Form1::textsFitTheirBoxes_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<qreal>("points");
+    QTest::addColumn<QStringList>("fontFiles");
+
+    // The dialog fonts the program gets: on Linux Liberation Sans 8 pt (the package depends on
+    // it); on Windows the stock dialog font, MS Shell Dlg 8 pt (8.25 at 96 dpi), which is
+    // Microsoft Sans Serif on Windows 10 and 11 and Tahoma under Wine. Wine's TrueType MS Sans
+    // Serif and Tahoma stand in for Windows' own.
+    const QString wine = QStringLiteral(KELVORA_WINE_FONTS);
+    const QStringList wineFonts{wine + "/tahoma.ttf"_L1, wine + "/tahomabd.ttf"_L1,
+                                wine + "/ms_sans_serif.ttf"_L1};
+    QTest::newRow("Fusion, Liberation Sans 8") << u"Fusion"_s << u"Liberation Sans"_s << 8.0
+                                               << QStringList();
+    for (const QString &style : {u"Windows"_s, u"windowsvista"_s}) {
+        for (const QString &family : {u"Tahoma"_s, u"MS Sans Serif"_s}) {
+            const QString row = style + u", "_s + family + u" 8.25"_s;
+            QTest::newRow(qPrintable(row)) << style << family << 8.25 << wineFonts;
+        }
+    }
+}
+
+// Every text of a fixed-size control shows whole: the button's, each rating entry closed and in
+// the open list (all thirteen, no scrollbar), the captions before their lists, and a full row of
+// progress asterisks.
+void tst_Form1::textsFitTheirBoxes()
+{
+    QFETCH(QString, style);
+    QFETCH(QString, family);
+    QFETCH(qreal, points);
+    QFETCH(QStringList, fontFiles);
+    if (!QStyleFactory::keys().contains(style, Qt::CaseInsensitive))
+        QSKIP("this Qt has no such style");
+    for (const QString &file : fontFiles)
+        m_fonts.append(QFontDatabase::addApplicationFont(file));
+    if (m_fonts.contains(-1))
+        QSKIP("Wine's fonts are missing (Debian package fonts-wine)");
+    QFont font;
+    font.setFamilies({family});
+    font.setPointSizeF(points);
+    if (QFontInfo(font).family() != family)
+        QSKIP("the font is not installed");
+    QApplication::setStyle(style);
+
+    Form1 &form = makeWindow();
+    form.centralWidget()->setFont(font);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const Controls &c = form.controls();
+    QPushButton *save = c.btnspeichern;
+    QVERIFY(fits(save->fontMetrics(), save->text(), buttonTextRoom(save)));
+    for (QComboBox *list : c.cbostar) {
+        for (int k = 0; k < list->count(); ++k)
+            QVERIFY2(fits(list->fontMetrics(), list->itemText(k), listEntryRoom(list)),
+                     qPrintable(list->itemText(k)));
+        list->showPopup();
+        QAbstractItemView *view = list->view();
+        QVERIFY(QTest::qWaitForWindowExposed(view->window()));
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+        // An entry's text with the margins an item view leaves either side fits its row.
+        const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        const QFontMetrics metrics = view->fontMetrics();
+        for (int k = 0; k < list->count(); ++k) {
+            const QRect row =
+                view->visualRect(view->model()->index(k, 0)) & view->viewport()->rect();
+            QVERIFY2(row.height() >= metrics.height()
+                         && metrics.horizontalAdvance(list->itemText(k)) + margins <= row.width(),
+                     qPrintable(list->itemText(k)));
+        }
+        list->hidePopup();
+    }
+    QVERIFY(c.Label2->geometry().right() < c.cbostar[0]->geometry().left());
+    QVERIFY(c.Label3->geometry().right() < c.cbostar[1]->geometry().left());
+    QVERIFY(fits(c.lblprobar->fontMetrics(), QString(20, u'*'), c.lblprobar->contentsRect()));
+}
+
 void tst_Form1::initialStateBeforeStartUp()
 {
     QWidget client;
@@ -326,10 +450,11 @@ void tst_Form1::menus_data()
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("itemCaption");
     QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<QString>("shortcutShown"); // German, whatever the system's language
     QTest::newRow("file") << u"MnuDatei"_s << u"&Datei"_s << u"MnuDateiItem"_s << u"&Ende"_s
-                          << QKeySequence(Qt::CTRL | Qt::Key_Q);
+                          << QKeySequence(Qt::CTRL | Qt::Key_Q) << u"Strg+Q"_s;
     QTest::newRow("info") << u"MnuInfo"_s << u"&Info"_s << u"MnuInfoItem"_s << u"&Info"_s
-                          << QKeySequence(Qt::CTRL | Qt::Key_I);
+                          << QKeySequence(Qt::CTRL | Qt::Key_I) << u"Strg+I"_s;
 }
 
 void tst_Form1::menus()
@@ -339,6 +464,7 @@ void tst_Form1::menus()
     QFETCH(QString, item);
     QFETCH(QString, itemCaption);
     QFETCH(QKeySequence, shortcut);
+    QFETCH(QString, shortcutShown);
     Form1 &form = makeWindow();
     auto *menuControl = form.findChild<QMenu *>(menu);
     QVERIFY(menuControl);
@@ -347,6 +473,7 @@ void tst_Form1::menus()
     QVERIFY(action);
     QCOMPARE(action->text(), itemCaption);
     QCOMPARE(action->shortcut(), shortcut);
+    QCOMPARE(action->shortcut().toString(QKeySequence::NativeText), shortcutShown);
     QVERIFY(action->isEnabled() && action->isVisible() && !action->isChecked());
     QCOMPARE(form.menuBar()->actions().indexOf(menuControl->menuAction()), menu == u"MnuDatei"_s ? 0 : 1);
 }

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build twice, once into a plain prefix and once as a package would (prefix /usr
 # under DESTDIR), and checks both hold exactly the two programs, their manual pages, the menu
-# entry, the icons, the licence and the changelog.
+# entry, the software centres' description (AppStream), the icons, the licence and the changelog.
 #
 #   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DSTAGING_DIR=<scratch> [-DCONFIG=<cfg>]
 #         -P check_install.cmake
@@ -80,6 +80,7 @@ if(NOT source_icons)
     message(FATAL_ERROR "no hicolor icons found under ${SOURCE_DIR}/resources/icons")
 endif()
 set(expected share/applications/${program}.desktop
+    share/metainfo/invalid.kelvora.staerkeneditor.metainfo.xml
     share/doc/${program}/copyright share/doc/${program}/changelog.gz)
 foreach(name IN LISTS programs)
     list(APPEND expected bin/${name} share/man/man1/${name}.1.gz)
@@ -198,6 +199,18 @@ function(check_tree root label)
     else()
         message(STATUS "SKIP: desktop-file-validate not found (Debian package desktop-file-utils); "
             "${program}.desktop not validated")
+    endif()
+
+    # The AppStream description with what it refers to in the tree (the menu entry among them).
+    find_program(APPSTREAMCLI appstreamcli)
+    if(APPSTREAMCLI)
+        execute_process(COMMAND ${APPSTREAMCLI} validate-tree --no-net ${root}
+            RESULT_VARIABLE invalid OUTPUT_VARIABLE report ERROR_VARIABLE report)
+        if(invalid)
+            fail("${label}: appstreamcli rejects the installed AppStream description:\n${report}")
+        endif()
+    else()
+        message(STATUS "SKIP: appstreamcli not found (Debian package appstream); not validated")
     endif()
     set(failures ${failures} PARENT_SCOPE)
 endfunction()

@@ -1,43 +1,103 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The Windows program from its zip, driven with the keyboard under Wine on a virtual display:
-# unpacked into a fresh folder beside a strength file, it starts in its own folder; the file,
-# both ratings and Save are chosen with keys, the message box is answered, and the `.new` must
-# equal byte for byte what the Linux build's headless save writes for the same file and ratings.
+# The Windows program as a user gets it, driven with the keyboard under Wine on a virtual
+# display, beside a strength file in its own folder: the file, both ratings and Save are chosen
+# with keys, the message box is answered, and the `.new` must equal byte for byte what the Linux
+# build's headless save writes for the same file and ratings; the command-line companion beside
+# it must write the same bytes.
+#
+#   tests/windows/endtoend-exe.sh [--msi] [screenshot folder]
+#
+# Without --msi the program comes from the zip, unpacked into a fresh folder. With --msi the
+# older-version build of the installer is installed and then the real one over it (which must
+# replace it) with `msiexec /i … /qn`; the program starts from its Start-menu shortcut, and
+# `msiexec /x … /qn` must leave the user's files and registry as they were before.
 # With a folder argument it also writes a screenshot after each step there.
 # Needs build-windows/ (packaging/windows/build.sh) and the Linux build's bench/headless_save
 # (BUILD_DIR, default build/).
 set -euo pipefail
 source "$(dirname "$0")/../../packaging/windows/common.sh"
-shots=${1:+$(realpath -m "$1")}
-
 if [[ -z ${KELVORA_ON_XVFB:-} ]]; then
     ensure_packages xvfb xauth xdotool imagemagick unzip
     ensure_wine_prefix
     KELVORA_ON_XVFB=1 exec xvfb-run -a -s "-screen 0 640x480x24" "$0" "$@"
 fi
+mode=zip
+if [[ ${1:-} == --msi ]]; then
+    mode=msi
+    shift
+fi
+shots=${1:+$(realpath -m "$1")}
 
 headless_save=${BUILD_DIR:-$kelvora_root/build}/bench/headless_save
 [[ -x $headless_save ]] || { echo "endtoend-exe: $headless_save missing (build the Linux tree first)" >&2; exit 1; }
-zip=$(ls "$kelvora_root"/build-windows/kelvora-staerkeneditor-*-win64.zip)
+package=$(ls "$kelvora_root"/build-windows/kelvora-staerkeneditor-*-win64.zip)
+package=${package%.zip}
+staged=$kelvora_root/build-windows/zip/$(basename "$package")
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
-# A name with a space and an umlaut, so the folder the zip lands in is not a plain one.
-mkdir "$work/Mein Ordner ä" "$work/linux"
-unzip -q "$zip" -d "$work/Mein Ordner ä"
-program=$(echo "$work/Mein Ordner ä"/kelvora-staerkeneditor-*-win64)
 # Every line end the save knows, high and NUL bytes, and no terminator at the end.
 printf '[Team]\r\n01STRENGTH  3000\r\n01MAXSTRENGTH   8000\n02STRENGTH 1\r02MAXSTRENGTH\r\n\xe4\xf6\xfc\x00\xff\r\n\r\nende' \
-    > "$program/team_sp3.cfg"
-cp "$program/team_sp3.cfg" "$work/linux/"
-cp "$program/team_sp3.cfg" "$work/original"
+    > "$work/original"
+mkdir "$work/linux"
+cp "$work/original" "$work/linux/team_sp3.cfg"
+"$headless_save" "$work/linux/team_sp3.cfg" 5 8 > /dev/null
 
+# ---- The program's folder and how it starts -----------------------------------------------
+unix_path() { winepath -u "$(wine cmd /c echo "$1" | tr -d '\r')" 2>/dev/null; }
+if [[ $mode == zip ]]; then
+    # A name with a space and an umlaut, so the folder the zip lands in is not a plain one.
+    mkdir "$work/Mein Ordner ä"
+    unzip -q "$package.zip" -d "$work/Mein Ordner ä"
+    program=$(echo "$work/Mein Ordner ä"/kelvora-staerkeneditor-*-win64)
+    start_program() { (cd "$program" && exec wine kelvora-staerkeneditor.exe); }
+else
+    program="$(unix_path "%LOCALAPPDATA%")/Programs/Kelvora Stärkeneditor"
+    shortcut="$(unix_path "%APPDATA%")/Microsoft/Windows/Start Menu/Programs"
+    shortcut+="/Kelvora Stärkeneditor.lnk"
+    start_program() { wine start /wait /unix "$shortcut"; }
+    uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+    # reg writes in the console's OEM code page; 850 reads its umlauts as 437 would.
+    registry() { wine reg query "$@" /s | tr -d '\r' | iconv -f CP850 -t UTF-8; }
+    # The user's files and registry and the programs' uninstall entries. Left aside: Wine's own
+    # temporary files and keys, and Windows Installer's own folders and empty keys, which every
+    # Windows has.
+    user_state() {
+        find "$WINEPREFIX/drive_c/users" "$WINEPREFIX/drive_c/windows" -path '*/Temp' -prune \
+            -o ! -name Installer -print | LC_ALL=C sort
+        { registry 'HKCU\Software'; registry "$uninstall"; } \
+            | awk '/^HKEY_/ { wine = index($0, "HKEY_CURRENT_USER\\Software\\Wine") == 1 } !wine' \
+            | grep -vE '^$|\\Microsoft\\Installer(\\(Features|Products|UpgradeCodes))?$'
+    }
+    user_state > "$work/state-before"
+    "$kelvora_root/packaging/windows/msi.sh" "$staged" 0.0.1 "$work/older.msi"
+    wine msiexec /i "$(windows_path "$work/older.msi")" /qn
+    wine msiexec /i "$(windows_path "$package.msi")" /qn
+    # Both programs and every file of the zip, byte for byte.
+    diff -r "$staged" "$program"
+    # One entry under "Apps", the older version's gone, with the version and the publisher.
+    (($(registry "$uninstall" | grep -c 'DisplayName *REG_SZ *Kelvora Stärkeneditor$') == 1))
+    product=$(msiinfo export "$package.msi" Property | tr -d '\r' \
+        | awk '$1 == "ProductCode" { print $2 }')
+    entry=$(registry "$uninstall\\$product")
+    version=${package##*-staerkeneditor-}
+    grep -q "DisplayVersion *REG_SZ *${version%-win64}\$" <<<"$entry"
+    grep -q 'Publisher *REG_SZ *Kelvora$' <<<"$entry"
+    # The shortcut names the installed program and has an icon (link flag HasIconLocation); it
+    # starts the program below.
+    target="$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Kelvora Stärkeneditor"
+    iconv -c -f CP1252 -t UTF-8 "$shortcut" | grep -aF "$target\\kelvora-staerkeneditor.exe" > /dev/null
+    (($(od -An -tu4 -j20 -N4 "$shortcut") & 0x40))
+fi
+cp "$work/original" "$program/team_sp3.cfg"
+
+# ---- The keyboard save ------------------------------------------------------------------------
 shot() {
     [[ -n $shots ]] || return 0
     mkdir -p "$shots"
     sleep 0.7
-    import -window root "$shots/$1.png"
+    import -window root "$shots/$mode-$1.png"
 }
 keys() { xdotool key --delay 120 "$@"; sleep 0.5; }
 # The first visible window whose title matches, once it is there and has the keyboard focus.
@@ -53,7 +113,7 @@ window() {
     echo "$id"
 }
 
-(cd "$program" && exec wine kelvora-staerkeneditor.exe) &
+start_program &
 app=$!
 window '^Kelvora St' > /dev/null
 sleep 2
@@ -72,7 +132,23 @@ shot 6-after-message
 keys ctrl+q                             # "Ende"
 timeout 30 tail --pid="$app" -f /dev/null
 
-"$headless_save" "$work/linux/team_sp3.cfg" 5 8 > /dev/null
 cmp "$program/team_sp3.cfg" "$work/original"
 cmp "$program/team_sp3.cfg.new" "$work/linux/team_sp3.cfg.new"
-echo "endtoend-exe: the Windows program wrote $(stat -c %s "$program/team_sp3.cfg.new") bytes, identical to the Linux save"
+echo "endtoend-exe: the Windows program ($mode) wrote $(stat -c %s "$program/team_sp3.cfg.new") bytes, identical to the Linux save"
+cp "$work/original" "$program/companion_sp3.cfg"
+# From its folder: Wine would read a path argument's umlaut in the locale's encoding.
+(cd "$program" && wine kelvora-staerken.exe -q --start 2,5 --max 4 companion_sp3.cfg)
+cmp "$program/companion_sp3.cfg.new" "$work/linux/team_sp3.cfg.new"
+echo "endtoend-exe: kelvora-staerken.exe ($mode) wrote the same bytes"
+
+if [[ $mode == msi ]]; then
+    # The user's own files stay (Windows Installer leaves what it did not install); ours go.
+    rm "$program"/team_sp3.cfg* "$program"/companion_sp3.cfg*
+    # Once every program of the prefix has ended, as a user closes it before removing it: a file
+    # still in use would stay behind.
+    timeout 60 wineserver -w
+    wine msiexec /x "$(windows_path "$package.msi")" /qn
+    user_state > "$work/state-after"
+    diff "$work/state-before" "$work/state-after"
+    echo "endtoend-exe: installed over an older version and removed again without a trace"
+fi

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/dialogfont.h"
+
+using namespace Qt::StringLiterals;
+
+// Linux desktops have no dialog font of that size; their default fonts are larger and would clip
+// "0.0 Sterne" in the rating lists. The families the layout was drawn with come first, then
+// Liberation Sans, the metric-compatible stand-in for Arial.
+DialogFont dialogFont()
+{
+    return {{u"MS Sans Serif"_s, u"Arial"_s, u"Liberation Sans"_s}, 8};
+}
