@@ -235,7 +235,8 @@ QString helpText()
            "Fehler nennen Datei und Grund; die übrigen Dateien werden trotzdem bearbeitet.\n"
            "Rückgabewert: 0 alles gespeichert, 1 mindestens eine Datei nicht, 2 falscher Aufruf,\n"
            "3 die Ausgabe ließ sich nicht schreiben (die Dateien wurden trotzdem bearbeitet),\n"
-           "130 abgebrochen mit Strg+C (143 mit SIGTERM, 129 mit SIGHUP).\n"_s.arg(MaxJobs);
+           "130 abgebrochen mit Strg+C (143 mit SIGTERM oder beim Schließen des Konsolenfensters,\n"
+           "129 mit SIGHUP, 149 mit Strg+Untbr).\n"_s.arg(MaxJobs);
 }
 
 QString versionText()

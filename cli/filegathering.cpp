@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/filegathering.h"
 
+#include "cli/interruption.h"
+
 #include "platform/console.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
@@ -77,7 +79,8 @@ private:
     // False when the folder had been read before.
     bool folder(const QString &path, const QString &identity)
     {
-        if (!identity.isEmpty() && !m_foldersRead.insert(identity).second)
+        // A stop asked for during a long walk through subfolders ends the walk too.
+        if (stopRequested() || (!identity.isEmpty() && !m_foldersRead.insert(identity).second))
             return false;
         const FolderEntries entries = readFolder(path);
         if (entries.error.failed()) {

@@ -34,9 +34,9 @@ int threadsFor(const Invocation &invocation, qsizetype jobs)
 void reportStop(const Invocation &invocation, const BatchTally &tally, ConsoleOutput &output)
 {
     if (invocation.task == Task::Save)
-        output.failure(u"Abgebrochen. %1 Dateien gespeichert; für die übrigen ist keine "
-                       ".new-Datei entstanden und eine frühere unverändert geblieben."_s.arg(
-                           tally.done));
+        output.failure(u"Abgebrochen. %1 gespeichert; für die übrigen ist keine .new-Datei "
+                       "entstanden und eine frühere unverändert geblieben."_s.arg(
+                           tally.done == 1 ? u"1 Datei"_s : u"%1 Dateien"_s.arg(tally.done)));
     else
         output.failure(u"Abgebrochen."_s);
 }
@@ -46,6 +46,7 @@ void reportStop(const Invocation &invocation, const BatchTally &tally, ConsoleOu
 // that no flush showed yet (a network file system may report it only then).
 int withOutputChecked(int status, int outputError)
 {
+    errno = 0;
     if (std::fclose(stdout) != 0 && outputError == 0)
         outputError = errno != 0 ? errno : EIO;
     if (outputError == 0)

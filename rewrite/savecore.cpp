@@ -34,8 +34,9 @@ public:
 
 private:
     SaveObserver &m_observer;
+    // Nothing worked on yet, of something: no asterisks while a held file is waited for.
     qint64 m_progress = 0;
-    qint64 m_length = 0;
+    qint64 m_length = 1;
 };
 
 // Another program may hold a file for a moment: a virus scanner, the search indexer, a cloud

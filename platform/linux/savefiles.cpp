@@ -13,6 +13,14 @@
 
 using namespace Qt::StringLiterals;
 
+// Another user whose link was followed, and whether that user could go on from there: into
+// every folder entered since (searching it), and at the end to the file.
+struct LinkOwner
+{
+    uid_t user;
+    bool reaches = true;
+};
+
 namespace {
 
 auto retryOnInterrupt(const auto &call)
@@ -61,12 +69,13 @@ bool userMay(uid_t user, uid_t owner, mode_t mode, mode_t ownerBit)
     return user == 0 || user == owner || (mode & (ownerBit >> 6));
 }
 
-std::optional<QByteArray> readLink(int folderFd, const QByteArray &name)
+// The target of the link at `fd` (opened with O_PATH | O_NOFOLLOW), so that its owner, looked
+// at through the same descriptor, is the owner of this very link.
+std::optional<QByteArray> readLink(int fd)
 {
     QByteArray target(256, Qt::Uninitialized);
     for (;;) {
-        const ssize_t length =
-            ::readlinkat(folderFd, name.constData(), target.data(), size_t(target.size()));
+        const ssize_t length = ::readlinkat(fd, "", target.data(), size_t(target.size()));
         if (length < 0)
             return std::nullopt;
         if (length < target.size())
@@ -75,17 +84,30 @@ std::optional<QByteArray> readLink(int folderFd, const QByteArray &name)
     }
 }
 
+
 // Where a link's walk stands: the folder reached, and the link owners met on the way.
 struct Walk
 {
     FileDescriptor folder;
-    QList<uid_t> foreignLinkOwners; // of other users' links followed
+    QList<LinkOwner> foreignLinkOwners; // of other users' links followed
     int links = 0;
     Refusal refusal = Refusal::None; // ForeignLinkInSharedFolder
     SystemError error;
 
     bool failed() const { return refusal != Refusal::None || error.failed(); }
     void fail(int number) { error = makeSystemError(number); }
+
+    // Moves on into the folder at `fd`, which the owners of links met so far must be able to
+    // search: a link may not lead anyone, root's save least of all, where its owner cannot go.
+    void enter(int fd)
+    {
+        folder = FileDescriptor(fd);
+        struct stat entered{};
+        const bool looked = ::fstat(fd, &entered) == 0;
+        for (LinkOwner &owner : foreignLinkOwners)
+            owner.reaches = owner.reaches && looked
+                && userMay(owner.user, entered.st_uid, entered.st_mode, S_IXUSR);
+    }
 };
 
 // A folder opened for the *at calls: for reading where allowed, which a folder sync needs,
@@ -100,9 +122,22 @@ FileDescriptor reopenFolder(int pathFd)
 
 void walkPath(Walk &walk, const QByteArray &path);
 
-// Judges the link `name` in walk.folder before it is followed, and gives its target.
-std::optional<QByteArray> passLink(Walk &walk, const QByteArray &name, const struct stat &link)
+// Judges the link `name` in walk.folder before it is followed, and gives its target. The link
+// is opened first, so that its owner and its target are those of one link, even if another
+// is put in its place meanwhile.
+std::optional<QByteArray> passLink(Walk &walk, const QByteArray &name)
 {
+    const FileDescriptor fd(
+        ::openat(walk.folder.get(), name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat link{};
+    if (!fd.isOpen() || ::fstat(fd.get(), &link) != 0) {
+        walk.fail(errno);
+        return std::nullopt;
+    }
+    if (!S_ISLNK(link.st_mode)) { // replaced since it was looked at
+        walk.fail(EAGAIN);
+        return std::nullopt;
+    }
     if (++walk.links > MaximumLinks) {
         walk.fail(ELOOP);
         return std::nullopt;
@@ -112,8 +147,8 @@ std::optional<QByteArray> passLink(Walk &walk, const QByteArray &name, const str
         return std::nullopt;
     }
     if (link.st_uid != ::geteuid())
-        walk.foreignLinkOwners.append(link.st_uid);
-    std::optional<QByteArray> target = readLink(walk.folder.get(), name);
+        walk.foreignLinkOwners.append(LinkOwner{link.st_uid});
+    std::optional<QByteArray> target = readLink(fd.get());
     if (!target)
         walk.fail(errno);
     return target;
@@ -127,7 +162,7 @@ void stepInto(Walk &walk, const QByteArray &name)
     if (::fstatat(walk.folder.get(), name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
         return walk.fail(errno);
     if (S_ISLNK(entry.st_mode)) {
-        if (const std::optional<QByteArray> target = passLink(walk, name, entry))
+        if (const std::optional<QByteArray> target = passLink(walk, name))
             walkPath(walk, *target);
         return;
     }
@@ -137,7 +172,7 @@ void stepInto(Walk &walk, const QByteArray &name)
                               O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (next < 0)
         return walk.fail(errno);
-    walk.folder = FileDescriptor(next);
+    walk.enter(next);
 }
 
 // Walks a folder path from walk.folder (from the root when it is absolute), one name at a time,
@@ -145,7 +180,7 @@ void stepInto(Walk &walk, const QByteArray &name)
 void walkPath(Walk &walk, const QByteArray &path)
 {
     if (path.startsWith('/'))
-        walk.folder = FileDescriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        walk.enter(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     for (const QByteArray &name : path.split('/')) {
         if (walk.failed())
             return;
@@ -155,7 +190,7 @@ void walkPath(Walk &walk, const QByteArray &path)
             const int up = ::openat(walk.folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
             if (up < 0)
                 return walk.fail(errno);
-            walk.folder = FileDescriptor(up);
+            walk.enter(up);
             continue;
         }
         stepInto(walk, name);
@@ -186,8 +221,9 @@ struct Followed
     bool leadsBeyondItsOwners(mode_t ownerBit) const
     {
         return std::any_of(walk.foreignLinkOwners.cbegin(), walk.foreignLinkOwners.cend(),
-                           [&](uid_t owner) {
-                               return !userMay(owner, found.st_uid, found.st_mode, ownerBit);
+                           [&](const LinkOwner &owner) {
+                               return !owner.reaches
+                                   || !userMay(owner.user, found.st_uid, found.st_mode, ownerBit);
                            });
     }
     FolderEntry entry() const
@@ -204,7 +240,7 @@ struct SaveFolder::State
 {
     QString path;
     FileDescriptor fd;
-    QList<uid_t> foreignLinkOwners;
+    QList<LinkOwner> foreignLinkOwners;
 };
 
 namespace {
@@ -225,7 +261,7 @@ Followed follow(const SaveFolder &folder, const QByteArray &name)
             break;
         }
         f.throughLink = true;
-        const std::optional<QByteArray> target = passLink(f.walk, f.name, entry);
+        const std::optional<QByteArray> target = passLink(f.walk, f.name);
         if (!target)
             break;
         // The target's folder part is walked; its last name is looked at next.
@@ -547,6 +583,9 @@ void ReplacementFile::State::setOwnerAndMode(const FilePermissions &selected)
     if (targetExisted && ::geteuid() == 0
         && userMay(target.st_uid, selected.owner, selected.mode, S_IRUSR))
         owner = target.st_uid;
+    // A file given to no one else keeps no one else's set-user or set-group bit.
+    if (targetExisted && owner != target.st_uid)
+        mode &= ~mode_t(S_ISUID | S_ISGID);
     // Owner first: a change of owner clears the set-user and set-group bits.
     if ((owner != made.st_uid || group != made.st_gid)
         && ::fchown(fd.get(), owner, group) != 0 && ::fchown(fd.get(), made.st_uid, group) != 0)
@@ -627,10 +666,6 @@ ReplacementFile::Commit ReplacementFile::commit()
         s.error = lastSystemError();
         return Commit::NotWritten;
     }
-    if (::close(s.fd.release()) != 0) {
-        s.error = lastSystemError();
-        return Commit::NotWritten;
-    }
     if (!s.targetStillAsChecked()) {
         s.error = makeSystemError(EEXIST);
         return Commit::NotWritten;
@@ -639,11 +674,15 @@ ReplacementFile::Commit ReplacementFile::commit()
         s.error = lastSystemError();
         return Commit::NotWritten;
     }
-    // The new name is durable only once the folder is. EINVAL: a file system that cannot
-    // sync folders, where there is nothing more to do; EBADF: a folder opened only as a place,
-    // which cannot be synced.
-    if (::fsync(s.folder.get()) != 0 && errno != EINVAL) {
-        s.error = lastSystemError();
+    // The new name is durable only once the folder is. A folder opened only as a place (one
+    // the user may not list) cannot be synced itself; its whole file system is, through the
+    // file. EINVAL: a file system that cannot sync folders, where there is nothing more to do.
+    int synced = ::fsync(s.folder.get());
+    if (synced != 0 && errno == EBADF)
+        synced = ::syncfs(s.fd.get());
+    const int syncError = synced != 0 && errno != EINVAL ? errno : 0;
+    if (::close(s.fd.release()) != 0 || syncError != 0) {
+        s.error = makeSystemError(syncError != 0 ? syncError : errno);
         return Commit::NotDurable;
     }
     return Commit::Done;

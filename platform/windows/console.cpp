@@ -114,9 +114,41 @@ Terminal standardErrorTerminal()
     return changed.escapes ? Terminal::WithEscapes : Terminal::Plain;
 }
 
-// Ctrl+Break arrives as SIGBREAK.
+namespace {
+
+void (*stopHandler)(int) = nullptr;
+
+// The console's own events, not the C library's signals: those reset themselves to the default
+// before a handler runs, so a second Ctrl+C would never reach it. Ctrl+C stops as SIGINT,
+// Ctrl+Break as SIGBREAK; closing the console window as SIGTERM, and then this thread waits:
+// Windows ends the program when the handler returns, or five seconds after the event, and the
+// saves need that time to discard their temporary files (SetConsoleCtrlHandler,
+// HandlerRoutine in Microsoft's console documentation).
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+        stopHandler(SIGINT);
+        return TRUE;
+    case CTRL_BREAK_EVENT:
+        stopHandler(SIGBREAK);
+        return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        stopHandler(SIGTERM);
+        Sleep(INFINITE); // the program ends from its main thread, or Windows ends it
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
 void catchStopSignals(void (*handler)(int))
 {
-    for (const int signal : {SIGINT, SIGTERM, SIGBREAK})
-        std::signal(signal, handler);
+    stopHandler = handler;
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    std::signal(SIGTERM, handler);
 }

@@ -316,6 +316,7 @@ enum class InTheWay {
     DeviceNodeAsInput,
     ForeignLinkInSharedFolderAsInput,
     ForeignLinkBeyondItsOwnerAsInput,
+    ForeignLinkIntoClosedFolderAsInput,
     SocketAsInput,
     // In the output's place
     Fifo,
@@ -637,6 +638,9 @@ void tst_SaveFaults::refused_data()
     QTest::newRow("selected file is another user's link to a file that user may not read")
         << InTheWay::ForeignLinkBeyondItsOwnerAsInput
         << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
+    QTest::newRow("selected file is another user's link into a folder that user may not enter")
+        << InTheWay::ForeignLinkIntoClosedFolderAsInput
+        << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
     QTest::newRow("selected file is a socket")
         << InTheWay::SocketAsInput << input(FileType::Socket);
 
@@ -715,14 +719,18 @@ void tst_SaveFaults::refused()
             QSKIP(qPrintable(refused));
         break;
     case InTheWay::ForeignLinkInSharedFolderAsInput:
-    case InTheWay::ForeignLinkBeyondItsOwnerAsInput: {
-        // Another user's link to a file only root may read; in a folder like /tmp, or not.
-        const QString secret = at.elsewhere + "/secret.cfg"_L1;
-        QVERIFY(writeFile(secret, file.input));
-        QCOMPARE(::chmod(QFile::encodeName(secret).constData(), 0600), 0);
+    case InTheWay::ForeignLinkBeyondItsOwnerAsInput:
+    case InTheWay::ForeignLinkIntoClosedFolderAsInput: {
+        // Another user's link to a file only root may read, in a folder like /tmp or not; or to
+        // a file anyone may read in a folder only root may enter.
+        const bool closed = inTheWay == InTheWay::ForeignLinkIntoClosedFolderAsInput;
+        const QString secret = at.elsewhere + (closed ? "/closed/secret.cfg"_L1 : "/secret.cfg"_L1);
+        QVERIFY(QDir().mkpath(QFileInfo(secret).path()) && writeFile(secret, file.input));
+        QCOMPARE(::chmod(QFile::encodeName(secret).constData(), closed ? 0644 : 0600), 0);
+        QCOMPARE(::chmod(QFile::encodeName(at.elsewhere).constData(), closed ? 0700 : 0755), 0);
         if (inTheWay == InTheWay::ForeignLinkInSharedFolderAsInput)
             QCOMPARE(::chmod(QFile::encodeName(at.work).constData(), 01777), 0);
-        QVERIFY(QFile::link(u"../elsewhere/secret.cfg"_s, at.input));
+        QVERIFY(QFile::link(secret, at.input));
         if (::geteuid() != 0 || ::lchown(QFile::encodeName(at.input).constData(), 4242, 4242) != 0)
             QSKIP("handing a link to another user needs root");
         break;
