@@ -6,7 +6,7 @@
 #include "browse/fileselection.h"
 #include "browse/filelist.h"
 #include "browse/folderlist.h"
-#include "platform/dialogfont.h"
+#include "platform/desktop.h"
 #include "rating/picture.h"
 #include "rating/ratinglists.h"
 #include "resources/resourcepaths.h"

@@ -2,6 +2,7 @@
 #include "app/applicationsetup.h"
 #include "app/form1.h"
 #include "platform/console.h"
+#include "platform/desktop.h"
 
 #include <QApplication>
 
@@ -14,17 +15,6 @@ namespace {
 
 const char *const DisplayHint = "Starten Sie es in einer Desktop-Sitzung oder ohne Bildschirm mit "
                                 "\"xvfb-run -a kelvora-staerkeneditor\".\n";
-
-// Without a display the toolkit would abort with a terse message of its own.
-bool displayMissing()
-{
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-#else
-    return false;
-#endif
-}
 
 // A display that is named but cannot be opened (DISPLAY=:99 with no server there) makes Qt end
 // the program while QApplication is being constructed, with an English message about

@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/dialogfont.h"
+#include "platform/desktop.h"
 
 #include <vector>
 #include <windows.h>
+
+// Windows always has its desktop.
+bool displayMissing()
+{
+    return false;
+}
 
 namespace {
 

@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/dialogfont.h"
+#include "platform/desktop.h"
 
 using namespace Qt::StringLiterals;
+
+bool displayMissing()
+{
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
 
 // Linux desktops have no dialog font of that size; their default fonts are larger and would clip
 // "0.0 Sterne" in the rating lists. The families the layout was drawn with come first, then

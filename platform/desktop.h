@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// What the desktop gives the window, as each system provides it (linux/desktop.cpp,
+// windows/desktop.cpp): whether there is a display at all, and the system's own dialog font.
+// QtCore only, so the font comes as family names and a size.
+
+#include <QStringList>
+
+// True where the program can tell before it starts the toolkit that no display is named (no
+// DISPLAY or WAYLAND_DISPLAY on Linux); the toolkit would end with a terse message of its own.
+bool displayMissing();
+
+// The font every control of the window without a font of its own uses; the fixed layout is
+// measured for an 8-point one.
+struct DialogFont
+{
+    QStringList families; // the first one installed is used; empty: the toolkit's default
+    qreal pointSize = 8;
+};
+
+DialogFont dialogFont();
