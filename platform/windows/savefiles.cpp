@@ -67,14 +67,50 @@ Opened notRegular(FileType type)
 
 // ---- SaveFolder -------------------------------------------------------------------------------
 
+namespace {
+
+// The path Windows ends at for an open handle, links and junctions resolved; empty when it
+// cannot say.
+QString finalPath(HANDLE handle)
+{
+    wchar_t path[32768];
+    const DWORD length = GetFinalPathNameByHandleW(handle, path, DWORD(std::size(path)), 0);
+    return length > 0 && length < std::size(path) ? QString::fromWCharArray(path, int(length))
+                                                   : QString();
+}
+
+} // namespace
+
 // Windows has no opening of a file relative to a folder handle; instead the folder is held
-// open without leave to delete it, which keeps it, and the path to it, from being renamed or
-// removed while the save works in it.
+// open without leave to delete it, which keeps it from being renamed or removed while the save
+// works in it, and each file opened or made by its path is checked to lie in it: a junction on
+// the way, pointed elsewhere meanwhile, could otherwise lead the path into another folder.
 struct SaveFolder::State
 {
     QString path;
     Handle folder;
+
+    bool holds(HANDLE file) const
+    {
+        QString folderPath = finalPath(folder.get());
+        const QString filePath = finalPath(file);
+        if (folderPath.isEmpty() || filePath.isEmpty())
+            return true; // nothing to compare: as good as a path can be
+        if (!folderPath.endsWith(u'\\'))
+            folderPath += u'\\';
+        return filePath.startsWith(folderPath, Qt::CaseInsensitive)
+            && !filePath.sliced(folderPath.size()).contains(u'\\');
+    }
 };
+
+namespace {
+
+Opened movedAway()
+{
+    return failure(SystemError{EAGAIN, {}, EAGAIN});
+}
+
+} // namespace
 
 SaveFolder::SaveFolder() : m(std::make_unique<State>()) {}
 SaveFolder::~SaveFolder() = default;
@@ -137,6 +173,8 @@ Opened InputFile::openFile(const SaveFolder &folder, const QString &name)
         m->file.reset();
         return notRegular(type);
     }
+    if (!folder.state().holds(m->file.get()))
+        return movedAway();
     BY_HANDLE_FILE_INFORMATION info{};
     if (!stampOf(m->file.get(), info, m_opened))
         return failure(lastSystemError());
@@ -187,16 +225,22 @@ std::optional<InputFile::Stamp> InputFile::stampNow(bool &nameStillNamesIt) cons
 
 namespace {
 
-// The selected file may be a link to its own .new (or share its file through a hard link):
-// replacing that would change the selected file.
-bool isSameFile(const QString &path, const FileIdentity &input)
+// Which object a path names now, links followed; none when it cannot be opened.
+FileIdentity identityOfPath(const QString &path)
 {
     const Handle file(CreateFileW(nativePath(path).c_str(), 0,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
-    return file.isOpen() && GetFileInformationByHandle(file.get(), &info)
-        && identityOf(info) == input;
+    return file.isOpen() && GetFileInformationByHandle(file.get(), &info) ? identityOf(info)
+                                                                          : FileIdentity{};
+}
+
+// The selected file may be a link to its own .new (or share its file through a hard link):
+// replacing that would change the selected file.
+bool isSameFile(const QString &path, const FileIdentity &input)
+{
+    return identityOfPath(path) == input;
 }
 
 } // namespace
@@ -211,6 +255,7 @@ bool isSameFile(const QString &path, const FileIdentity &input)
 struct ReplacementFile::State
 {
     QString folder;
+    FileIdentity folderIdentity; // what `folder` named when the temporary file was made there
     QString target;
     bool targetExisted = false;
     std::wstring temporary; // empty when there is none
@@ -246,12 +291,22 @@ bool moveMaySucceed(DWORD replaceError)
     }
 }
 
-// The earlier file, no longer needed. Should a scanner hold it just now, it stays behind as a
-// crash's temporary file would, hidden.
-void discard(const std::wstring &backup)
+// The earlier .new under its backup name, no longer needed once the new one is in place. A
+// scanner that has just opened it is waited for a little (about a second, growing pauses; this
+// runs beside the window's thread); should it hold on, the file stays behind as a crash's
+// temporary file would, hidden.
+void discard(const std::wstring &file)
 {
-    if (!DeleteFileW(backup.c_str()))
-        SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    for (DWORD pauseMs = 20; !DeleteFileW(file.c_str()); pauseMs *= 2) {
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
+            || error == ERROR_ACCESS_DENIED;
+        if (!held || pauseMs > 320) {
+            SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN);
+            return;
+        }
+        Sleep(pauseMs);
+    }
 }
 
 } // namespace
@@ -328,11 +383,17 @@ bool ReplacementFile::State::syncFolder()
 
 ReplacementFile::ReplacementFile() : m(std::make_unique<State>()) {}
 
+// A temporary file that was not put in place goes, hidden first (commit() shows it just before
+// the rename) so that a scanner holding it now leaves no visible stray; nothing is waited for here
+// on the window's thread.
 ReplacementFile::~ReplacementFile()
 {
     m->file.reset();
-    if (!m->temporary.empty())
-        DeleteFileW(m->temporary.c_str());
+    if (m->temporary.empty())
+        return;
+    if (m->shown)
+        SetFileAttributesW(m->temporary.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    DeleteFileW(m->temporary.c_str());
 }
 
 // Windows replaces a link in the output's place itself, never the file it leads to; what remains
@@ -365,6 +426,9 @@ Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, cons
         if (m->file.isOpen()) {
             m->temporary = temporary;
             m->temporaryPath = temporaryPath;
+            if (!folder.state().holds(m->file.get()))
+                return movedAway(); // the destructor takes the file away again
+            m->folderIdentity = identityOfPath(m->folder);
             return {};
         }
         const DWORD error = GetLastError();
@@ -408,6 +472,11 @@ ReplacementFile::Commit ReplacementFile::commit()
     if ((s.file.isOpen() && (!FlushFileBuffers(s.file.get()) || !s.file.close()))
         || (!s.shown && !(s.shown = SetFileAttributesW(s.temporary.c_str(), FILE_ATTRIBUTE_NORMAL)))) {
         s.error = lastSystemError();
+        return Commit::NotWritten;
+    }
+    // The rename goes by path: the path must still name the folder the file was made in.
+    if (identityOfPath(s.folder) != s.folderIdentity) {
+        s.error = SystemError{EAGAIN, {}, EAGAIN};
         return Commit::NotWritten;
     }
     if (!s.placed())
