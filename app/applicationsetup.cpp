@@ -19,7 +19,8 @@ void speakGerman()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     auto *translator = new QTranslator(qApp);
-    if (translator->load(ResourcePaths::qtGermanPath()))
+    // Built in by resources/CMakeLists.txt.
+    if (translator->load(u":/translations/qtbase_de.qm"_s))
         QCoreApplication::installTranslator(translator);
 }
 

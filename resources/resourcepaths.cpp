@@ -30,9 +30,4 @@ QString emptyStarPath()
     return u":/imgstarl.bmp"_s;
 }
 
-QString qtGermanPath()
-{
-    return u":/translations/qtbase_de.qm"_s;
-}
-
 } // namespace ResourcePaths
