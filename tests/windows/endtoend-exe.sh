@@ -56,7 +56,17 @@ else
     program="$(unix_path "%LOCALAPPDATA%")/Programs/Kelvora Stärkeneditor"
     shortcut="$(unix_path "%APPDATA%")/Microsoft/Windows/Start Menu/Programs"
     shortcut+="/Kelvora Stärkeneditor.lnk"
-    start_program() { wine start /wait /unix "$shortcut"; }
+    # Wine's shell now and then answers a first start through a link with "Internal error" at
+    # once; a user would click again, and so does this.
+    start_program() {
+        local try
+        for try in 1 2 3; do
+            wine start /wait /unix "$shortcut" && return 0
+            echo "endtoend-exe: starting through the shortcut failed (try $try)" >&2
+            sleep 2
+        done
+        return 1
+    }
     uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
     # reg writes in the console's OEM code page; 850 reads its umlauts as 437 would.
     registry() { wine reg query "$@" /s | tr -d '\r' | iconv -f CP850 -t UTF-8; }
@@ -70,6 +80,8 @@ else
             | awk '/^HKEY_/ { wine = index($0, "HKEY_CURRENT_USER\\Software\\Wine") == 1 } !wine' \
             | grep -vE '^$|\\Microsoft\\Installer(\\(Features|Products|UpgradeCodes))?$'
     }
+    # A run stopped half-way leaves its installation behind; it goes first.
+    wine msiexec /x "$(windows_path "$package.msi")" /qn 2>/dev/null || true
     user_state > "$work/state-before"
     "$kelvora_root/packaging/windows/msi.sh" "$staged" 0.0.1 "$work/older.msi"
     wine msiexec /i "$(windows_path "$work/older.msi")" /qn
