@@ -34,6 +34,15 @@ ensure_packages() {
         apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# use_commit_time: SOURCE_DATE_EPOCH, unless given, is the last commit's time (outside a
+# checkout, now): every time stamp our packages and resources carry comes from it, so that two
+# builds of one commit give the same bytes.
+use_commit_time() {
+    SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$kelvora_root" log -1 --format=%ct 2>/dev/null \
+        || date +%s)}
+    export SOURCE_DATE_EPOCH
+}
+
 # AddressSanitizer and UndefinedBehaviorSanitizer as every instrumented build of ours uses them:
 # frame pointers give whole stacks in reports, and the first report ends the program.
 sanitizer_flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all"

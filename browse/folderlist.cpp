@@ -58,7 +58,7 @@ SystemError FolderList::setPath(const QString &folderOrDrive)
 {
     const QString target = cleanFolderPath(folderOrDrive);
     if (target.isEmpty())
-        return {ENOENT, {}, ENOENT};
+        return SystemError::ofErrno(ENOENT);
     const QList<Drive> drives = m_provider->drives();
     const auto drive = std::find_if(drives.cbegin(), drives.cend(), [&](const Drive &d) {
         return QString::compare(cleanFolderPath(d.rootPath), target, FileNameCase) == 0;

@@ -14,8 +14,9 @@
 // folder, each one deeper and open, then the current folder's subfolders, closed and sorted by
 // name. Only folders appear, links to folders among them; a link to a device or FIFO is no
 // folder. Hidden folders are listed like any other on Linux (a Wine prefix, where strength files
-// of a Windows program tend to live, is one); on Windows those marked hidden or system are not. Rows show names readably (filenames.h); the exact
-// path stays behind each row, so a folder whose name is not valid text opens like any other. A
+// of a Windows program tend to live, is one); on Windows those marked hidden or system are not.
+// Rows show names readably (filenames.h); the exact path stays behind each row, so a folder
+// whose name is not valid text opens like any other. A
 // double-click or Enter opens a folder. Every change of path, by the user or by setPath(),
 // raises pathChanged() before returning. Filled synchronously from the disk by one read of the
 // folder, whose regular files the file list takes over; nothing is watched in the background.

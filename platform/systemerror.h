@@ -26,6 +26,9 @@ struct SystemError
     int systemNumber = 0; // the Windows error; on Linux the errno value again
     Transience transience = Transience::Lasting;
 
+    // A failure the program itself names by its errno value, without the system's words.
+    static SystemError ofErrno(int errorNumber) { return {errorNumber, {}, errorNumber}; }
+
     bool failed() const { return number != 0; }
     bool transient() const { return transience != Transience::Lasting; }
 };

@@ -10,10 +10,8 @@ mingw_triple=x86_64-w64-mingw32
 # it uses, so both are exactly one version.
 qt_debian_version() { dpkg-query -W -f='${source:Version}' qt6-base-dev; }
 qt_upstream_version() { qt_debian_version | sed -E 's/^[0-9]+://; s/[+~-].*//'; }
-# Every time stamp the packages carry (file times in the zip and the installer, rcc's resources)
-# is the last commit's, so that two builds of one commit give the same bytes.
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$kelvora_root" log -1 --format=%ct 2>/dev/null \
-    || date +%s)}
+# File times in the zip and the installer, and rcc's resources, are the last commit's.
+use_commit_time
 # Outside the checkout: CI clones afresh each time, the cache stays with the machine.
 kelvora_cache=${KELVORA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kelvora}
 qt_prefix() { echo "$kelvora_cache/qt-$(qt_upstream_version)-mingw64"; }

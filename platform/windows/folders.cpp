@@ -110,7 +110,7 @@ PathFacts lookAt(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return {{ENOENT, {}, ENOENT}, false, 0, {}};
+        return {SystemError::ofErrno(ENOENT), false, 0, {}};
     return {{}, info.isDir(), info.isFile() ? info.size() : 0,
             info.canonicalFilePath().toCaseFolded()};
 }

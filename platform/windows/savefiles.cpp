@@ -53,6 +53,17 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info)
     return {info.dwVolumeSerialNumber, (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
+// Which object a path names now, links followed; none when it cannot be opened.
+FileIdentity identityAt(const std::wstring &path)
+{
+    const Handle file(CreateFileW(path.c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return file.isOpen() && GetFileInformationByHandle(file.get(), &info) ? identityOf(info)
+                                                                          : FileIdentity{};
+}
+
 Opened failure(SystemError error)
 {
     return {Refusal::Failed, std::move(error), FileType::Regular, false};
@@ -105,9 +116,15 @@ struct SaveFolder::State
 
 namespace {
 
+// The folder's path no longer leads where the save began: a junction on the way pointed elsewhere.
+SystemError folderMovedAway()
+{
+    return SystemError::ofErrno(EAGAIN);
+}
+
 Opened movedAway()
 {
-    return failure(SystemError{EAGAIN, {}, EAGAIN});
+    return failure(folderMovedAway());
 }
 
 } // namespace
@@ -212,38 +229,11 @@ std::optional<InputFile::Stamp> InputFile::stampNow(bool &nameStillNamesIt) cons
     Stamp stamp;
     if (!stampOf(m->file.get(), info, stamp))
         return std::nullopt;
-    const Handle again(CreateFileW(m->path.c_str(), 0,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION atPath{};
-    nameStillNamesIt = again.isOpen() && GetFileInformationByHandle(again.get(), &atPath)
-        && identityOf(atPath) == m_identity;
+    nameStillNamesIt = identityAt(m->path) == m_identity;
     return stamp;
 }
 
 // ---- ReplacementFile --------------------------------------------------------------------------
-
-namespace {
-
-// Which object a path names now, links followed; none when it cannot be opened.
-FileIdentity identityOfPath(const QString &path)
-{
-    const Handle file(CreateFileW(nativePath(path).c_str(), 0,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    return file.isOpen() && GetFileInformationByHandle(file.get(), &info) ? identityOf(info)
-                                                                          : FileIdentity{};
-}
-
-// The selected file may be a link to its own .new (or share its file through a hard link):
-// replacing that would change the selected file.
-bool isSameFile(const QString &path, const FileIdentity &input)
-{
-    return identityOfPath(path) == input;
-}
-
-} // namespace
 
 // The earlier file of the target's name is replaced through ReplaceFileW, which keeps its
 // attributes and access rights, with a backup name, so that none of its documented half-done
@@ -408,7 +398,9 @@ Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, cons
             return notRegular(FileType::Folder);
         if (attributes & FILE_ATTRIBUTE_DEVICE)
             return notRegular(FileType::CharacterDevice);
-        if (isSameFile(m->target, input.identity()))
+        // The selected file may be a link to its own .new (or share its file through a hard
+        // link): replacing that would change the selected file.
+        if (identityAt(nativePath(m->target)) == input.identity())
             return {Refusal::LeadsToInput, {}, FileType::Regular, false};
         if (attributes & FILE_ATTRIBUTE_READONLY)
             return {Refusal::ReadOnly, {}, FileType::Regular, false};
@@ -428,7 +420,7 @@ Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, cons
             m->temporaryPath = temporaryPath;
             if (!folder.state().holds(m->file.get()))
                 return movedAway(); // the destructor takes the file away again
-            m->folderIdentity = identityOfPath(m->folder);
+            m->folderIdentity = identityAt(nativePath(m->folder));
             return {};
         }
         const DWORD error = GetLastError();
@@ -475,8 +467,8 @@ ReplacementFile::Commit ReplacementFile::commit()
         return Commit::NotWritten;
     }
     // The rename goes by path: the path must still name the folder the file was made in.
-    if (identityOfPath(s.folder) != s.folderIdentity) {
-        s.error = SystemError{EAGAIN, {}, EAGAIN};
+    if (identityAt(nativePath(s.folder)) != s.folderIdentity) {
+        s.error = folderMovedAway();
         return Commit::NotWritten;
     }
     if (!s.placed())

@@ -29,7 +29,7 @@ if [[ ${1:-} == --msi ]]; then
 fi
 shots=${1:+$(realpath -m "$1")}
 
-headless_save=${BUILD_DIR:-$kelvora_root/build}/bench/headless_save
+headless_save=$(build_folder build)/bench/headless_save
 [[ -x $headless_save ]] || { echo "endtoend-exe: $headless_save missing (build the Linux tree first)" >&2; exit 1; }
 package=$(ls "$kelvora_root"/build-windows/kelvora-staerkeneditor-*-win64.zip)
 package=${package%.zip}
