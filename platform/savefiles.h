@@ -150,9 +150,9 @@ public:
 
 private:
     // The system's side of it (linux/savefiles.cpp, windows/savefiles.cpp): opening, which
-    // sets m_opened, m_identity, m_entry and m_permissions; one read, -1 with m_error set; a read from an
-    // offset; the stamp now, and whether the name still names the file opened (nothing when
-    // either cannot be looked at).
+    // sets m_opened, m_identity, m_entry and m_permissions; one read, -1 with m_error set; a
+    // read from an offset; the stamp now, and whether the name still names the file opened
+    // (nothing when either cannot be looked at).
     Opened openFile(const SaveFolder &folder, const QString &name);
     qint64 readFile(char *into, qint64 max);
     qint64 readFileAt(qint64 offset, char *into, qint64 max);
