@@ -2,6 +2,7 @@
 #include "platform/filenames.h"
 #include "platform/paths.h"
 #include "support/denyaccess.h"
+#include "support/exactfiles.h"
 #include "support/removetree.h"
 
 #include <QDir>
@@ -11,8 +12,6 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <cstdio>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -49,56 +48,20 @@ Run runStaerken(const QStringList &arguments, const QString &shell = {}, const Q
             QString::fromUtf8(process.readAllStandardError()).replace(u"\r\n"_s, u"\n"_s)};
 }
 
-#ifdef Q_OS_WIN
-
 bool writeFile(const QString &path, const QByteArray &content)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    return writeExactFile(path, content);
 }
 
 QByteArray readFile(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readExactFile(path).value_or(QByteArray());
 }
 
 bool exists(const QString &path)
 {
-    return QFileInfo::exists(path);
+    return readExactFile(path).has_value();
 }
-
-#else
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    std::FILE *file = std::fopen(systemFileName(path).constData(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(content.constData(), 1, size_t(content.size()), file)
-        == size_t(content.size());
-    return std::fclose(file) == 0 && written;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QByteArray content;
-    if (std::FILE *file = std::fopen(systemFileName(path).constData(), "rb")) {
-        char buffer[4096];
-        while (const size_t got = std::fread(buffer, 1, sizeof buffer, file))
-            content.append(buffer, qsizetype(got));
-        std::fclose(file);
-    }
-    return content;
-}
-
-bool exists(const QString &path)
-{
-    struct stat found{};
-    return ::stat(systemFileName(path).constData(), &found) == 0;
-}
-
-#endif
 
 const QByteArray Strength = "01STRENGTH  3000\r\n02MAXSTRENGTH 5000\r\nname\n"_ba;
 
@@ -196,6 +159,9 @@ void TestStaerken::arguments_data()
         << 2 << QByteArray() << QByteArray() << QString() << u"-j erwartet eine Anzahl"_s;
     QTest::newRow("help") << QStringList{u"--help"_s} << 0 << QByteArray() << QByteArray()
                           << u"Rückgabewert: 0 alles gespeichert"_s << QString();
+    QTest::newRow("help as Windows asks for it")
+        << QStringList{u"/?"_s} << 0 << QByteArray() << QByteArray()
+        << u"Rückgabewert: 0 alles gespeichert"_s << QString();
     QTest::newRow("version") << QStringList{u"--version"_s} << 0 << QByteArray() << QByteArray()
                              << u"kelvora-staerken (Kelvora Stärkeneditor) " KELVORA_VERSION ""_s
                              << QString();
@@ -334,6 +300,7 @@ void TestStaerken::windowsCommandLine_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("says"); // on standard output or error
     QTest::addColumn<QStringList>("saved");
+    QTest::addColumn<QString>("runIn"); // a folder in DIR to run in instead of DIR
 
     const QStringList a{u"a_sp.cfg"_s, u"a_sp.cfg.new"_s};
     const QString saved = u"a_sp.cfg.new: Speichern erfolgreich"_s;
@@ -341,31 +308,81 @@ void TestStaerken::windowsCommandLine_data()
         << QStringList{u"Stärke/ä_sp.cfg"_s} << QString() << 0
         << QStringList{u"DIR\\Stärke\\ä_sp.cfg"_s} << 0
         << u"DIR\\Stärke\\ä_sp.cfg.new: Speichern erfolgreich"_s
-        << QStringList{u"Stärke/ä_sp.cfg"_s};
+        << QStringList{u"Stärke/ä_sp.cfg"_s} << QString();
     QTest::newRow("name outside code page 1252")
         << QStringList{u"Жук_sp.cfg"_s} << QString() << 0 << QStringList{u"Жук_sp.cfg"_s} << 0
-        << u"Жук_sp.cfg.new: Speichern erfolgreich"_s << QStringList{u"Жук_sp.cfg"_s};
+        << u"Жук_sp.cfg.new: Speichern erfolgreich"_s << QStringList{u"Жук_sp.cfg"_s} << QString();
     QTest::newRow("wildcards ignore case, in the list's order")
         << QStringList{u"b_sp.cfg"_s, u"A_SP.CFG"_s, u"c.cfg"_s} << QString() << 0
         << QStringList{u"*_sp*.cfg"_s} << 0
         << u"A_SP.CFG.new: Speichern erfolgreich\nb_sp.cfg.new: Speichern erfolgreich\n"_s
-        << QStringList{u"A_SP.CFG"_s, u"b_sp.cfg"_s};
+        << QStringList{u"A_SP.CFG"_s, u"b_sp.cfg"_s} << QString();
     QTest::newRow("question mark, in a folder")
         << QStringList{u"sub/x1_sp.cfg"_s, u"sub/x22_sp.cfg"_s} << QString() << 0
         << QStringList{u"sub\\x?_sp.cfg"_s} << 0 << u"sub\\x1_sp.cfg.new: Speichern erfolgreich\n"_s
-        << QStringList{u"sub/x1_sp.cfg"_s};
+        << QStringList{u"sub/x1_sp.cfg"_s} << QString();
     QTest::newRow("a pattern that matches nothing")
         << QStringList{u"a_sp.cfg"_s} << QString() << 0 << QStringList{u"*.txt"_s} << 1
-        << u"Auf „*.txt“ passt keine Datei und kein Ordner."_s << QStringList{};
+        << u"Auf „*.txt“ passt keine Datei und kein Ordner."_s << QStringList{} << QString();
     QTest::newRow(".new released after half a second")
-        << a << u"a_sp.cfg.new"_s << 500 << a.first(1) << 0 << saved << a.first(1);
+        << a << u"a_sp.cfg.new"_s << 500 << a.first(1) << 0 << saved << a.first(1) << QString();
     QTest::newRow("selected file released after half a second")
-        << a << u"a_sp.cfg"_s << 500 << a.first(1) << 0 << saved << a.first(1);
+        << a << u"a_sp.cfg"_s << 500 << a.first(1) << 0 << saved << a.first(1) << QString();
     QTest::newRow(".new held for ten seconds")
         << a << u"a_sp.cfg.new"_s << 10000 << a.first(1) << 1
         << u"a_sp.cfg.new“ konnte nicht geschrieben werden. Ein anderes Programm verwendet die "
            "Datei"_s
-        << QStringList{};
+        << QStringList{} << QString();
+
+    // Names as Windows keeps them but would not take them typed: trailing dots and spaces (from
+    // zips, Linux, WSL, Samba shares), device names, case. Made exactly, each is saved exactly;
+    // a typed name that does not exist so is taken as Windows takes it.
+    const QString dotted = u"Liga.\\a_sp.cfg.new: Speichern erfolgreich"_s;
+    QTest::newRow("folder ending in a dot, beside one without")
+        << QStringList{u"Liga./a_sp.cfg"_s, u"Liga/a_sp.cfg"_s} << QString() << 0
+        << QStringList{u"Liga.\\a_sp.cfg"_s} << 0 << dotted << QStringList{u"Liga./a_sp.cfg"_s}
+        << QString();
+    QTest::newRow("folder ending in a space, beside one without")
+        << QStringList{u"Liga /a_sp.cfg"_s, u"Liga/a_sp.cfg"_s} << QString() << 0
+        << QStringList{u"Liga \\a_sp.cfg"_s} << 0 << u"Liga \\a_sp.cfg.new: Speichern"_s
+        << QStringList{u"Liga /a_sp.cfg"_s} << QString();
+    QTest::newRow("dots and spaces deeper and in the name")
+        << QStringList{u"x/Liga. ./tief../b_sp.cfg. "_s, u"x/Liga/tief/b_sp.cfg"_s} << QString()
+        << 0 << QStringList{u"x\\Liga. .\\tief..\\b_sp.cfg. "_s} << 0
+        << u"tief..\\b_sp.cfg. .new: Speichern erfolgreich"_s
+        << QStringList{u"x/Liga. ./tief../b_sp.cfg. "_s} << QString();
+    QTest::newRow("folder ending in a dot as the argument, and in a pattern")
+        << QStringList{u"Liga./a_sp.cfg"_s, u"Liga./b_sp.cfg"_s, u"Liga/a_sp.cfg"_s} << QString()
+        << 0 << QStringList{u"Liga."_s, u"Liga.\\b*"_s} << 0 << dotted
+        << QStringList{u"Liga./a_sp.cfg"_s, u"Liga./b_sp.cfg"_s} << QString();
+    QTest::newRow("a dot typed where only the plain folder is: as Windows takes it")
+        << QStringList{u"Liga/a_sp.cfg"_s} << QString() << 0 << QStringList{u"Liga.\\a_sp.cfg"_s}
+        << 0 << u"DIR\\Liga\\a_sp.cfg.new: Speichern erfolgreich"_s
+        << QStringList{u"Liga/a_sp.cfg"_s} << QString();
+    QTest::newRow("folders named con and aux")
+        << QStringList{u"con/a_sp.cfg"_s, u"aux/b_sp.cfg"_s} << QString() << 0
+        << QStringList{u"con\\a_sp.cfg"_s, u"aux"_s} << 0
+        << u"aux\\b_sp.cfg.new: Speichern erfolgreich"_s
+        << QStringList{u"con/a_sp.cfg"_s, u"aux/b_sp.cfg"_s} << QString();
+    QTest::newRow("run in a folder named con") << QStringList{u"con/a_sp.cfg"_s} << QString() << 0
+                                               << a.first(1) << 0 << saved
+                                               << QStringList{u"con/a_sp.cfg"_s} << u"con"_s;
+    QTest::newRow("a device name, no such file")
+        << a.first(1) << QString() << 0 << QStringList{u"aux"_s, u"a_sp.cfg"_s} << 1
+        << u"„aux“ ist unter Windows der Name eines Geräts, keine Datei."_s << a.first(1)
+        << QString();
+    QTest::newRow("drive-relative path") << a.first(1) << QString() << 0
+                                         << QStringList{u"DRIVEa_sp.cfg"_s} << 0 << saved
+                                         << a.first(1) << QString();
+    QTest::newRow("names alike but for case, in a case-sensitive folder")
+        << QStringList{u"A_sp.cfg"_s, u"a_sp.cfg"_s} << QString() << 0
+        << QStringList{u"*_sp.cfg"_s} << 0
+        << u"A_sp.cfg.new: Speichern erfolgreich\na_sp.cfg.new: Speichern erfolgreich\n"_s
+        << QStringList{u"A_sp.cfg"_s, u"a_sp.cfg"_s} << QString();
+    QTest::newRow("sharp s and capital sharp s: two names that fold alike")
+        << QStringList{u"ß_sp.cfg"_s, u"ẞ_sp.cfg"_s} << QString() << 0 << QStringList{u"."_s}
+        << 0 << u"ẞ_sp.cfg.new: Speichern erfolgreich"_s
+        << QStringList{u"ß_sp.cfg"_s, u"ẞ_sp.cfg"_s} << QString();
 }
 
 void TestStaerken::windowsCommandLine()
@@ -377,11 +394,13 @@ void TestStaerken::windowsCommandLine()
     QFETCH(int, exitCode);
     QFETCH(QString, says);
     QFETCH(QStringList, saved);
+    QFETCH(QString, runIn);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const auto removeOddNames = qScopeGuard([&] { removeTree(dir.path()); });
     for (const QString &file : files)
-        QVERIFY(QDir(dir.path()).mkpath(splitPath(file).folder)
-                && writeFile(dir.filePath(file), Strength));
+        QVERIFY(makeExactFolders(dir.path(), splitPath(file).folder)
+                && writeExactFile(dir.filePath(file), Strength, true));
     QProcess holder;
     if (!held.isEmpty()) {
         holder.start(QStringLiteral(KELVORA_HOLDFILE_PATH),
@@ -391,8 +410,9 @@ void TestStaerken::windowsCommandLine()
     const QString native = QDir::toNativeSeparators(dir.path());
 
     const Run run = runStaerken(QStringList{u"--start=1"_s, u"--max=2"_s}
-                                    << arguments.replaceInStrings(u"DIR"_s, native),
-                                {}, dir.path());
+                                    << arguments.replaceInStrings(u"DIR"_s, native)
+                                           .replaceInStrings(u"DRIVE"_s, native.first(2)),
+                                {}, runIn.isEmpty() ? dir.path() : dir.filePath(runIn));
     holder.kill();
     holder.waitForFinished();
     QCOMPARE(run.exitCode, exitCode);

@@ -550,6 +550,11 @@ void tst_SaveStrengthFile::unusualNamesAndPaths_data()
     QTest::newRow("path past 260 characters") << ofLength(12) << 300 << QString() << true;
     QTest::newRow("path past 260 characters, given through '..' and '.'")
         << ofLength(12) << 300 << u"/sub/.././"_s << true;
+    // Names Windows keeps but would change in a path taken as typed: trimmed, or a device.
+    QTest::newRow("name ending in a dot") << u"a_sp.cfg."_s << 0 << QString() << true;
+    QTest::newRow("name ending in dots and spaces") << u"a_sp.cfg . ."_s << 0 << QString() << true;
+    QTest::newRow("device name con") << u"con"_s << 0 << QString() << true;
+    QTest::newRow("device name nul, with an extension") << u"nul.cfg"_s << 0 << QString() << true;
 #else
     // NAME_MAX is 255 and PATH_MAX 4096 (with the closing NUL) on Linux.
     QTest::newRow(".new name at the name limit") << ofLength(251) << 0 << QString() << true;
