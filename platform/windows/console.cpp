@@ -150,9 +150,7 @@ QStringList commandLineArguments(int, char *[])
 void prepareConsoleOutput()
 {
     const UINT consoleCodePage = GetConsoleOutputCP();
-    UINT expected = 0;
-    redirectedCodePage.compare_exchange_strong(expected,
-                                               consoleCodePage != 0 ? consoleCodePage : CP_UTF8);
+    redirectedCodePage = consoleCodePage != 0 ? consoleCodePage : CP_UTF8;
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (isConsole(error) && GetConsoleMode(error, &mode)) {

@@ -27,7 +27,7 @@ QString fromWide(const wchar_t *text, qsizetype length = -1)
     return QString::fromWCharArray(text, length < 0 ? qsizetype(wcslen(text)) : length);
 }
 
-// The target a symbolic link or junction names, as written in it ("\??\UNC\server\share\x",
+// The target a symbolic link or junction (mount point) names, as written in it ("\??\UNC\server\share\x",
 // "\??\C:\x", or a relative path); empty when it cannot be read. Reading it opens the link
 // itself, never what it leads to. The layout is REPARSE_DATA_BUFFER's (Microsoft, ntifs.h),
 // which MinGW's headers leave out.
@@ -86,7 +86,9 @@ EntryKind kindOf(const QString &folder, const WIN32_FIND_DATAW &entry)
     DWORD attributes = entry.dwFileAttributes;
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(entry.dwReserved0)) {
         const QString path = joinPath(folder, fromWide(entry.cFileName));
-        if (mayKeepWaiting(linkTarget(path, entry.dwReserved0)))
+        const ULONG tag = entry.dwReserved0;
+        const bool readable = tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
+        if (readable && mayKeepWaiting(linkTarget(path, tag)))
             return attributes & FILE_ATTRIBUTE_DIRECTORY ? EntryKind::Folder : EntryKind::File;
         const Handle target(CreateFileW(nativePath(path).c_str(), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,6 +64,26 @@ bool exists(const QString &path)
 {
     return readExactFile(path).has_value();
 }
+
+#ifdef Q_OS_WIN
+
+// A name alike but for case to one beside it, as a case-sensitive folder holds them (made on
+// Linux, in WSL, on a Samba share, or in a folder marked case-sensitive). Wine takes any name
+// given to Windows' calls ignoring case, so the twin is made from the Linux side.
+bool makeCaseTwin(const QString &folder, const QString &name, const QString &twin)
+{
+    using UnixName = char *(CDECL *)(const wchar_t *);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char *unixFolder = unixName ? unixName(nativePath(folder).c_str()) : nullptr;
+    if (!unixFolder)
+        return false;
+    const QString from = QString::fromUtf8(unixFolder) + u'/';
+    HeapFree(GetProcessHeap(), 0, unixFolder);
+    return QProcess::execute(u"Z:\\bin\\cp"_s, {from + name, from + twin}) == 0;
+}
+
+#endif
 
 const QByteArray Strength = "01STRENGTH  3000\r\n02MAXSTRENGTH 5000\r\nname\n"_ba;
 
@@ -398,9 +420,16 @@ void TestStaerken::windowsCommandLine()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const auto removeOddNames = qScopeGuard([&] { removeTree(dir.path()); });
-    for (const QString &file : files)
-        QVERIFY(makeExactFolders(dir.path(), splitPath(file).folder)
-                && writeExactFile(dir.filePath(file), Strength, true));
+    for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        const FolderAndName at = splitPath(*file);
+        const auto twin = std::find_if(files.cbegin(), file, [&](const QString &earlier) {
+            return earlier.toUpper() == file->toUpper();
+        });
+        QVERIFY(makeExactFolders(dir.path(), at.folder)
+                && (twin != file ? makeCaseTwin(dir.filePath(at.folder), splitPath(*twin).name,
+                                                at.name)
+                                 : writeExactFile(dir.filePath(*file), Strength)));
+    }
     QProcess holder;
     if (!held.isEmpty()) {
         holder.start(QStringLiteral(KELVORA_HOLDFILE_PATH),
