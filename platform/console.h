@@ -3,6 +3,7 @@
 // The command line, the standard streams and the console of both programs, as each system
 // provides them (linux/console.cpp, windows/console.cpp).
 
+#include <QByteArrayView>
 #include <QStringList>
 #include <QStringView>
 
@@ -41,6 +42,10 @@ void prepareConsoleOutput();
 // character that code page lacks written as "?". The error number when it could not be
 // written, else 0.
 int writeStandardStream(std::FILE *stream, QStringView text);
+
+// The bytes to the stream in one piece, flushed; the error number when they could not be
+// written, else 0. Where writeStandardStream() ends on both systems.
+int writeBytes(std::FILE *stream, QByteArrayView bytes);
 
 // From now on a file or pipe gets UTF-8 whatever the console's code page (--utf8); Linux
 // writes nothing else anyway.

@@ -55,13 +55,7 @@ void prepareConsoleOutput()
 
 int writeStandardStream(std::FILE *stream, QStringView text)
 {
-    const QByteArray bytes = text.toUtf8();
-    errno = 0;
-    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream)
-        == size_t(bytes.size());
-    if (std::fflush(stream) == 0 && written)
-        return 0;
-    return errno != 0 ? errno : EIO;
+    return writeBytes(stream, text.toUtf8());
 }
 
 void writeRedirectedOutputAsUtf8() {}

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -175,13 +174,7 @@ int writeStandardStream(std::FILE *stream, QStringView text)
     UINT codePage = redirectedCodePage.load();
     if (codePage == 0)
         codePage = CP_UTF8;
-    const QByteArray bytes = inCodePage(text, codePage);
-    errno = 0;
-    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream)
-        == size_t(bytes.size());
-    if (std::fflush(stream) == 0 && written)
-        return 0;
-    return errno != 0 ? errno : EIO;
+    return writeBytes(stream, inCodePage(text, codePage));
 }
 
 void writeRedirectedOutputAsUtf8()
