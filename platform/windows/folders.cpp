@@ -27,10 +27,10 @@ QString fromWide(const wchar_t *text, qsizetype length = -1)
     return QString::fromWCharArray(text, length < 0 ? qsizetype(wcslen(text)) : length);
 }
 
-// The target a symbolic link or junction (mount point) names, as written in it ("\??\UNC\server\share\x",
-// "\??\C:\x", or a relative path); empty when it cannot be read. Reading it opens the link
-// itself, never what it leads to. The layout is REPARSE_DATA_BUFFER's (Microsoft, ntifs.h),
-// which MinGW's headers leave out.
+// The target a symbolic link or junction (mount point) names, as written in it
+// ("\??\UNC\server\share\x", "\??\C:\x", or a relative path); empty when it cannot be read.
+// Reading it opens the link itself, never what it leads to. The layout is REPARSE_DATA_BUFFER's
+// (Microsoft, ntifs.h), which MinGW's headers leave out.
 QString linkTarget(const QString &path, ULONG tag)
 {
     const Handle link(CreateFileW(nativePath(path).c_str(), FILE_READ_ATTRIBUTES,
@@ -158,6 +158,13 @@ QString currentFolderOfDrive(const QString &drive)
     return full.isEmpty() ? drive + u'/' : full;
 }
 
+// "C:/..." or "//server/share/...": nothing of the current folders counts.
+bool isFullyQualified(const QString &path)
+{
+    return path.startsWith(u"//"_s)
+        || (path.size() >= 3 && path.at(1) == u':' && path.at(2) == u'/');
+}
+
 bool isDriveRelative(const QString &path)
 {
     return path.size() >= 2 && path.at(1) == u':' && path.at(0).isLetter()
@@ -271,7 +278,7 @@ QString currentFolder()
 QString absolutePath(const QString &path)
 {
     const QString given = QDir::fromNativeSeparators(path);
-    if (!rootOf(given).isEmpty() || given.startsWith(u"//"_s))
+    if (isFullyQualified(given))
         return given;
     if (given.startsWith(u'/')) // the current drive's root
         return joinPath(rootOf(currentFolder()), given.sliced(1));
@@ -306,12 +313,15 @@ TypedPath typedPath(const QString &typed)
         const QString rest = fullPathName(u"C:/"_s + names.sliced(existing).join(u'/'));
         if (rest.startsWith(u"\\\\.\\"_s))
             return {given, true};
+        if (rest.size() < 3) // Windows could not say: the save will
+            return {given, false};
         resolved = joinPath(found, QDir::fromNativeSeparators(rest).sliced(3));
         if (resolved.endsWith(u'/') && resolved.size() > root.size())
             resolved.chop(1);
     }
     // As given where that names the same, so that messages name the path as the user wrote it.
-    const bool plain = !isDriveRelative(given) && (!given.startsWith(u'/') || !rootOf(given).isEmpty());
+    const bool plain =
+        isFullyQualified(given) || (!given.startsWith(u'/') && !isDriveRelative(given));
     return {resolved == exact && plain ? given : resolved, false};
 }
 
