@@ -317,11 +317,11 @@ void tst_SaveStrengthFile::asteriskCounterMatchesFormula()
     }
 
     // Jumping about in any order: anywhere at all, or within a dozen lengths of the start.
-    const qint64 near = std::min<qint64>(std::max<qint64>(length, 1), Largest / 13) * 12;
+    const qint64 nearby = std::min<qint64>(std::max<qint64>(length, 1), Largest / 13) * 12;
     AsteriskCounter jumper(length);
     for (int i = 0; i < 20000; ++i) {
         const qint64 at = i % 2 == 0 ? static_cast<qint64>(random.generate64())
-                                     : random.bounded(-near / 12, near);
+                                     : random.bounded(-nearby / 12, nearby);
         const QString problem = differs(jumper, at);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
