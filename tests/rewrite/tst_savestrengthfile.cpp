@@ -597,7 +597,7 @@ void tst_SaveStrengthFile::unusualNamesAndPaths()
         const SaveOutcome result = caller.save();
         if (!saves) {
             const QString problem =
-                failureProblem(result, {SaveOutcome::Step::OpenOutput, ENAMETOOLONG});
+                failureProblem(result, {SaveFailure::Step::OpenOutput, ENAMETOOLONG});
             QVERIFY2(problem.isEmpty(), qPrintable(problem));
             QCOMPARE(listing(folder), QStringList{name});
             return;
@@ -636,7 +636,7 @@ void tst_SaveStrengthFile::failures_data()
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<ExpectedFailure>("expected");
 
-    using Step = SaveOutcome::Step;
+    using Step = SaveFailure::Step;
     QTest::newRow("selected file missing")
         << Fault::InputMissing << ExpectedFailure{Step::OpenInput, ENOENT};
     QTest::newRow("selected file is a folder")
@@ -755,7 +755,7 @@ void tst_SaveStrengthFile::readOnlyFileSystem()
         QCOMPARE(readFile(source + "/a_sp.cfg.new"_L1), EarlierOutput);
     // An earlier output may not be replaced; without one, no file may be made in the folder.
     const QString problem = failureProblem(
-        outcome, {SaveOutcome::Step::OpenOutput, EROFS,
+        outcome, {SaveFailure::Step::OpenOutput, EROFS,
                   earlierOutput ? Refusal::NotWritable : Refusal::FolderRefusesNewFile});
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
@@ -783,7 +783,7 @@ void tst_SaveStrengthFile::diskFull()
     RecordingCaller caller;
     caller.path = inputPath;
     const SaveOutcome outcome = caller.save();
-    const QString problem = failureProblem(outcome, {SaveOutcome::Step::WriteOutput, ENOSPC});
+    const QString problem = failureProblem(outcome, {SaveFailure::Step::WriteOutput, ENOSPC});
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
     QCOMPARE(listing(mounted), before);
