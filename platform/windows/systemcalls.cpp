@@ -39,11 +39,12 @@ int errnoOf(DWORD error)
     return SystemError::NoErrno;
 }
 
-// ReplaceFileW reports a replaced file that another program holds as one it could not remove.
+// ReplaceFileW reports a replaced file that another program holds as one it could not remove,
+// or as a new file it could not move in, with nothing changed.
 bool isInUse(DWORD error)
 {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
-        || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+        || error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
 }
 
 } // namespace

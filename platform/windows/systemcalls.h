@@ -72,11 +72,13 @@ private:
 };
 
 // The calls through which the save puts its file in place, syncs its folder, and the lists read
-// a folder. Their half-done and refused outcomes (ReplaceFileW's documented partial failures, a
-// network share without WRITE_DAC) cannot be brought about on a local disk, so tests replace
-// entries here; the program never does.
+// a folder, and the open that asks whether WRITE_DAC is to be had. Their half-done and refused
+// outcomes (ReplaceFileW's documented partial failures, a network share without WRITE_DAC)
+// cannot be brought about on a local disk, so tests replace entries here; the program never
+// does.
 struct FileCalls
 {
+    decltype(&::CreateFileW) createFile = &::CreateFileW; // only where a right is probed
     decltype(&::ReplaceFileW) replaceFile = &::ReplaceFileW;
     decltype(&::MoveFileExW) moveFile = &::MoveFileExW;
     decltype(&::FlushFileBuffers) flushFolder = &::FlushFileBuffers;

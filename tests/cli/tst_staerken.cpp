@@ -72,15 +72,10 @@ bool exists(const QString &path)
 // given to Windows' calls ignoring case, so the twin is made from the Linux side.
 bool makeCaseTwin(const QString &folder, const QString &name, const QString &twin)
 {
-    using UnixName = char *(CDECL *)(const wchar_t *);
-    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char *unixFolder = unixName ? unixName(nativePath(folder).c_str()) : nullptr;
-    if (!unixFolder)
-        return false;
-    const QString from = QString::fromUtf8(unixFolder) + u'/';
-    HeapFree(GetProcessHeap(), 0, unixFolder);
-    return QProcess::execute(u"Z:\\bin\\cp"_s, {from + name, from + twin}) == 0;
+    const QString unixFolder = wineUnixPath(folder);
+    return !unixFolder.isEmpty()
+        && QProcess::execute(u"Z:\\bin\\cp"_s, {unixFolder + u'/' + name, unixFolder + u'/' + twin})
+        == 0;
 }
 
 #endif
@@ -349,6 +344,9 @@ void TestStaerken::windowsCommandLine_data()
         << a << u"a_sp.cfg.new"_s << 500 << a.first(1) << 0 << saved << a.first(1);
     QTest::newRow("selected file released after half a second")
         << a << u"a_sp.cfg"_s << 500 << a.first(1) << 0 << saved << a.first(1);
+    QTest::newRow("--dry-run waits for a file held for 1.2 seconds")
+        << a.first(1) << u"a_sp.cfg"_s << 1200 << QStringList{u"--dry-run"_s, u"a_sp.cfg"_s} << 0
+        << u"a_sp.cfg → a_sp.cfg.new (nichts geschrieben)"_s << QStringList{};
     QTest::newRow(".new held for ten seconds")
         << a << u"a_sp.cfg.new"_s << 10000 << a.first(1) << 1
         << u"a_sp.cfg.new“ konnte nicht geschrieben werden. Ein anderes Programm verwendet die "

@@ -51,6 +51,22 @@ inline bool makeExactFolder(const QString &path)
         || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+// Under Wine, the Linux path of a Windows one, for what only the Linux side can do to a file
+// (make a name alike but for case beside another, rename a folder that a Windows program holds
+// open, as Linux or a Samba server may); empty elsewhere.
+inline QString wineUnixPath(const QString &path)
+{
+    using UnixName = char *(CDECL *)(const wchar_t *);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char *name = unixName ? unixName(nativePath(path).c_str()) : nullptr;
+    if (!name)
+        return {};
+    const QString result = QString::fromUtf8(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
 #else
 
 #include <sys/stat.h>
