@@ -360,10 +360,6 @@ void TestStaerken::windowsCommandLine_data()
     QTest::newRow("folder ending in a dot, beside one without")
         << QStringList{u"Liga./a_sp.cfg"_s, u"Liga/a_sp.cfg"_s} << QString() << 0
         << QStringList{u"Liga.\\a_sp.cfg"_s} << 0 << dotted << QStringList{u"Liga./a_sp.cfg"_s};
-    QTest::newRow("folder ending in a space, beside one without")
-        << QStringList{u"Liga /a_sp.cfg"_s, u"Liga/a_sp.cfg"_s} << QString() << 0
-        << QStringList{u"Liga \\a_sp.cfg"_s} << 0 << u"Liga \\a_sp.cfg.new: Speichern"_s
-        << QStringList{u"Liga /a_sp.cfg"_s};
     QTest::newRow("dots and spaces deeper and in the name")
         << QStringList{u"x/Liga. ./tief../b_sp.cfg. "_s, u"x/Liga/tief/b_sp.cfg"_s} << QString()
         << 0 << QStringList{u"x\\Liga. .\\tief..\\b_sp.cfg. "_s} << 0

@@ -10,39 +10,17 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cerrno>
+#include <cstdio>
 #include <optional>
 
 #ifdef Q_OS_WIN
 
 #include "platform/windows/systemcalls.h"
 
-// `posixSemantics` makes the name case-sensitive where the folder allows it (Wine's folders, a
-// folder marked case-sensitive on Windows), so that "a" can stand beside "A".
-inline bool writeExactFile(const QString &path, const QByteArray &content,
-                           bool posixSemantics = false)
+inline std::FILE *openExactFile(const QString &path, bool writing)
 {
-    const Handle file(CreateFileW(nativePath(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, posixSemantics ? FILE_FLAG_POSIX_SEMANTICS : 0,
-                                  nullptr));
-    DWORD written = 0;
-    return file.isOpen()
-        && WriteFile(file.get(), content.constData(), DWORD(content.size()), &written, nullptr)
-        && written == DWORD(content.size());
-}
-
-inline std::optional<QByteArray> readExactFile(const QString &path)
-{
-    const Handle file(CreateFileW(nativePath(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    if (!file.isOpen())
-        return std::nullopt;
-    QByteArray content;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-        content.append(buffer, qsizetype(got));
-    return content;
+    return _wfopen(nativePath(path).c_str(), writing ? L"wb" : L"rb");
 }
 
 inline bool makeExactFolder(const QString &path)
@@ -60,10 +38,9 @@ inline QString wineUnixPath(const QString &path)
     const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     char *name = unixName ? unixName(nativePath(path).c_str()) : nullptr;
-    if (!name)
-        return {};
-    const QString result = QString::fromUtf8(name);
-    HeapFree(GetProcessHeap(), 0, name);
+    const QString result = name ? QString::fromUtf8(name) : QString();
+    if (name)
+        HeapFree(GetProcessHeap(), 0, name);
     return result;
 }
 
@@ -71,22 +48,30 @@ inline QString wineUnixPath(const QString &path)
 
 #include <sys/stat.h>
 
-#include <cerrno>
-#include <cstdio>
-
-inline bool writeExactFile(const QString &path, const QByteArray &content, bool = false)
+inline std::FILE *openExactFile(const QString &path, bool writing)
 {
-    std::FILE *file = std::fopen(systemFileName(path).constData(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(content.constData(), 1, size_t(content.size()), file)
-        == size_t(content.size());
-    return std::fclose(file) == 0 && written;
+    return std::fopen(systemFileName(path).constData(), writing ? "wb" : "rb");
+}
+
+inline bool makeExactFolder(const QString &path)
+{
+    return ::mkdir(systemFileName(path).constData(), 0700) == 0 || errno == EEXIST;
+}
+
+#endif
+
+inline bool writeExactFile(const QString &path, const QByteArray &content)
+{
+    std::FILE *file = openExactFile(path, true);
+    const bool written = file
+        && std::fwrite(content.constData(), 1, size_t(content.size()), file)
+            == size_t(content.size());
+    return file && std::fclose(file) == 0 && written;
 }
 
 inline std::optional<QByteArray> readExactFile(const QString &path)
 {
-    std::FILE *file = std::fopen(systemFileName(path).constData(), "rb");
+    std::FILE *file = openExactFile(path, false);
     if (!file)
         return std::nullopt;
     QByteArray content;
@@ -96,13 +81,6 @@ inline std::optional<QByteArray> readExactFile(const QString &path)
     std::fclose(file);
     return content;
 }
-
-inline bool makeExactFolder(const QString &path)
-{
-    return ::mkdir(systemFileName(path).constData(), 0700) == 0 || errno == EEXIST;
-}
-
-#endif
 
 // Every folder on the way, each by its exact name.
 inline bool makeExactFolders(const QString &base, const QString &relative)

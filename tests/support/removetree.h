@@ -17,23 +17,18 @@ inline bool removeTree(const QString &folder)
 {
     WIN32_FIND_DATAW entry{};
     const HANDLE search = FindFirstFileW(nativePath(folder + QStringLiteral("/*")).c_str(), &entry);
-    bool removed = true;
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const QString name = QString::fromWCharArray(entry.cFileName);
-            if (name == QStringLiteral(".") || name == QStringLiteral(".."))
-                continue;
-            const QString path = folder + u'/' + name;
-            SetFileAttributesW(nativePath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-            const bool folderEntry = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-            removed = (folderEntry ? removeTree(path)
-                                   : DeleteFileW(nativePath(path).c_str())
-                           || RemoveDirectoryW(nativePath(path).c_str()))
-                && removed;
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
+    bool removed = search != INVALID_HANDLE_VALUE;
+    do {
+        const QString name = QString::fromWCharArray(entry.cFileName);
+        const std::wstring path = nativePath(folder + u'/' + name);
+        if (!removed || name == QStringLiteral(".") || name == QStringLiteral(".."))
+            continue;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        removed = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ? removeTree(folder + u'/' + name)
+            : DeleteFileW(path.c_str());
+    } while (removed && FindNextFileW(search, &entry));
+    FindClose(search);
     return RemoveDirectoryW(nativePath(folder).c_str()) && removed;
 }
 

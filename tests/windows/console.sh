@@ -7,9 +7,11 @@
 #    names outside code page 850 show exactly (UTF-16 to the console); Ctrl+C pressed twice
 #    ends the program with 130 and no progress line left.
 #  - Redirected by cmd.exe after "chcp": a file or pipe gets the console's code page (850, 1252,
-#    65001), characters it lacks as "?"; with --utf8, UTF-8.
+#    65001), characters it lacks as "?"; with --utf8, UTF-8. The pipe's reader is find.exe, which
+#    passes the bytes on (Wine's findstr writes nothing).
 set -euo pipefail
 source "$(dirname "$0")/../../packaging/windows/common.sh"
+export LC_ALL=C.UTF-8 # Wine reads the names made here ("Жук_sp.cfg") as UTF-8
 check=$1
 companion=$(windows_path "$2")
 folder=$(mktemp -d)
@@ -34,25 +36,27 @@ mkdir Spieler_Ölzeug # no strength file in it: a note on standard error
 expect "save in a console" in_console "$check" "$companion" --start 1 --max 2 \
     "$(windows_path a_sp.cfg)"
 expect "save in a console: the .new" cmp -s a_sp.cfg.new <(printf '01STRENG%26s2000 \r\n' '')
+export KELVORA_SCREEN_HAS="Жук_sp.cfg.new: Speichern erfolgreich"
 expect "a name outside code page 850 shown in the console" \
-    in_console "$check" --screen-has "Жук_sp.cfg.new: Speichern erfolgreich" "$companion" \
-    --start 1 --max 2 "$(windows_path Жук_sp.cfg)"
+    in_console "$check" "$companion" --start 1 --max 2 "$(windows_path Жук_sp.cfg)"
+unset KELVORA_SCREEN_HAS
 
 # Ctrl+C twice while saves of 150 MB files run: the second ends the program at once.
 mkdir big
 for i in 1 2 3 4; do
     (set +o pipefail; yes $'01STRENGTH  3000\r' | head -c 150000000 > "big/f${i}_sp.cfg")
 done
+export KELVORA_INTERRUPT_MS=1500
 expect "Ctrl+C twice: status 130, no progress line left" \
-    in_console "$check" --interrupt-twice-after 1500 "$companion" -j 4 --start 1 --max 2 \
-    "$(windows_path big)"
+    in_console "$check" "$companion" -j 4 --start 1 --max 2 "$(windows_path big)"
+unset KELVORA_INTERRUPT_MS
 rm -r big
 
 # Redirected: the bytes of "ä", "ö", "ü" and "Ö", and of „ where the code page has it.
 redirected() { # code page, extra option, expected name in out.txt, expected in err.txt
     printf '@chcp %s > nul\r\n@%s %s --show Spieler_* > out.txt 2> err.txt\r\n' "$1" \
         "$companion" "$2" > run.bat
-    printf '@chcp %s > nul\r\n@%s %s --show Spieler_*_sp.cfg | findstr Spieler > pipe.txt\r\n' \
+    printf '@chcp %s > nul\r\n@%s %s --show Spieler_*_sp.cfg | find "Spieler" > pipe.txt\r\n' \
         "$1" "$companion" "$2" > pipe.bat
     in_console cmd /c run.bat > /dev/null
     in_console cmd /c pipe.bat > /dev/null
