@@ -20,6 +20,7 @@ struct FileIdentity
 {
     quint64 volume = 0;
     quint64 index = 0;
+    quint64 indexHigh = 0; // of a 128-bit file identifier (Windows' ReFS); 0 elsewhere
     friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
 };
 

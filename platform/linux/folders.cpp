@@ -111,6 +111,11 @@ QString absolutePath(const QString &path)
     return path.startsWith(u'/') ? path : currentFolder() + u'/' + path;
 }
 
+TypedPath typedPath(const QString &typed)
+{
+    return {typed, false};
+}
+
 QString programFolder()
 {
     // The kernel's link names the program file with its exact bytes, links resolved.

@@ -69,10 +69,13 @@ void tst_FileList::matchesPatternIgnoringCase()
         QSKIP(qPrintable(why));
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString folder = makeFolder(dir, u"list"_s);
+    // "list." beside "list", whose decoy Windows would list for it, trimming the name as typed.
+    QVERIFY(createFile(makeFolder(dir, u"list"_s) + u"/decoy_sp.cfg"_s));
+    const QString folder = dir.filePath(u"list."_s);
+    QVERIFY(makeExactFolder(folder));
     const auto removeOddNames = qScopeGuard([&] { removeTree(folder); });
     QVERIFY(makeObject(folder, makeFolder(dir, u"targets"_s), name, kind));
-    QVERIFY(createFile(folder + u"/other.txt"_s));
+    QVERIFY(writeExactFile(folder + u"/other.txt"_s, "x"));
 
     FileList list(StrengthFilePattern.toString());
     list.setFolder(folder);

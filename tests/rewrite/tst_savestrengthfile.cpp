@@ -299,11 +299,11 @@ void tst_SaveStrengthFile::asteriskCounterMatchesFormula()
     }
 
     // Jumping about in any order: anywhere at all, or within a dozen lengths of the start.
-    const qint64 near = std::min<qint64>(std::max<qint64>(length, 1), Largest / 13) * 12;
+    const qint64 nearby = std::min<qint64>(std::max<qint64>(length, 1), Largest / 13) * 12;
     AsteriskCounter jumper(length);
     for (int i = 0; i < 20000; ++i) {
         const qint64 at = i % 2 == 0 ? static_cast<qint64>(random.generate64())
-                                     : random.bounded(-near / 12, near);
+                                     : random.bounded(-nearby / 12, nearby);
         const QString problem = differs(jumper, at);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
@@ -532,6 +532,11 @@ void tst_SaveStrengthFile::unusualNamesAndPaths_data()
     QTest::newRow("path past 260 characters") << ofLength(12) << 300 << QString() << true;
     QTest::newRow("path past 260 characters, given through '..' and '.'")
         << ofLength(12) << 300 << u"/sub/.././"_s << true;
+    // Names Windows keeps but would change in a path taken as typed: trimmed, or a device.
+    QTest::newRow("name ending in a dot") << u"a_sp.cfg."_s << 0 << QString() << true;
+    QTest::newRow("name ending in dots and spaces") << u"a_sp.cfg . ."_s << 0 << QString() << true;
+    QTest::newRow("device name con") << u"con"_s << 0 << QString() << true;
+    QTest::newRow("device name nul, with an extension") << u"nul.cfg"_s << 0 << QString() << true;
 #else
     // NAME_MAX is 255 and PATH_MAX 4096 (with the closing NUL) on Linux.
     QTest::newRow(".new name at the name limit") << ofLength(251) << 0 << QString() << true;
