@@ -23,5 +23,6 @@ QString fileNameFromSystem(QByteArrayView bytes);
 QByteArray systemFileName(QStringView name);
 
 // A name as the user reads it: escaped bytes as their Latin-1 characters, and line breaks and
-// other control characters as visible symbols ("␊"), so that a name stays on one line.
-QString readableFileName(QStringView name);
+// other control characters as visible symbols ("␊"), so that a name stays on one line. A name
+// that needs none of that comes back as it is (shared, not copied).
+QString readableFileName(const QString &name);
