@@ -280,16 +280,14 @@ void tst_Form1::textsColoursAndFonts()
         QCOMPARE(w->palette().color(QPalette::Window), QColor(64, 64, 64));
         QCOMPARE(w->palette().color(QPalette::WindowText), QColor(255, 255, 255));
     }
-    // Drawn in the first of the families the layout was measured with that is installed.
-    const QStringList captionFamilies{u"MS Sans Serif"_s, u"Arial"_s, u"Liberation Sans"_s};
+    // Drawn in the first installed of the families the layout was measured with.
+    const QStringList layoutFamilies{u"MS Sans Serif"_s, u"Arial"_s, u"Liberation Sans"_s};
     for (QLabel *caption : {c.Label2, c.Label3}) {
-        QVERIFY2(captionFamilies.contains(QFontInfo(caption->font()).family()),
-                 qPrintable(QFontInfo(caption->font()).family()));
+        QVERIFY(layoutFamilies.contains(QFontInfo(caption->font()).family()));
         QCOMPARE(caption->font().pointSize(), 12);
         QVERIFY(caption->font().bold());
     }
-    QVERIFY2(captionFamilies.mid(1).contains(QFontInfo(c.lblprobar->font()).family()),
-             qPrintable(QFontInfo(c.lblprobar->font()).family()));
+    QVERIFY(layoutFamilies.mid(1).contains(QFontInfo(c.lblprobar->font()).family()));
     QCOMPARE(c.lblprobar->font().pointSize(), 18);
     QVERIFY(c.lblprobar->font().bold());
     QCOMPARE(c.Picture1->pixmap().size(), QSize(400, 100));
