@@ -31,7 +31,7 @@ void FileList::setFolder(const QString &folder)
 {
     const QString clean = cleanFolderPath(folder);
     // Hidden files are read too: the pattern alone decides.
-    setFolder(clean, readFolder(clean).files);
+    setFolder(clean, readFolder(clean, m_pattern).files);
 }
 
 // The rows go in with one insertion. An item made with the list as its parent is looked for

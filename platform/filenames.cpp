@@ -87,6 +87,16 @@ QChar visibleControl(char16_t c)
 
 } // namespace
 
+void fileNameFromSystem(QByteArrayView bytes, QString &text)
+{
+    if (!isAscii(bytes)) {
+        text = fileNameFromSystem(bytes);
+        return;
+    }
+    text.resize(0);
+    text.append(QLatin1StringView(bytes));
+}
+
 QString fileNameFromSystem(QByteArrayView bytes)
 {
     if (isAscii(bytes))

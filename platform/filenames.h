@@ -18,6 +18,9 @@
 
 // The text form of a name or path the system gave as bytes.
 QString fileNameFromSystem(QByteArrayView bytes);
+// The same into `text`, whose storage is reused: a plain ASCII name that fits costs no
+// allocation, so a folder's names can be looked at before any is kept.
+void fileNameFromSystem(QByteArrayView bytes, QString &text);
 
 // The bytes to hand the system for a name or path: the inverse of fileNameFromSystem.
 QByteArray systemFileName(QStringView name);

@@ -14,20 +14,6 @@ char16_t folded(QChar c)
     return c.toCaseFolded().unicode();
 }
 
-// The pattern folded once, then matched against many names.
-class NamePattern
-{
-public:
-    explicit NamePattern(QStringView pattern);
-    bool matches(QStringView name) const;
-
-private:
-    bool endsAsTail(QStringView name) const;
-
-    QString m_folded;
-    qsizetype m_tailStart = 0; // in m_folded: what follows the last "*", all without one
-};
-
 // The order of QString::compare(a, b, Qt::CaseInsensitive), without its per-character case
 // folding where both names are ASCII up to where they differ; a folder of 100,000 names
 // spends most of its sorting here. Past ASCII Qt's folding decides (the Kelvin sign folds
