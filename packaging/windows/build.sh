@@ -34,7 +34,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 name=kelvora-staerkeneditor-$version-win64
 stage=$build/zip/$name
 rm -rf "$build/zip" "$build/$name.zip" "$build/$name.msi"
-mkdir -p "$stage"/{platforms,styles,imageformats,licenses}
+mkdir -p "$stage"/{platforms,styles,licenses}
 
 cp "$build/app/kelvora-staerkeneditor.exe" "$build/cli/kelvora-staerken.exe" "$stage/"
 # A window program: Windows opens no console window beside it; the companion is a console one.
@@ -62,7 +62,7 @@ done
 $mingw_triple-strip "$stage"/*.exe
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
-cp "$qt/plugins/imageformats/"{qgif,qico}.dll "$stage/imageformats/"
+# No image format plugin: the window's images are compiled in as pixels (resources/images.h).
 
 # The folders a shipped DLL may come from: Qt's, and the compiler's runtime packages.
 mapfile -t dll_dirs < <(echo "$qt/bin"; mingw_runtime_dirs)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/folders.h"
 
+#include "platform/namematching.h"
 #include "platform/paths.h"
 #include "platform/windows/systemcalls.h"
 
@@ -189,7 +190,7 @@ QString withoutDevicePrefix(const QString &path)
 // Each failure is seen: the search's start, and every step of it, which ends only with
 // ERROR_NO_MORE_FILES. QDirIterator would end a failed read silently, showing an unreadable
 // folder as an empty one.
-FolderEntries readFolder(const QString &folder)
+FolderEntries readFolder(const QString &folder, QStringView filePattern)
 {
     if (folder.isEmpty())
         return {systemError(ERROR_PATH_NOT_FOUND), {}, {}};
@@ -205,6 +206,7 @@ FolderEntries readFolder(const QString &folder)
         return {error == ERROR_FILE_NOT_FOUND ? SystemError{} : systemError(error), {}, {}};
     }
     const std::unique_ptr<void, SearchCloser> closer(search);
+    const NamePattern wanted(filePattern);
     FolderEntries entries;
     do {
         if (!isListed(entry))
@@ -212,7 +214,8 @@ FolderEntries readFolder(const QString &folder)
         const QString name = fromWide(entry.cFileName);
         switch (kindOf(folder, entry)) {
         case EntryKind::File:
-            entries.files.append(name);
+            if (wanted.matches(name))
+                entries.files.append(name);
             break;
         case EntryKind::Folder:
             entries.folders.append(name);
