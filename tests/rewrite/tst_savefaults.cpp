@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mountguard.h"
 #include "savetesthelpers.h"
+#include "support/testusers.h"
 
 #include "rewrite/linereader.h"
 #include "rewrite/savecore.h"
@@ -214,7 +215,9 @@ enum class FaultAt {
     LastBlock,
     Sync,
     Commit,
-    FolderSync
+    FolderSync,
+    Close,          // the close that reports what the file system made of the writes
+    NamedFileBlock, // a middle block, on a file system without unnamed files
 };
 
 // The first call of that name whose arguments hold `text`.
@@ -252,10 +255,11 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
     case FaultAt::ReadInput:
         return firstCall(calls, u"read"_s, u'<' + folder + u'/' + InputName + u'>', why);
     case FaultAt::CreateTemporary:
-        return firstCall(calls, u"openat"_s, u"\".kelvora-"_s, why);
+        return firstCall(calls, u"openat"_s, u"O_TMPFILE"_s, why);
     case FaultAt::FirstBlock:
         return writes.first();
     case FaultAt::MiddleBlock:
+    case FaultAt::NamedFileBlock:
         return writes.at(writes.size() / 2);
     case FaultAt::LastBlock:
         return writes.last();
@@ -266,11 +270,11 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
         why = u"no sync of the output"_s;
         return std::nullopt;
     case FaultAt::Commit: {
-        // The call that put the output under its name: a rename onto it.
+        // The call that put the output under its name: a rename onto it, or a link.
         std::optional<SystemCall> commit;
         for (const SystemCall &call : calls)
-            if (call.name.startsWith(u"rename"_s) && call.result == u"0"_s
-                && lastPathArgument(call) == OutputName)
+            if ((call.name.startsWith(u"rename"_s) || call.name == u"linkat"_s)
+                && call.result == u"0"_s && lastPathArgument(call) == OutputName)
                 commit = call;
         if (!commit)
             why = u"no call put the output in place"_s;
@@ -282,6 +286,16 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
                 return call;
         why = u"no sync of the folder"_s;
         return std::nullopt;
+    case FaultAt::Close: {
+        bool synced = false;
+        for (const SystemCall &call : calls) {
+            synced = synced || (call.name == u"fdatasync"_s && onFileIn(call, folder));
+            if (synced && call.name == u"close"_s && onFileIn(call, folder))
+                return call;
+        }
+        why = u"no close of the output after its sync"_s;
+        return std::nullopt;
+    }
     }
     return std::nullopt;
 }
@@ -317,6 +331,7 @@ enum class InTheWay {
     ForeignLinkInSharedFolderAsInput,
     ForeignLinkBeyondItsOwnerAsInput,
     ForeignLinkIntoClosedFolderAsInput,
+    ForeignLinkAclHidesAsInput,
     SocketAsInput,
     // In the output's place
     Fifo,
@@ -325,6 +340,9 @@ enum class InTheWay {
     Socket,
     ForeignLinkInSharedFolder,
     ForeignLinkBeyondItsOwner,
+    ForeignLinkAclDeniesWriting,
+    ForeignFolderLinkIntoClosedFolder,
+    AppendOnlyFolder,
     SelectedFileLinksToOutput,
     DanglingLink,
     ImmutableFolderWithWritableOutput,
@@ -483,12 +501,20 @@ void tst_SaveFaults::injectedSystemCallFault_data()
         {"EIO", FaultAt::Commit, EIO, true},
         // The output is in place then, and the message says it may not survive a power loss.
         {"EIO", FaultAt::FolderSync, EIO, true},
+        {"EIO", FaultAt::Close, EIO, false},
+        // Killed (error 0): nothing is left but a temporary file that a later save removes.
+        {"SIGKILL", FaultAt::MiddleBlock, 0, true},
+        {"SIGKILL", FaultAt::Sync, 0, false},
+        {"SIGKILL", FaultAt::Commit, 0, false},
+        {"SIGKILL", FaultAt::Commit, 0, true},
+        {"SIGKILL", FaultAt::NamedFileBlock, 0, true},
     };
     const char *const places[] = {"opening the selected file", "reading it",
                                   "making the new file", "writing the first block",
                                   "writing a middle block", "writing the last block",
                                   "syncing the new file", "putting it in place",
-                                  "syncing its folder"};
+                                  "syncing its folder", "closing it after its sync",
+                                  "writing a middle block of a named file"};
     for (const auto &row : rows) {
         QTest::addRow("%s %s, %s", row.name, places[int(row.at)],
                       row.earlierOutput ? "earlier output kept" : "no earlier output")
@@ -522,7 +548,8 @@ void tst_SaveFaults::injectedSystemCallFault()
     };
     QVERIFY(resetOutput());
     const QStringList traceOptions{u"-f"_s, u"-y"_s, u"-e"_s, u"signal=none"_s, u"-e"_s,
-                                   u"trace=read,write,pwrite64,fsync,fdatasync,%file"_s};
+                                   u"trace=read,write,pwrite64,fsync,fdatasync,close,%file"_s};
+    const bool killed = errorNumber == 0;
 
     const QString cleanTrace = traces.filePath(u"clean"_s);
     const ChildSave clean =
@@ -540,38 +567,63 @@ void tst_SaveFaults::injectedSystemCallFault()
     QVERIFY(resetOutput());
     const QStringList before = listing(dir.path());
     const QString faultTrace = traces.filePath(u"fault"_s);
-    const ChildSave faulty = runHeadlessSave(
-        inputPath, traceOptions
-                       + QStringList{u"-o"_s, faultTrace, u"-e"_s,
-                                     u"inject=%1:error=%2:when=%3"_s.arg(target->name, errorName)
-                                         .arg(target->number)});
+    QStringList faultOptions{u"-o"_s, faultTrace, u"-e"_s,
+                             u"inject=%1:%2:when=%3"_s
+                                 .arg(target->name, killed ? u"signal=KILL"_s : "error="_L1 + errorName)
+                                 .arg(target->number)};
+    if (at == FaultAt::NamedFileBlock) { // as FAT or NFS refuse a file without a name
+        const std::optional<SystemCall> unnamed = faultTarget(*calls, FaultAt::CreateTemporary,
+                                                              dir.path(), why);
+        QVERIFY2(unnamed, qPrintable(why));
+        faultOptions << u"-e"_s << u"inject=openat:error=EOPNOTSUPP:when=%1"_s.arg(unnamed->number);
+    }
+    const ChildSave faulty = runHeadlessSave(inputPath, traceOptions + faultOptions);
     qInfo().noquote() << "message:" << faulty.messageLine;
-    QVERIFY2(faulty.exitCode == 1, qPrintable(faulty.messageLine + u' ' + faulty.errors));
+    QVERIFY2(faulty.exitCode == (killed ? -1 : 1),
+             qPrintable(faulty.messageLine + u' ' + faulty.errors));
 
     // The fault hit exactly the call chosen, and nothing else.
     const std::optional<QList<SystemCall>> faultCalls = readTrace(faultTrace);
     QVERIFY(faultCalls);
     QList<SystemCall> injected;
     for (const SystemCall &call : *faultCalls)
-        if (call.result.contains(u"(INJECTED)"_s))
+        if (call.result.contains(u"(INJECTED)"_s) || call.result == u"?"_s) // "?": killed in it
             injected.append(call);
-    QCOMPARE(injected.size(), 1);
-    QCOMPARE(injected.first().name, target->name);
-    QCOMPARE(injected.first().number, target->number);
-    QCOMPARE(injected.first().arguments.section(u',', 0, 0).contains(u'<' + dir.path() + u'/'),
+    QCOMPARE(injected.size(), at == FaultAt::NamedFileBlock ? 2 : 1);
+    QCOMPARE(injected.last().name, target->name);
+    QCOMPARE(injected.last().number, target->number);
+    QCOMPARE(injected.last().arguments.section(u',', 0, 0).contains(u'<' + dir.path() + u'/'),
              target->arguments.section(u',', 0, 0).contains(u'<' + dir.path() + u'/'));
 
     QVERIFY(readFile(inputPath) == file.input);
-    const QString reason = germanReason({errorNumber, {}, errorNumber});
-    QVERIFY2(!reason.startsWith(u"Fehler Nummer"_s), qPrintable(u"no German meaning: "_s + reason));
-    QVERIFY2(faulty.messageLine.startsWith(u"Warning|Speichern|"_s), qPrintable(faulty.messageLine));
-    QCOMPARE(faulty.outcomeLine, u"outcome|%1|%2"_s.arg(int(failingStep(at))).arg(errorNumber));
-    if (at == FaultAt::FolderSync) {
-        QVERIFY(readFile(outputPath) == file.output);
+    // A temporary file a running save holds is no leftover.
+    const QString held = u".kelvora-0a0b0c.tmp"_s;
+    QProcess holder;
+    const auto release = qScopeGuard([&] { holder.kill(); holder.waitForFinished(); });
+    if (killed) {
+        QStringList left = listing(dir.path());
+        for (const QString &entry : before)
+            left.removeOne(entry);
+        // A named file, part-way written or complete between its link and its rename.
+        const bool named = at == FaultAt::NamedFileBlock || (at == FaultAt::Commit && earlierOutput);
+        QCOMPARE(left.filter(QRegularExpression(u"^\\.kelvora-\\w{6}\\.tmp$"_s)).size(), left.size());
+        QCOMPARE(left.size(), named ? 1 : 0);
+        QVERIFY(!earlierOutput || readFile(outputPath) == EarlierOutput);
+        QVERIFY(writeFile(dir.filePath(held), "held"));
+        holder.start(u"flock"_s, {u"-s"_s, dir.filePath(held), u"-c"_s, u"echo; exec sleep 60"_s});
+        QVERIFY(holder.waitForReadyRead(10000));
     } else {
-        QCOMPARE(listing(dir.path()), before);
-        if (earlierOutput)
-            QCOMPARE(readFile(outputPath), EarlierOutput);
+        const QString reason = germanReason({errorNumber, {}, errorNumber});
+        QVERIFY2(!reason.startsWith(u"Fehler Nummer"_s), qPrintable(u"no German meaning: "_s + reason));
+        QVERIFY2(faulty.messageLine.startsWith(u"Warning|Speichern|"_s), qPrintable(faulty.messageLine));
+        QCOMPARE(faulty.outcomeLine, u"outcome|%1|%2"_s.arg(int(failingStep(at))).arg(errorNumber));
+        if (at == FaultAt::FolderSync) {
+            QVERIFY(readFile(outputPath) == file.output);
+        } else {
+            QCOMPARE(listing(dir.path()), before);
+            if (earlierOutput)
+                QCOMPARE(readFile(outputPath), EarlierOutput);
+        }
     }
 
     const ChildSave again = runHeadlessSave(inputPath);
@@ -579,7 +631,8 @@ void tst_SaveFaults::injectedSystemCallFault()
     QCOMPARE(again.messageLine, SavedLine);
     QVERIFY(readFile(outputPath) == file.output);
     QVERIFY(readFile(inputPath) == file.input);
-    QCOMPARE(listing(dir.path()), QStringList({InputName, OutputName}));
+    QCOMPARE(listing(dir.path()), (killed ? QStringList{held} : QStringList())
+                                      + QStringList({InputName, OutputName}));
 }
 
 // Where no thread is to be had (a limit of processes reached), the save writes its output and
@@ -641,6 +694,11 @@ void tst_SaveFaults::refused_data()
     QTest::newRow("selected file is another user's link into a folder that user may not enter")
         << InTheWay::ForeignLinkIntoClosedFolderAsInput
         << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
+    // Real users, whose rights the kernel decides by ACLs and groups; the second save, once the
+    // ACL or a group lets the link's owner, succeeds.
+    QTest::newRow("selected file is another user's link to a file an ACL hides from that user")
+        << InTheWay::ForeignLinkAclHidesAsInput
+        << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
     QTest::newRow("selected file is a socket")
         << InTheWay::SocketAsInput << input(FileType::Socket);
 
@@ -655,6 +713,15 @@ void tst_SaveFaults::refused_data()
     QTest::newRow("another user's link to a file that user may not write")
         << InTheWay::ForeignLinkBeyondItsOwner
         << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner);
+    QTest::newRow("another user's link to a file an ACL keeps that user from writing")
+        << InTheWay::ForeignLinkAclDeniesWriting
+        << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner);
+    QTest::newRow("another user's link to a folder where that user may not make files")
+        << InTheWay::ForeignFolderLinkIntoClosedFolder
+        << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner);
+    // The rename onto the output fails, and so does removing the file made for it.
+    QTest::newRow("folder that takes files but lets none be removed")
+        << InTheWay::AppendOnlyFolder << ExpectedFailure{Step::WriteOutput, EPERM};
     QTest::newRow("selected file is a link to its own output")
         << InTheWay::SelectedFileLinksToOutput << leadsToInput;
     QTest::newRow("dangling link") << InTheWay::DanglingLink << dangling;
@@ -733,6 +800,44 @@ void tst_SaveFaults::refused()
         QVERIFY(QFile::link(secret, at.input));
         if (::geteuid() != 0 || ::lchown(QFile::encodeName(at.input).constData(), 4242, 4242) != 0)
             QSKIP("handing a link to another user needs root");
+        break;
+    }
+    case InTheWay::ForeignLinkAclHidesAsInput:
+    case InTheWay::ForeignLinkAclDeniesWriting:
+    case InTheWay::ForeignFolderLinkIntoClosedFolder: {
+        if (const QString why = testusers::unavailableIn(dir.path()); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        const QString target = at.elsewhere + "/conf.txt"_L1;
+        const QString real = at.root + "/real"_L1;
+        QString link = at.input;
+        if (inTheWay == InTheWay::ForeignLinkAclHidesAsInput) { // 0644, and nothing for kelvora-r1
+            QVERIFY(writeFile(target, file.input) && testusers::setAcl(target, u"u:kelvora-r1:---"_s));
+            QVERIFY(QFile::link(u"../elsewhere/conf.txt"_s, at.input));
+            clearTheWay = [=] { return testusers::setAcl(target, u"u:kelvora-r1:r"_s); };
+        } else if (inTheWay == InTheWay::ForeignLinkAclDeniesWriting) { // 0666, kelvora-r1 reads
+            QVERIFY(writeFile(target, EarlierOutput));
+            QCOMPARE(::chmod(QFile::encodeName(target).constData(), 0666), 0);
+            QVERIFY(testusers::setAcl(target, u"u:kelvora-r1:r"_s));
+            QVERIFY(QFile::link(u"../elsewhere/conf.txt"_s, link = at.output));
+            clearTheWay = [=] { return testusers::setAcl(target, u"u:kelvora-r1:rw"_s); };
+        } else { // the selected folder a link to root's; kelvora-r2's group may write there later
+            QVERIFY(QFile::rename(at.work, real) && QFile::link(u"real"_s, link = at.work));
+            clearTheWay = [=] {
+                return testusers::exitCode(u"chgrp"_s, {u"kelvora-rg"_s, real}) == 0
+                    && ::chmod(QFile::encodeName(real).constData(), 0775) == 0;
+            };
+        }
+        const QString owner = testusers::Users.at(link == at.work ? 1 : 0);
+        QCOMPARE(::lchown(QFile::encodeName(link).constData(), testusers::uid(owner), 0), 0);
+        break;
+    }
+    case InTheWay::AppendOnlyFolder: {
+        QVERIFY(writeFile(at.output, EarlierOutput));
+        const CommandResult appendOnly = run(u"chattr"_s, {u"+a"_s, at.work});
+        if (appendOnly.exitCode != 0)
+            QSKIP(qPrintable(u"chattr +a refused: "_s + appendOnly.output));
+        clearTheWay = [&] { return run(u"chattr"_s, {u"-a"_s, at.work}).exitCode == 0; };
         break;
     }
     case InTheWay::SocketAsInput:
@@ -854,13 +959,22 @@ void tst_SaveFaults::refused()
             run(u"chattr"_s, {u"-i"_s, at.output});
         if (inTheWay == InTheWay::ImmutableFolderWithWritableOutput)
             run(u"chattr"_s, {u"-i"_s, at.work});
+        if (inTheWay == InTheWay::AppendOnlyFolder)
+            run(u"chattr"_s, {u"-a"_s, at.work});
     });
     const QMap<QString, QByteArray> before = snapshot(dir.path());
 
     RecordingCaller caller = callerFor(at.work);
-    const QString problem = failureProblem(caller.save(), expected);
+    const SaveOutcome outcome = caller.save();
+    const QString problem = failureProblem(outcome, expected);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    QCOMPARE(snapshot(dir.path()), before);
+    // Nothing changed but a temporary file the folder would not let go of, named in the message.
+    QMap<QString, QByteArray> after = snapshot(dir.path());
+    const QString kept = outcome.newContentKeptAt;
+    QCOMPARE(kept.isEmpty(), inTheWay != InTheWay::AppendOnlyFolder);
+    QVERIFY(kept.isEmpty() || saveMessage(outcome).text().contains(kept));
+    QVERIFY(kept.isEmpty() || after.take(QDir(dir.path()).relativeFilePath(kept)) == "file " + file.output);
+    QCOMPARE(after, before);
     if (!isInputSide(inTheWay))
         QVERIFY(readFile(at.input) == file.input);
     QCOMPARE(caller.progress, QList<int>{});
@@ -872,6 +986,7 @@ void tst_SaveFaults::refused()
     QVERIFY2(failed.isEmpty(), qPrintable(failed));
     QVERIFY(readFile(at.output) == file.output);
     QVERIFY(readFile(at.input) == file.input);
+    QVERIFY(kept.isEmpty() || !QFileInfo::exists(kept)); // no running save holds it
 }
 
 void tst_SaveFaults::outputThroughLink_data()
