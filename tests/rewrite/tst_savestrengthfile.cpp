@@ -577,7 +577,7 @@ void tst_SaveStrengthFile::outputPermissions()
     if (output.group >= 0)
         QCOMPARE(int(made.st_gid), output.group);
     if (tagged) // the user's own attributes stay with the file
-        QCOMPARE(run(u"getfattr"_s, {u"--only-values"_s, u"-n"_s, u"user.kelvora"_s,
+        QCOMPARE(run(u"getfattr"_s, {u"--absolute-names"_s, u"--only-values"_s, u"-n"_s, u"user.kelvora"_s,
                                      folder.outputPath}).output,
                  u"kept"_s);
     if (output.acl.isEmpty())
