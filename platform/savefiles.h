@@ -120,8 +120,8 @@ private:
 // The ".new" file. Written in the folder where it will live, without a name or under a temporary
 // one, and put in place by commit() only: until then an earlier file of that name stays as it
 // was, and a failed or abandoned save leaves nothing behind. A temporary file that a save
-// killed on its way left is removed by a later save there. It only ever replaces a regular file, and it
-// is never readable by anyone who could not read the selected file.
+// killed on its way left is removed by a later save there. It only ever replaces a regular
+// file, and it is never readable by anyone who could not read the selected file.
 class ReplacementFile final : public ByteSink
 {
     Q_DISABLE_COPY(ReplacementFile)

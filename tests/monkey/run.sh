@@ -157,7 +157,8 @@ keys=(Up Down Left Right Tab shift+Tab Return Return space Escape Escape Page_Up
 # it is complete, or a hidden temporary one where the file system has no unnamed files.
 saving() {
     compgen -G "$files/.kelvora-*.tmp" || compgen -G "$files/*/.kelvora-*.tmp" \
-        || find /proc/"$(pgrep -n -x kelvora-staerke)"/fd -lname "$files/*#*" 2>/dev/null | grep -q .
+        || find /proc/"$(pgrep -n -x kelvora-staerke)"/fd -lname "$files/*#*" 2>/dev/null \
+            | grep -q .
 } >/dev/null
 
 # One burst of one to eight inputs; a close ends the burst.

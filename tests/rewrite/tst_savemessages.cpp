@@ -205,8 +205,8 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     QTest::newRow("a temporary file the folder would not let go of")
         << leftBehind
         << text({cannotWrite, u"Vorgang nicht erlaubt"_s,
-                 KeptAll + u" Die temporäre Datei „/daten/liga/.kelvora-000002.tmp“ ließ sich "
-                           "nicht entfernen und kann gelöscht werden."_s});
+                 KeptAll + u" Die temporäre Datei „/daten/liga/.kelvora-000002.tmp“ ließ "
+                           "sich nicht entfernen und kann gelöscht werden."_s});
     QTest::newRow("no new file in the folder")
         << refused(Step::OpenOutput, Refusal::FolderRefusesNewFile, FileType::Regular, false,
                    EACCES)

@@ -7,24 +7,23 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
-#include <QThread>
 
 #include <pwd.h>
 #include <unistd.h>
 
 namespace testusers {
 
-inline const QStringList Users{QStringLiteral("kelvora-r1"), QStringLiteral("kelvora-r2"),
-                               QStringLiteral("kelvora-r3")};
+using namespace Qt::StringLiterals;
 
-inline int exitCode(const QString &program, const QStringList &arguments)
+inline const QStringList Users{u"kelvora-r1"_s, u"kelvora-r2"_s, u"kelvora-r3"_s};
+
+inline bool succeeds(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    const bool ended = process.waitForFinished(60000);
-    return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
 }
 
 inline uid_t uid(const QString &user)
@@ -33,51 +32,34 @@ inline uid_t uid(const QString &user)
     return entry ? entry->pw_uid : uid_t(-1);
 }
 
-// Empty when the users are there and `folder`'s file system keeps POSIX ACLs, else why not.
-// Another test program may be making them at the same time: the system's tools then wait for
-// each other's lock, or fail and are tried again.
-inline QString unavailableIn(const QString &folder)
-{
-    if (::geteuid() != 0)
-        return QStringLiteral("real users and groups can only be made by root");
-    for (int attempt = 0; attempt < 5 && uid(Users.last()) == uid_t(-1); ++attempt) {
-        exitCode(QStringLiteral("groupadd"), {QStringLiteral("-f"), QStringLiteral("--system"),
-                                              QStringLiteral("kelvora-rg")});
-        for (const QString &user : Users) {
-            QStringList arguments{QStringLiteral("--system"), QStringLiteral("--no-create-home"),
-                                  QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin")};
-            if (user == Users.at(1))
-                arguments << QStringLiteral("-G") << QStringLiteral("kelvora-rg");
-            exitCode(QStringLiteral("useradd"), arguments << user);
-        }
-        QThread::msleep(200);
-    }
-    if (uid(Users.last()) == uid_t(-1))
-        return QStringLiteral("useradd could not make the test users");
-    const QString probe = folder + QStringLiteral("/.acl-probe");
-    const bool acls = QDir().mkpath(probe)
-        && exitCode(QStringLiteral("setfacl"), {QStringLiteral("-m"),
-                                                QStringLiteral("u:kelvora-r1:r"), probe})
-            == 0;
-    QDir(probe).removeRecursively();
-    return acls ? QString()
-                : QStringLiteral("the file system of %1 keeps no POSIX ACLs, or setfacl is "
-                                 "missing").arg(folder);
-}
-
 // Sets ACL entries ("u:kelvora-r1:r--,g::---"; "d:..." for a folder's default ones).
 inline bool setAcl(const QString &path, const QString &entries)
 {
-    return exitCode(QStringLiteral("setfacl"), {QStringLiteral("-m"), entries, path}) == 0;
+    return succeeds(u"setfacl"_s, {u"-m"_s, entries, path});
+}
+
+// Empty when the users are there and `folder`'s file system keeps POSIX ACLs, else why not.
+inline QString unavailableIn(const QString &folder)
+{
+    if (::geteuid() != 0)
+        return u"real users and groups can only be made by root"_s;
+    succeeds(u"groupadd"_s, {u"-f"_s, u"-r"_s, u"kelvora-rg"_s});
+    for (const QString &user : Users)
+        if (uid(user) == uid_t(-1))
+            succeeds(u"useradd"_s, {u"-rM"_s, u"-s/usr/sbin/nologin"_s, u"-G"_s,
+                                    user == Users[1] ? u"kelvora-rg"_s : QString(), user});
+    const QString probe = folder + u"/.acl-probe"_s;
+    const bool acls = QDir().mkpath(probe) && setAcl(probe, u"u:kelvora-r1:r"_s);
+    QDir(probe).removeRecursively();
+    if (uid(Users.last()) == uid_t(-1))
+        return u"useradd could not make the test users"_s;
+    return acls ? QString() : u"%1 keeps no POSIX ACLs (or there is no setfacl)"_s.arg(folder);
 }
 
 // Whether the kernel lets the user read the file: `test -r` asks access(2) for its real user.
 inline bool reads(const QString &user, const QString &path)
 {
-    return exitCode(QStringLiteral("runuser"), {QStringLiteral("-u"), user, QStringLiteral("--"),
-                                                QStringLiteral("test"), QStringLiteral("-r"),
-                                                path})
-        == 0;
+    return succeeds(u"runuser"_s, {u"-u"_s, user, u"--"_s, u"test"_s, u"-r"_s, path});
 }
 
 } // namespace testusers
