@@ -833,14 +833,6 @@ void tst_SaveFaults::refused()
         QCOMPARE(::lchown(QFile::encodeName(link).constData(), owner, 0), 0);
         break;
     }
-    case InTheWay::AppendOnlyFolder: {
-        QVERIFY(writeFile(at.output, EarlierOutput));
-        const CommandResult appendOnly = run(u"chattr"_s, {u"+a"_s, at.work});
-        if (appendOnly.exitCode != 0)
-            QSKIP(qPrintable(u"chattr +a refused: "_s + appendOnly.output));
-        clearTheWay = [&] { return run(u"chattr"_s, {u"-a"_s, at.work}).exitCode == 0; };
-        break;
-    }
     case InTheWay::SocketAsInput:
         QVERIFY(makeSocket(at.input));
         break;
@@ -886,12 +878,14 @@ void tst_SaveFaults::refused()
     case InTheWay::DanglingLink:
         QVERIFY(QFile::link(u"../elsewhere/created.cfg"_s, at.output));
         break;
-    case InTheWay::ImmutableFolderWithWritableOutput: {
+    case InTheWay::ImmutableFolderWithWritableOutput:
+    case InTheWay::AppendOnlyFolder: {
         QVERIFY(writeFile(at.output, EarlierOutput));
-        const CommandResult immutable = run(u"chattr"_s, {u"+i"_s, at.work});
+        const QString flag = inTheWay == InTheWay::AppendOnlyFolder ? u"a"_s : u"i"_s;
+        const CommandResult immutable = run(u"chattr"_s, {u'+' + flag, at.work});
         if (immutable.exitCode != 0)
-            QSKIP(qPrintable(u"chattr +i refused: "_s + immutable.output));
-        clearTheWay = [&] { return run(u"chattr"_s, {u"-i"_s, at.work}).exitCode == 0; };
+            QSKIP(qPrintable(u"chattr +"_s + flag + u" refused: "_s + immutable.output));
+        clearTheWay = [&] { return run(u"chattr"_s, {u"-ia"_s, at.work}).exitCode == 0; };
         break;
     }
     case InTheWay::LinkToSelectedFile:
@@ -958,10 +952,9 @@ void tst_SaveFaults::refused()
     const auto unlock = qScopeGuard([&] {
         if (inTheWay == InTheWay::ImmutableFile)
             run(u"chattr"_s, {u"-i"_s, at.output});
-        if (inTheWay == InTheWay::ImmutableFolderWithWritableOutput)
-            run(u"chattr"_s, {u"-i"_s, at.work});
-        if (inTheWay == InTheWay::AppendOnlyFolder)
-            run(u"chattr"_s, {u"-a"_s, at.work});
+        if (inTheWay == InTheWay::ImmutableFolderWithWritableOutput
+            || inTheWay == InTheWay::AppendOnlyFolder)
+            run(u"chattr"_s, {u"-ia"_s, at.work});
     });
     const QMap<QString, QByteArray> before = snapshot(dir.path());
 
