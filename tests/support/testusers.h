@@ -20,10 +20,7 @@ inline const QStringList Users{u"kelvora-r1"_s, u"kelvora-r2"_s, u"kelvora-r3"_s
 
 inline bool succeeds(const QString &program, const QStringList &arguments)
 {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
+    return QProcess::execute(program, arguments) == 0;
 }
 
 inline uid_t uid(const QString &user)
