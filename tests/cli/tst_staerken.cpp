@@ -484,7 +484,8 @@ void TestStaerken::manyFiles_data()
     // The sanitizers' leak check at the end needs a thread of its own.
     const QString limited = u"ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 exec prlimit "
                             "--nproc=%1:%1 OTHER \"$0\" \"$@\""_s;
-    const QString during = u"\"$0\" \"$@\" %1 & until ls -A DIR | grep -q '^[.]kelvora-'; "
+    // Saves are under way once the first .new is there (nothing else is named before that).
+    const QString during = u"\"$0\" \"$@\" %1 & until [ -f DIR/f001_sp.cfg.new ]; "
                            "do kill -0 $! || break; done; %2; wait $!"_s;
     const QString signal = during.arg(QString(), u"kill -%1 $!"_s);
     const QString streams = u"readlink /proc/$!/fd/[%1] >&2"_s;
