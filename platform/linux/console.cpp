@@ -41,6 +41,8 @@ Terminal standardErrorTerminal()
     return ::isatty(STDERR_FILENO) == 1 ? Terminal::WithEscapes : Terminal::None;
 }
 
+void useCallersConsole() {}
+
 // Terminals here take UTF-8 as it is. Output into a pipe whose reader has gone ("| head") must
 // not end the program in the middle of a save: the write fails instead, and the saves go on.
 void prepareConsoleOutput()

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <cerrno>
 #include <climits>
@@ -126,4 +127,12 @@ QString programFolder()
     }
     // Systems without /proc: Qt's answer, right for every name that is valid text.
     return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();
+}
+
+// Qt's own local file decodes the escapes as UTF-8, which turns a Latin-1 byte into "�".
+QString localPathOfUrl(const QUrl &url)
+{
+    if (!url.isLocalFile())
+        return {};
+    return fileNameFromSystem(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
 }

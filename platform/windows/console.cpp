@@ -75,6 +75,30 @@ QStringList commandLineArguments(int, char *[])
     return result;
 }
 
+namespace {
+
+bool leadsNowhere(DWORD stream)
+{
+    const HANDLE handle = GetStdHandle(stream);
+    return handle == nullptr || handle == INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+// A stream the caller redirected (to a file, a pipe) stays where it leads.
+void useCallersConsole()
+{
+    const bool output = leadsNowhere(STD_OUTPUT_HANDLE);
+    const bool error = leadsNowhere(STD_ERROR_HANDLE);
+    if (!(output || error) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    // A stream that cannot be pointed there stays without a place, as it was.
+    if (output)
+        (void)std::freopen("CONOUT$", "w", stdout);
+    if (error)
+        (void)std::freopen("CONOUT$", "w", stderr);
+}
+
 // The console shows bytes in its output code page, which is not UTF-8 unless asked for, and
 // shows "ESC[K" as it is unless virtual-terminal processing is on (Microsoft, Console Virtual
 // Terminal Sequences: SetConsoleMode with ENABLE_VIRTUAL_TERMINAL_PROCESSING, which fails where

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <cerrno>
 #include <memory>
@@ -128,4 +129,10 @@ QString absolutePath(const QString &path)
 QString programFolder()
 {
     return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();
+}
+
+// Every Windows name is text, and Qt knows the forms ("/C:/x", a server's share).
+QString localPathOfUrl(const QUrl &url)
+{
+    return url.isLocalFile() ? url.toLocalFile() : QString();
 }
