@@ -41,18 +41,20 @@ QString startHelpText()
 {
     return u"Aufruf: kelvora-staerkeneditor [ORDNER|DATEI]\n"
            "\n"
-           "Öffnet das Fenster, in dem Start- und Maximalsterne einer Stärke-Konfigurationsdatei\n"
-           "(*_sp*.cfg) gewählt und nach DATEI.new gespeichert werden; die Datei selbst bleibt\n"
-           "unverändert. Ohne Argument zeigt es den Ordner des Programms, mit einem ORDNER\n"
-           "diesen, mit einer DATEI deren Ordner, und die Datei ist gewählt.\n"
+           "Öffnet das Fenster, in dem man Start- und Maximalsterne für eine\n"
+           "Stärke-Konfigurationsdatei (*_sp*.cfg) wählt und nach DATEI.new speichert; die\n"
+           "Datei selbst bleibt unverändert. Ohne Angabe zeigt das Fenster den Ordner des\n"
+           "Programms, mit einem ORDNER diesen Ordner, mit einer DATEI ihren Ordner, und die\n"
+           "Datei ist gewählt.\n"
            "\n"
-           "  -h, --help  diese Hilfe\n"
-           "  --version   die Version\n"
+           "  -h, --help  diese Hilfe zeigen\n"
+           "  --version   die Version zeigen\n"
            "  --          was folgt, ist ein Name, auch wenn er mit „-“ beginnt\n"
            "\n"
-           "Das Fenster braucht eine grafische Anzeige; diese Hilfe und die Version nicht.\n"
-           "Rückgabewert: 0, 1 ohne grafische Anzeige, 2 falscher Aufruf.\n"
-           "Viele Dateien auf einmal speichert kelvora-staerken.\n"_s;
+           "Hilfe und Version brauchen keine grafische Anzeige, das Fenster schon.\n"
+           "Rückgabewert: 0 beendet, 1 keine grafische Anzeige oder die Ausgabe ließ sich\n"
+           "nicht schreiben, 2 falscher Aufruf.\n"
+           "Viele Dateien auf einmal speichert kelvora-staerken(1).\n"_s;
 }
 
 QString startVersionText()
