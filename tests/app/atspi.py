@@ -1,12 +1,33 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The window as a screen reader reads it through AT-SPI (what Orca sees), then a save with the
-keyboard alone, Enter on Save. Run on a display with a D-Bus session: xvfb-run -a
-dbus-run-session -- atspi.py PROGRAM."""
-import atexit, os, shutil, subprocess, sys, tempfile, time
+keyboard alone, Enter on Save: atspi.py PROGRAM. Exits 77 where a tool is missing."""
+import atexit, importlib.util, os, shutil, subprocess, sys, tempfile, time
+
+missing = [tool for tool in ('Xvfb', 'dbus-run-session', 'xdotool') if not shutil.which(tool)]
+if not importlib.util.find_spec('pyatspi'):
+    missing.append('python3-pyatspi')
+if missing:
+    print('skipped, missing:', *missing)
+    sys.exit(77)
+# A D-Bus session of its own, and a runtime folder where the accessibility bus puts its socket,
+# so that runs beside each other do not meet.
+if 'KELVORA_ATSPI_RUNTIME' not in os.environ:
+    runtime = tempfile.mkdtemp()
+    status = subprocess.call(['dbus-run-session', '--', sys.executable, *sys.argv], env=dict(
+        os.environ, KELVORA_ATSPI_RUNTIME=runtime, XDG_RUNTIME_DIR=runtime))
+    shutil.rmtree(runtime)
+    sys.exit(status)
 import pyatspi
 
 program = sys.argv[1]
+# Its own Xvfb on a display number the server picks, which no run beside it can take.
+ready, told = os.pipe()
+screen = subprocess.Popen(['Xvfb', '-displayfd', str(told), '-screen', '0', '1024x768x24',
+                           '-nolisten', 'tcp'], pass_fds=[told])
+os.close(told)
+os.environ['DISPLAY'] = ':' + os.read(ready, 16).decode().strip()
+atexit.register(lambda: (screen.terminate(), screen.wait()))
 folder = tempfile.mkdtemp()
 chosen = os.path.join(folder, 'team_sp.cfg')
 with open(chosen, 'wb') as f:
