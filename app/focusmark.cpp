@@ -7,8 +7,9 @@
 void markKeyboardFocus(QWidget *window)
 {
     auto *mark = new QFocusFrame(window);
-    QObject::connect(qApp, &QApplication::focusChanged, mark, [window, mark](QWidget *, QWidget *now) {
-        // Another window (an open list, a message box) has the focus: no mark here.
-        mark->setWidget(now && window->isAncestorOf(now) ? now : nullptr);
-    });
+    QObject::connect(qApp, &QApplication::focusChanged, mark,
+                     [window, mark](QWidget *, QWidget *now) {
+                         // Another window (an open list, a message box) has it: no mark here.
+                         mark->setWidget(now && window->isAncestorOf(now) ? now : nullptr);
+                     });
 }

@@ -55,7 +55,8 @@ int answerOnTerminal(const StartArguments &arguments)
     prepareConsoleOutput();
     using Task = StartArguments::Task;
     const bool wrong = arguments.task == Task::WrongUsage;
-    const QString text = wrong ? "kelvora-staerkeneditor: "_L1 + arguments.problem + u'\n' + startUsageText()
+    const QString text = wrong
+        ? "kelvora-staerkeneditor: "_L1 + arguments.problem + u'\n' + startUsageText()
         : arguments.task == Task::Help ? startHelpText()
                                        : startVersionText();
     std::FILE *stream = wrong ? stderr : stdout;

@@ -31,8 +31,8 @@ QStringList openFile(const QString &file, FolderList &Dirverzeichnis, FileList &
         return problem;
     if (Fildatei.selectFileName(parts.name))
         return {};
-    return {u"„%1“ ist keine gewöhnliche Datei. Die Dateiliste zeigt nur gewöhnliche Dateien."_s.arg(
-        shownPath(file))};
+    return {u"„%1“ ist keine gewöhnliche Datei. Die Dateiliste zeigt nur gewöhnliche "
+            "Dateien."_s.arg(shownPath(file))};
 }
 
 } // namespace

@@ -134,5 +134,6 @@ QString localPathOfUrl(const QUrl &url)
 {
     if (!url.isLocalFile())
         return {};
-    return fileNameFromSystem(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+    const QByteArray escaped = url.path(QUrl::FullyEncoded).toLatin1();
+    return fileNameFromSystem(QByteArray::fromPercentEncoding(escaped));
 }

@@ -32,7 +32,8 @@ folder = tempfile.mkdtemp()
 chosen = os.path.join(folder, 'team_sp.cfg')
 with open(chosen, 'wb') as f:
     f.write(b'01STRENGTH 0\r\n01MAXSTRENGTH 0\r\n')
-window = subprocess.Popen([program, chosen], env=dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1'))
+window = subprocess.Popen([program, chosen],
+                          env=dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1'))
 atexit.register(lambda: (window.kill(), window.wait(), shutil.rmtree(folder)))
 
 def wait_for(what, probe):
@@ -43,12 +44,15 @@ def wait_for(what, probe):
         time.sleep(0.2)
     sys.exit('not seen: ' + what)
 
-def named(role, name=None, root=None):
-    return pyatspi.findAllDescendants(root or app, lambda o: o.getRoleName() == role
+def named(role, name=None):
+    return pyatspi.findAllDescendants(app, lambda o: o.getRoleName() == role
                                       and (name is None or o.name == name))
 
 def one(role, name):
-    return wait_for(f'one {role} "{name}"', lambda: (lambda f: len(f) == 1 and f[0])(named(role, name)))
+    def single():
+        found = named(role, name)
+        return len(found) == 1 and found[0]
+    return wait_for(f'one {role} "{name}"', single)
 
 def has(o, state):
     return o.getState().contains(state)
@@ -89,5 +93,6 @@ wait_for('the message', lambda: named('label', 'Speichern erfolgreich'))
 keys('Return')
 with open(chosen + '.new', 'rb') as f:
     saved = f.read()
-assert saved == b'01STRENG' + b' ' * 25 + b' 7000 \r\n01MAXSTRENGT' + b' ' * 21 + b' 8000 \r\n', saved
+assert saved == (b'01STRENG' + b' ' * 25 + b' 7000 \r\n'
+                 b'01MAXSTRENGT' + b' ' * 21 + b' 8000 \r\n'), saved
 print('atspi: names, roles, values and the keyboard save as expected')

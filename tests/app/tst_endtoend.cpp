@@ -216,7 +216,8 @@ void tst_EndToEnd::keyboardOnly_data()
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
     QTest::newRow("Space") << Qt::Key_Space << Qt::KeyboardModifiers();
     QTest::newRow("Enter") << Qt::Key_Return << Qt::KeyboardModifiers();
-    QTest::newRow("the keypad's Enter") << Qt::Key_Enter << Qt::KeyboardModifiers(Qt::KeypadModifier);
+    QTest::newRow("the keypad's Enter") << Qt::Key_Enter
+                                        << Qt::KeyboardModifiers(Qt::KeypadModifier);
 }
 
 void tst_EndToEnd::keyboardOnly()

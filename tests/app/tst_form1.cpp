@@ -739,14 +739,17 @@ void tst_Form1::screenReadersMeetEachControl_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("value"); // null: not looked at
 
-    QTest::newRow("drive list") << u"drvlaufwerk"_s << QAccessible::ComboBox << u"Laufwerk"_s << QString();
-    QTest::newRow("folder list") << u"Dirverzeichnis"_s << QAccessible::Tree << u"Ordner"_s << QString();
+    QTest::newRow("drive list") << u"drvlaufwerk"_s << QAccessible::ComboBox << u"Laufwerk"_s
+                                << QString();
+    QTest::newRow("folder list") << u"Dirverzeichnis"_s << QAccessible::Tree << u"Ordner"_s
+                                 << QString();
     QTest::newRow("file list") << u"Fildatei"_s << QAccessible::List << u"Datei"_s << QString();
     QTest::newRow("start list") << u"cbostar(0)"_s << QAccessible::ComboBox << u"Startsterne"_s
                                 << u"3.5 Sterne"_s;
     QTest::newRow("maximum list") << u"cbostar(1)"_s << QAccessible::ComboBox << u"Max.-sterne"_s
                                   << u"4.0 Sterne"_s;
-    QTest::newRow("Save") << u"btnspeichern"_s << QAccessible::Button << u"Speichern"_s << QString();
+    QTest::newRow("Save") << u"btnspeichern"_s << QAccessible::Button << u"Speichern"_s
+                          << QString();
     QTest::newRow("progress, half done") << u"lblprobar"_s << QAccessible::ProgressBar
                                          << u"Fortschritt"_s << u"50 %"_s;
 }
@@ -798,7 +801,8 @@ void tst_Form1::starRowsForScreenReaders()
         QVERIFY(!qobject_cast<Picture *>(child->object()));
         QCOMPARE(area->indexOfChild(child), i);
         if (child->role() == QAccessible::Graphic)
-            seen << child->text(QAccessible::Description) + u": "_s + child->text(QAccessible::Name);
+            seen << child->text(QAccessible::Description) + u": "_s
+                    + child->text(QAccessible::Name);
     }
     QCOMPARE(seen, rows);
 }
@@ -811,7 +815,8 @@ void tst_Form1::startPath_data()
     QTest::addColumn<QString>("words");  // of the message, none when empty
 
     QTest::newRow("a folder") << u"sub"_s << u"sub"_s << QString() << QString();
-    QTest::newRow("a file elsewhere") << u"sub/c_sp.cfg"_s << u"sub"_s << u"c_sp.cfg"_s << QString();
+    QTest::newRow("a file elsewhere") << u"sub/c_sp.cfg"_s << u"sub"_s << u"c_sp.cfg"_s
+                                      << QString();
     QTest::newRow("missing") << u"sub/fehlt_sp.cfg"_s << QString() << QString()
                              << u"fehlt_sp.cfg“ lässt sich nicht öffnen."_s;
     QTest::newRow("no strength file") << u"sub/notiz.txt"_s << QString() << QString()
