@@ -181,8 +181,11 @@ void tst_EndToEnd::chooseRateAndSave()
         QTest::mouseClick(c.Fildatei->viewport(), Qt::LeftButton, {},
                           c.Fildatei->visualItemRect(c.Fildatei->item(0)).center());
     } else if (chosenBy == u"drop"_s) {
-        QMimeData data; // a file manager's address: the name's bytes, percent-escaped
-        data.setUrls({QUrl::fromEncoded("file://" + systemFileName(input).toPercentEncoding("/"))});
+        QByteArray bytes = systemFileName(input); // percent-escaped, as a file manager sends it
+        if (!bytes.startsWith('/'))
+            bytes.prepend('/'); // "file:///C:/..." on Windows
+        QMimeData data;
+        data.setUrls({QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/:"))});
         QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
         for (QEvent *event : std::initializer_list<QEvent *>{&enter, &drop}) // over the file list
