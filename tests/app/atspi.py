@@ -57,6 +57,11 @@ def one(role, name):
 def has(o, state):
     return o.getState().contains(state)
 
+# Without a window manager no window takes the keyboard by itself.
+def focus(title):
+    subprocess.run(['xdotool', 'search', '--sync', '--name', f'^{title}$', 'windowfocus', '--sync'],
+                   check=True)
+
 def keys(*names):
     subprocess.run(['xdotool', 'key', '--delay', '100', *names], check=True)
     time.sleep(0.5)
@@ -79,8 +84,7 @@ rows = lambda: sorted((o.description, o.name) for o in named('image') if o.descr
 assert rows() == [('Max.-sterne', '0 von 6 Sternen'), ('Startsterne', '0 von 6 Sternen')], rows()
 assert [o.name for o in named('image') if not o.description] == ['Kelvora Stärkeneditor']
 
-subprocess.run(['xdotool', 'search', '--sync', '--name', 'Kelvora Stärkeneditor', 'windowfocus',
-                '--sync'], check=True)
+focus('Kelvora Stärkeneditor')
 keys('Tab', 'Tab', 'Tab')
 wait_for('the start list focused', lambda: has(start, pyatspi.STATE_FOCUSED))
 keys(*['Down'] * 7)
@@ -90,9 +94,13 @@ keys('Tab', 'Down', 'Tab')
 wait_for('Save focused', lambda: has(one('push button', 'Speichern'), pyatspi.STATE_FOCUSED))
 keys('Return')
 wait_for('the message', lambda: named('label', 'Speichern erfolgreich'))
+focus('Speichern')
 keys('Return')
 with open(chosen + '.new', 'rb') as f:
     saved = f.read()
 assert saved == (b'01STRENG' + b' ' * 25 + b' 7000 \r\n'
                  b'01MAXSTRENGT' + b' ' * 21 + b' 8000 \r\n'), saved
+focus('Kelvora Stärkeneditor')
+keys('ctrl+q')
+assert window.wait(20) == 0, window.returncode # a sanitizer's finding, a leak included, fails
 print('atspi: names, roles, values and the keyboard save as expected')
