@@ -161,7 +161,8 @@ void Form1::dropEvent(QDropEvent *event)
     const QStringList problem = openInLists(path, *m_controls.Dirverzeichnis, *m_controls.Fildatei);
     if (problem.isEmpty())
         return;
-    (void)m_controls.Dirverzeichnis->setPath(before);
+    if (m_controls.Dirverzeichnis->path() != before)
+        (void)m_controls.Dirverzeichnis->setPath(before);
     showMessage({SaveMessage::Icon::Warning, u"Öffnen"_s, problem});
 }
 

@@ -8,6 +8,7 @@
 #include "browse/folderlist.h"
 #include "platform/filenames.h"
 #include "platform/paths.h"
+#include "support/droppath.h"
 #include "support/removetree.h"
 #include "tests/app/messageboxanswer.h"
 
@@ -18,12 +19,10 @@
 #include <QLabel>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
@@ -181,15 +180,7 @@ void tst_EndToEnd::chooseRateAndSave()
         QTest::mouseClick(c.Fildatei->viewport(), Qt::LeftButton, {},
                           c.Fildatei->visualItemRect(c.Fildatei->item(0)).center());
     } else if (chosenBy == u"drop"_s) {
-        QByteArray bytes = systemFileName(input); // percent-escaped, as a file manager sends it
-        if (!bytes.startsWith('/'))
-            bytes.prepend('/'); // "file:///C:/..." on Windows
-        QMimeData data;
-        data.setUrls({QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/:"))});
-        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
-        for (QEvent *event : std::initializer_list<QEvent *>{&enter, &drop}) // over the file list
-            QApplication::sendEvent(c.Fildatei->viewport(), event);
+        dropPath(c.Fildatei->viewport(), input); // over the file list
     }
     QCOMPARE(c.Fildatei->count(), 1);
     QCOMPARE(c.Fildatei->item(0)->text(), shownFile);

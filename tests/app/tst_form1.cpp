@@ -13,6 +13,7 @@
 #include "rewrite/savemessages.h"
 #include "tests/app/messageboxanswer.h"
 #include "support/denyaccess.h"
+#include "support/droppath.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -811,7 +812,8 @@ void tst_Form1::startPath_data()
 #endif
 }
 
-// What cannot be shown leaves the start as without a path, and says why over the window.
+// What cannot be shown leaves the start as without a path, a drop the folder as it was, and a
+// message says why.
 void tst_Form1::startPath()
 {
     QFETCH(QString, path);
@@ -824,15 +826,21 @@ void tst_Form1::startPath()
 #ifndef Q_OS_WIN
     QCOMPARE(::mkfifo(qPrintable(m_dir->filePath(u"sub/pipe_sp.cfg"_s)), 0600), 0);
 #endif
-    const Controls &c = makeWindow(m_dir->filePath(path)).controls();
-    QCoreApplication::processEvents();
-    QCOMPARE(c.Dirverzeichnis->path(), QDir::cleanPath(m_dir->filePath(folder)));
-    QCOMPARE(c.Fildatei->selectedFileName(), file);
-    QCOMPARE(c.btnspeichern->isEnabled(), !file.isEmpty());
-    QCOMPARE(m_services->messages.size(), words.isEmpty() ? 0 : 1);
-    if (!words.isEmpty())
-        QVERIFY2(m_services->messages[0].text.contains(words),
-                 qPrintable(m_services->messages[0].text));
+    // Given as the argument, then dropped on a window that shows its own folder.
+    for (const bool dropped : {false, true}) {
+        m_services->messages.clear();
+        const Controls &c = makeWindow(dropped ? QString() : m_dir->filePath(path)).controls();
+        if (dropped)
+            dropPath(m_form.get(), m_dir->filePath(path));
+        QCoreApplication::processEvents();
+        QCOMPARE(c.Dirverzeichnis->path(), QDir::cleanPath(m_dir->filePath(folder)));
+        QCOMPARE(c.Fildatei->selectedFileName(), file);
+        QCOMPARE(c.btnspeichern->isEnabled(), !file.isEmpty());
+        QCOMPARE(m_services->messages.size(), words.isEmpty() ? 0 : 1);
+        if (!words.isEmpty())
+            QVERIFY2(m_services->messages[0].text.contains(words),
+                     qPrintable(m_services->messages[0].text));
+    }
 }
 
 void tst_Form1::startArguments_data()
