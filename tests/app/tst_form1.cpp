@@ -743,13 +743,10 @@ void tst_Form1::screenReadersMeetEachControl_data()
                                 << QString();
     QTest::newRow("folder list") << u"Dirverzeichnis"_s << QAccessible::Tree << u"Ordner"_s
                                  << QString();
-    QTest::newRow("file list") << u"Fildatei"_s << QAccessible::List << u"Datei"_s << QString();
     QTest::newRow("start list") << u"cbostar(0)"_s << QAccessible::ComboBox << u"Startsterne"_s
                                 << u"3.5 Sterne"_s;
     QTest::newRow("maximum list") << u"cbostar(1)"_s << QAccessible::ComboBox << u"Max.-sterne"_s
                                   << u"4.0 Sterne"_s;
-    QTest::newRow("Save") << u"btnspeichern"_s << QAccessible::Button << u"Speichern"_s
-                          << QString();
     QTest::newRow("progress, half done") << u"lblprobar"_s << QAccessible::ProgressBar
                                          << u"Fortschritt"_s << u"50 %"_s;
 }
@@ -857,7 +854,6 @@ void tst_Form1::startArguments_data()
     QTest::newRow("--version") << QStringList{u"--version"_s} << int(Task::Version) << QString();
     QTest::newRow("Qt's own option") << QStringList{u"-style"_s, u"fusion"_s}
                                      << int(Task::WrongUsage) << QString();
-    QTest::newRow("two names") << QStringList{u"a"_s, u"b"_s} << int(Task::WrongUsage) << QString();
 }
 
 void tst_Form1::startArguments()
