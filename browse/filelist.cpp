@@ -64,6 +64,18 @@ QString FileList::selectedFileName() const
     return row >= 0 ? m_exactNames.at(row) : QString();
 }
 
+bool FileList::selectFileName(const QString &name)
+{
+    for (int row = 0; row < count(); ++row) {
+        if (QString::compare(item(row)->data(ExactNameRole).toString(), name, FileNameCase) == 0) {
+            setCurrentRow(row);
+            scrollToItem(item(row));
+            return true;
+        }
+    }
+    return false;
+}
+
 // Tabbing into the list marks the first entry as current without selecting it, so the first
 // arrow key would skip it. With nothing selected, an arrow key selects the current entry.
 void FileList::keyPressEvent(QKeyEvent *event)

@@ -30,6 +30,11 @@ QStringList commandLineArguments(int argc, char *argv[]);
 // cmd.exe and PowerShell hand them over as typed, and Windows programs expand them themselves.
 extern const bool ShellExpandsWildcards;
 
+// A program built for the desktop (the window) has no console of its own on Windows: unless the
+// caller redirected them, its standard output and error lead nowhere. This points them at the
+// console of the command line that started it, if there is one. Nothing to do on Linux.
+void useCallersConsole();
+
 // Prepares standard output and error for the program's text, for a reader that goes away and,
 // in a console, for redrawing a line. What it changes in a console shared with the shell is
 // put back when the program ends, or by endAtOnce().
