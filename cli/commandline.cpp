@@ -35,8 +35,8 @@ public:
         if (m_problem.isEmpty())
             checkTogether();
         if (!m_problem.isEmpty())
-            return {std::nullopt, m_problem};
-        return {m_result, {}};
+            return {std::nullopt, m_problem, m_result.utf8};
+        return {m_result, {}, m_result.utf8};
     }
 
 private:

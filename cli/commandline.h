@@ -37,6 +37,7 @@ struct ParsedCommandLine
 {
     std::optional<Invocation> invocation;
     QString problem; // German, when there is no invocation
+    bool utf8 = false; // --utf8 came before any problem: the usage error is written so too
 };
 
 // The arguments after the program's name.

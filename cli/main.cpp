@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     failCriticalErrorsQuietly();
     prepareConsoleOutput();
     const ParsedCommandLine parsed = parseCommandLine(commandLineArguments(argc, argv));
-    if (parsed.invocation && parsed.invocation->utf8)
+    if (parsed.utf8)
         writeRedirectedOutputAsUtf8();
     if (!parsed.invocation) {
         writeText(stderr, "kelvora-staerken: "_L1 + parsed.problem + u'\n' + usageText());

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
-#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -61,7 +60,7 @@ inline QStringList namesOf(const QListWidget &list)
 enum class ObjectKind {
     File, Folder, Fifo, Socket, DeviceNode,
     LinkToFile, LinkToFolder, LinkToFifo, LinkToDevice, DanglingLink,
-    HiddenFile, SystemFile, HiddenFolder, SystemFolder // Windows attributes, set by attrib.exe
+    HiddenFile, SystemFile, HiddenFolder, SystemFolder // Windows attributes
 };
 Q_DECLARE_METATYPE(ObjectKind)
 
@@ -97,12 +96,14 @@ inline bool makeObject(const QString &folder, const QString &, const QByteArray 
         || kind == ObjectKind::SystemFolder;
     if (!(folderKind ? makeExactFolder(path) : writeExactFile(path, "x")))
         return false;
-    const QString flag = kind == ObjectKind::SystemFile || kind == ObjectKind::SystemFolder
-        ? QStringLiteral("+s")
-        : kind >= ObjectKind::HiddenFile                ? QStringLiteral("+h")
-                                                        : QString();
-    return flag.isEmpty()
-        || QProcess::execute(QStringLiteral("attrib"), {flag, QDir::toNativeSeparators(path)}) == 0;
+    // By the exact name: attrib.exe takes the path as typed, trimming "list." to "list".
+    const DWORD flag = kind == ObjectKind::SystemFile || kind == ObjectKind::SystemFolder
+        ? FILE_ATTRIBUTE_SYSTEM
+        : kind >= ObjectKind::HiddenFile ? FILE_ATTRIBUTE_HIDDEN
+                                         : 0;
+    const std::wstring native = nativePath(path);
+    return flag == 0
+        || SetFileAttributesW(native.c_str(), GetFileAttributesW(native.c_str()) | flag);
 }
 
 #else

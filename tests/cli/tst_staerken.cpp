@@ -31,8 +31,13 @@ struct Run
 
 // The program as a script starts it, in `folder` where one is given; `shell` runs it through sh,
 // for arguments that are no text.
-Run runStaerken(const QStringList &arguments, const QString &shell = {}, const QString &folder = {})
+// On Windows its output is read as UTF-8: into a pipe it otherwise writes the console's code
+// page (console.sh checks that), which lacks most of the characters compared here.
+Run runStaerken(QStringList arguments, const QString &shell = {}, const QString &folder = {})
 {
+#ifdef Q_OS_WIN
+    arguments.prepend(u"--utf8"_s);
+#endif
     QProcess process;
     process.setWorkingDirectory(folder);
     if (shell.isEmpty())
@@ -403,6 +408,10 @@ void TestStaerken::windowsCommandLine()
                                 {}, dir.path());
     holder.kill();
     holder.waitForFinished();
+    if (run.err.contains(u"Ihr Ordner wurde während des Speicherns"_s)
+        && wineMisnames(dir.filePath(splitPath(saved.value(0)).folder)))
+        QSKIP("Wine gives the file's path with trailing dots and spaces trimmed otherwise than "
+              "its folder's, and the save takes the folder for moved");
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2((run.out + run.err).contains(says.replace(u"DIR"_s, native)),
              qPrintable(run.out + run.err));

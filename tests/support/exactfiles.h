@@ -12,7 +12,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
 #include <optional>
+#include <string>
 
 #ifdef Q_OS_WIN
 
@@ -42,6 +44,21 @@ inline QString wineUnixPath(const QString &path)
     if (name)
         HeapFree(GetProcessHeap(), 0, name);
     return result;
+}
+
+// Whether Wine gives an open folder's path otherwise than it is: it trims trailing dots and
+// spaces from the names (GetFinalPathNameByHandleW), and from inner names unlike the last, so
+// that a file below "a. .\\b.." does not seem to lie in that folder. Windows gives them as they are.
+inline bool wineMisnames(const QString &folder)
+{
+    const std::wstring exact = nativePath(folder);
+    const HANDLE handle = CreateFileW(exact.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    wchar_t final[MAX_PATH * 4] = {};
+    const DWORD length = GetFinalPathNameByHandleW(handle, final, DWORD(std::size(final)), 0);
+    CloseHandle(handle);
+    return !wineUnixPath(folder).isEmpty() && length > 0 && std::wstring(final, length) != exact;
 }
 
 #else
