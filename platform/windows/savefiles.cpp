@@ -91,6 +91,8 @@ QString finalPath(HANDLE handle)
 // open without leave to delete it, which keeps it from being renamed or removed while the save
 // works in it, and each file opened or made by its path is checked to lie in it: a junction on
 // the way, pointed elsewhere meanwhile, could otherwise lead the path into another folder.
+// Windows gives the final paths with every name as it is; Wine trims trailing dots and spaces
+// from them, so that under Wine a file below such a folder may seem to lie elsewhere.
 struct SaveFolder::State
 {
     Handle folder;
@@ -223,7 +225,9 @@ std::optional<InputFile::Stamp> InputFile::stampNow(bool &nameStillNamesIt) cons
 // The temporary file is marked for deletion through its handle as soon as it is made, and the
 // mark is taken off only just before it is put in place: whatever ends the save first (a failure,
 // a stop, the program's end, a folder renamed meanwhile so that its old path names nothing), the
-// system deletes the file with the handle's closing, wherever the file is now.
+// system deletes the file with the handle's closing, wherever the file is now: "A file marked for
+// deletion is not actually deleted until all open handles for the file object have been closed"
+// (Microsoft, FILE_DISPOSITION_INFORMATION). Wine deletes it by the name it was opened under.
 struct ReplacementFile::State
 {
     QString folder;
