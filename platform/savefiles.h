@@ -194,6 +194,7 @@ public:
 
     // False on failure (error()). Finished blocks start on their way to the disk meanwhile.
     bool write(const char *bytes, qint64 count) override;
+    bool writeGathered(const ByteRange *ranges, qsizetype count) override;
 
     enum class Commit { Done, NotWritten, NotDurable };
     // Forces the bytes onto the disk, puts the file in place and makes its name durable.

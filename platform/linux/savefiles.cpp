@@ -6,10 +6,12 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 
 using namespace Qt::StringLiterals;
 
@@ -611,6 +613,33 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
         bytes += done;
         count -= done;
         m->written += done;
+    }
+    m->startWriteback();
+    return true;
+}
+
+// Up to IOV_MAX ranges a call; after a call that wrote less, the next goes on from there.
+bool ReplacementFile::writeGathered(const ByteRange *ranges, qsizetype count)
+{
+    std::array<iovec, IOV_MAX> parts;
+    qint64 skipped = 0; // the bytes of the first range written already
+    while (count > 0) {
+        const int n = int(std::min<qsizetype>(count, IOV_MAX));
+        for (int i = 0; i < n; ++i)
+            parts[i] = {const_cast<char *>(ranges[i].bytes), size_t(ranges[i].count)};
+        parts[0].iov_base = static_cast<char *>(parts[0].iov_base) + skipped;
+        parts[0].iov_len -= size_t(skipped);
+        const ssize_t done = ::writev(m->fd.get(), parts.data(), n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            m->error = done < 0 ? lastSystemError() : makeSystemError(ENOSPC);
+            return false;
+        }
+        m->written += done;
+        skipped += done;
+        for (; count > 0 && skipped >= ranges->count; ++ranges, --count)
+            skipped -= ranges->count;
     }
     m->startWriteback();
     return true;

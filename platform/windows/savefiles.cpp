@@ -457,6 +457,12 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
     return true;
 }
 
+// WriteFile takes one piece of memory: the ranges are put together first.
+bool ReplacementFile::writeGathered(const ByteRange *ranges, qsizetype count)
+{
+    return ByteSink::writeGathered(ranges, count);
+}
+
 ReplacementFile::Commit ReplacementFile::commit()
 {
     State &s = *m;
