@@ -161,9 +161,7 @@ void Form1::SaveStrengthFile()
     const QString fileName = m_controls.Fildatei->selectedFileName();
     if (fileName.isEmpty())
         return showMessage(noFileChosenMessage());
-    // Folder, one separator and the name, as the lists give them: at a root the path holds
-    // two separators in a row, which the save takes as one.
-    const SaveOutcome outcome = saveRewrittenCopy(folder + u'/' + fileName, *this, *this);
+    const SaveOutcome outcome = saveRewrittenCopy({folder, fileName}, *this, *this);
     if (outcome.end != SaveOutcome::End::Stopped)
         showMessage(saveMessage(outcome));
     showAsterisks(0);

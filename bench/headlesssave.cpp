@@ -10,6 +10,7 @@
 #include "rewrite/asteriskcounter.h"
 #include "rewrite/ratings.h"
 #include "rewrite/savemessages.h"
+#include "rewrite/saveloop.h"
 
 #include <QByteArrayList>
 
@@ -108,10 +109,10 @@ int main(int argc, char *argv[])
     FixedRatings ratings(*startIndex, *maxIndex);
     LastProgress progress;
     const SaveOutcome outcome =
-        saveRewrittenCopy(fileNameFromSystem(args.at(0)), ratings, progress, settings);
+        saveRewrittenCopy(splitPath(fileNameFromSystem(args.at(0))), ratings, progress, settings);
     if (outcome.end != SaveOutcome::End::Stopped)
         printMessage(saveMessage(outcome));
-    std::printf("outcome|%d|%d\nprogress|%d\n", int(outcome.step), outcome.error.number,
-                progress.asterisks);
+    std::printf("outcome|%d|%d\nprogress|%d\n", int(outcome.failure.step),
+                outcome.failure.systemError.number, progress.asterisks);
     return exitCode(outcome.end);
 }

@@ -3,9 +3,9 @@
 
 #include "cli/commandline.h"
 #include "cli/interruption.h"
-#include "cli/linecensus.h"
 #include "platform/filenames.h"
 #include "platform/paths.h"
+#include "rewrite/linecensus.h"
 #include "rewrite/savemessages.h"
 
 #include <QStringList>
@@ -41,14 +41,14 @@ private:
 FileOutcome save(const FileJob &job, const Invocation &invocation, std::atomic<qint64> &bytesDone)
 {
     CompanionSave companion(job.size, invocation, bytesDone);
-    const SaveOutcome outcome = saveRewrittenCopy(job.path, companion, companion);
+    const SaveOutcome outcome = saveRewrittenCopy(splitPath(job.path), companion, companion);
     const SaveMessage message = saveMessage(outcome);
     switch (outcome.end) {
     case SaveOutcome::End::Saved:
         return {FileOutcome::End::Done,
                 invocation.quiet
                     ? QString()
-                    : u"%1: %2"_s.arg(shownPath(outcome.outputPath), message.text()),
+                    : u"%1: %2"_s.arg(shownPath(outcome.outputPath()), message.text()),
                 {}, {}};
     case SaveOutcome::End::Failed:
         return {FileOutcome::End::Failed, {}, message.paragraphs.join(u' '), {}};
@@ -96,14 +96,16 @@ FileOutcome census(const FileJob &job, const Invocation &invocation,
                    std::atomic<qint64> &bytesDone)
 {
     const bool dryRun = invocation.task == Task::DryRun;
-    const CensusResult result = takeLineCensus(job.path, dryRun ? invocation.startIndex : -1,
-                                               dryRun ? invocation.maxIndex : -1, bytesDone);
-    switch (result.end) {
-    case CensusResult::End::Read:
+    CompanionSave companion(job.size, invocation, bytesDone);
+    const CensusResult result =
+        takeLineCensus(splitPath(job.path), dryRun ? invocation.startIndex : -1,
+                       dryRun ? invocation.maxIndex : -1, companion);
+    switch (result.reading.end) {
+    case SaveOutcome::End::Saved:
         break;
-    case CensusResult::End::Failed:
-        return {FileOutcome::End::Failed, {}, result.failure, {}};
-    case CensusResult::End::Stopped:
+    case SaveOutcome::End::Failed:
+        return {FileOutcome::End::Failed, {}, readFailureWords(result.reading).join(u' '), {}};
+    case SaveOutcome::End::Stopped:
         return {FileOutcome::End::Stopped, {}, {}, {}};
     }
     const LineCensus &found = result.census;

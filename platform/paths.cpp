@@ -20,6 +20,8 @@ FolderAndName splitPath(const QString &path)
 
 QString joinPath(const QString &folder, const QString &name)
 {
+    if (folder == u'.')
+        return name;
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 

@@ -16,7 +16,8 @@ struct FolderAndName
 };
 FolderAndName splitPath(const QString &path);
 
-// The folder and a name in it, with one "/" between them unless the folder ends in one.
+// The folder and a name in it, with one "/" between them unless the folder ends in one; in
+// the current folder ".", the bare name, so that a path split and joined again reads as given.
 QString joinPath(const QString &folder, const QString &name);
 
 // The root an absolute path starts with, as above; empty for a relative path.

@@ -8,12 +8,12 @@
 // What both systems share: how far the file is read, what counts as a change, and the second
 // reading that confirms a file changed too recently for its time stamps to tell.
 
-Opened InputFile::open(const SaveFolder &folder, const QString &name)
+std::optional<SaveFailure> InputFile::open(const SaveFolder &folder, const QString &name)
 {
-    const Opened opened = openFile(folder, name);
-    if (opened.succeeded() && changedTooRecentlyToTell())
+    std::optional<SaveFailure> failure = openFile(folder, name);
+    if (!failure && changedTooRecentlyToTell())
         m_checksum.emplace();
-    return opened;
+    return failure;
 }
 
 qint64 InputFile::read(char *into, qint64 max)
@@ -36,19 +36,19 @@ qint64 InputFile::read(char *into, qint64 max)
     return got;
 }
 
-InputFile::Change InputFile::changeSinceOpen() const
+InputChange InputFile::changeSinceOpen() const
 {
     bool nameStillNamesIt = false;
     const std::optional<Stamp> now = stampNow(nameStillNamesIt);
     if (!now || !nameStillNamesIt)
-        return {Change::Replaced, now ? now->size : 0};
+        return {InputChange::Replaced, now ? now->size : 0};
     if (m_bytesRead < size() || now->size < size())
-        return {Change::Shorter, now->size};
+        return {InputChange::Shorter, now->size};
     if (m_longerThanOpened || now->size > size())
-        return {Change::Longer, now->size};
+        return {InputChange::Longer, now->size};
     if (now->modified != m_opened.modified || now->changed != m_opened.changed)
-        return {Change::Modified, now->size};
-    return {Change::None, now->size};
+        return {InputChange::Modified, now->size};
+    return {InputChange::None, now->size};
 }
 
 // Within a few seconds before the save began, or later (another machine's clock): a tick of

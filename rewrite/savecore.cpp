@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rewrite/savecore.h"
 
-#include "platform/paths.h"
+#include "platform/savefiles.h"
 #include "rewrite/eventthrottle.h"
+#include "rewrite/linereader.h"
 #include "rewrite/saveloop.h"
 
 #include <algorithm>
@@ -72,6 +73,17 @@ public:
         return true;
     }
 
+    // Calls `attempt` again while it fails in a way that may pass, and the time lasts. A file
+    // in place whose folder could not be synced is past trying again.
+    std::optional<SaveFailure> until(const auto &attempt)
+    {
+        std::optional<SaveFailure> failure = attempt();
+        while (failure && failure->step != SaveFailure::Step::SyncFolder
+               && failure->systemError.transient() && pause())
+            failure = attempt();
+        return failure;
+    }
+
     bool stopped() const { return m_stopped; }
 
 private:
@@ -81,125 +93,135 @@ private:
     bool m_stopped = false;
 };
 
-class StrengthFileSave
+// What a save and a reading share: the outcome, the caller's progress, and the selected file,
+// opened in its folder and waited for while another program holds it.
+class InputRun
 {
-public:
-    StrengthFileSave(const QString &inputPath, RatingSource &ratings, SaveObserver &observer,
-                     const SaveSettings &settings)
-        : m_ratings(ratings), m_observer(observer), m_settings(settings)
+protected:
+    InputRun(const FolderAndName &file, SaveObserver &observer) : m_observer(observer)
     {
-        m_outcome.inputPath = inputPath;
-        m_outcome.outputPath = inputPath + ".new"_L1;
+        m_outcome.input = file;
     }
 
+    // The input first, so that a missing folder or file is reported as what it is.
+    bool inputOpened()
+    {
+        if (!goesOn(m_folder.open(m_outcome.input.folder)))
+            return false;
+        TransientRetry retry(m_observer);
+        const std::optional<SaveFailure> failure =
+            retry.until([this] { return m_input.open(m_folder, m_outcome.input.name); });
+        m_outcome.inputSize = m_input.size();
+        return retry.stopped() ? stopped() : goesOn(failure);
+    }
+
+    // Notes a failure in the outcome; true when there was none.
+    bool goesOn(const std::optional<SaveFailure> &failure)
+    {
+        if (failure) {
+            m_outcome.end = SaveOutcome::End::Failed;
+            m_outcome.failure = *failure;
+        }
+        return !failure;
+    }
+
+    bool stopped()
+    {
+        m_outcome.end = SaveOutcome::End::Stopped;
+        return false;
+    }
+
+    SaveFailure readFailure() const
+    {
+        return SaveFailure::ofSystem(SaveFailure::Step::ReadInput, m_input.error());
+    }
+
+    ProgressMemo m_observer;
+    SaveOutcome m_outcome;
+    SaveFolder m_folder;
+    InputFile m_input;
+};
+
+class StrengthFileSave : private InputRun
+{
+public:
+    StrengthFileSave(const FolderAndName &file, RatingSource &ratings, SaveObserver &observer,
+                     const SaveSettings &settings)
+        : InputRun(file, observer), m_ratings(ratings), m_settings(settings)
+    {
+    }
+
+    // Nothing of the output is visible before its commit.
     SaveOutcome run()
     {
-        runSteps();
+        if (inputOpened() && outputOpened() && rewritten() && unchangedWhileRead())
+            commit();
         return m_outcome;
     }
 
 private:
-    void runSteps()
+    bool outputOpened()
     {
-        // The input first, so that a missing folder or file is reported as what it is. Nothing
-        // of the output is visible before its commit either way.
-        const FolderAndName parts = splitPath(m_outcome.inputPath);
-        if (!opened(m_folder.open(parts.folder), Step::OpenInput) || !inputOpened(parts.name)
-            || !opened(m_output.open(m_folder, parts.name + ".new"_L1, m_input), Step::OpenOutput))
-            return;
-        m_outcome.inputSize = m_input.size();
+        const std::optional<SaveFailure> failure =
+            m_output.open(m_folder, m_outcome.input.name + ".new"_L1, m_input);
+        if (failure)
+            m_outcome.outputFolder = m_output.targetFolder();
+        return goesOn(failure);
+    }
+
+    bool rewritten()
+    {
         switch (rewriteLines(m_input, m_input.size(), m_output, m_ratings, m_observer, m_settings)) {
         case LoopEnd::Finished:
-            break;
+            return true;
         case LoopEnd::Stopped:
             return stopped();
         case LoopEnd::ReadFailed:
-            return failed(Step::ReadInput, m_input.error());
+            return goesOn(readFailure());
         case LoopEnd::WriteFailed:
-            return failed(Step::WriteOutput, m_output.error());
+            break;
         }
-        // Output from a file that changed while it was read matches no state of it.
-        if (const InputFile::Change change = m_input.changeSinceOpen();
-            change.kind != InputFile::Change::None)
-            return inputChanged(change);
-        if (!contentConfirmed())
-            return;
-        commit();
+        return goesOn(m_output.failure());
     }
 
-    using Step = SaveOutcome::Step;
-
-    bool opened(const Opened &opened, Step step)
+    // Output from a file that changed while it was read matches no state of it.
+    bool unchangedWhileRead()
     {
-        if (opened.succeeded())
-            return true;
-        m_outcome.opened = opened;
-        if (step == Step::OpenOutput)
-            m_outcome.outputFolder = m_output.targetFolder();
-        failed(step, opened.error);
-        return false;
-    }
-
-    bool inputOpened(const QString &name)
-    {
-        TransientRetry retry(m_observer);
-        Opened opened;
-        while (!(opened = m_input.open(m_folder, name)).succeeded() && opened.error.transient()
-               && retry.pause()) {
-        }
-        if (retry.stopped()) {
-            stopped();
-            return false;
-        }
-        return this->opened(opened, Step::OpenInput);
-    }
-
-    bool contentConfirmed()
-    {
+        if (const InputChange change = m_input.changeSinceOpen(); change.kind != InputChange::None)
+            return goesOn(SaveFailure::inputChanged(change));
         switch (m_input.confirmContent([this] { return m_observer.again(); })) {
         case InputFile::Confirmed::Same:
             return true;
         case InputFile::Confirmed::Differs:
-            inputChanged({InputFile::Change::Modified, m_input.size()});
-            break;
+            return goesOn(SaveFailure::inputChanged({InputChange::Modified, m_input.size()}));
         case InputFile::Confirmed::Stopped:
-            stopped();
-            break;
+            return stopped();
         case InputFile::Confirmed::Failed:
-            failed(Step::ReadInput, m_input.error());
             break;
         }
-        return false;
+        return goesOn(readFailure());
     }
 
     void commit()
     {
         TransientRetry retry(m_observer);
-        ReplacementFile::Commit committed;
-        while ((committed = commitWhileReporting()) == ReplacementFile::Commit::NotWritten
-               && m_output.error().transient() && retry.pause()) {
-        }
+        const std::optional<SaveFailure> failure =
+            retry.until([this] { return commitWhileReporting(); });
         if (retry.stopped())
-            return stopped();
-        switch (committed) {
-        case ReplacementFile::Commit::Done:
-            return;
-        case ReplacementFile::Commit::NotWritten:
-            m_outcome.newContentKeptAt = m_output.stranded().newContent;
-            m_outcome.earlierOutputAt = m_output.stranded().earlier;
-            return failed(Step::WriteOutput, m_output.error());
-        case ReplacementFile::Commit::NotDurable:
-            return failed(Step::SyncFolder, m_output.error());
-        }
+            stopped();
+        else
+            goesOn(failure);
+        m_outcome.newContentKeptAt = m_output.stranded().newContent;
+        m_outcome.earlierOutputAt = m_output.stranded().earlier;
     }
 
     // The sync to disk at the end can take seconds on a slow disk: it runs beside the caller's
     // thread, which goes on reporting meanwhile. A stop asked for now comes too late.
-    ReplacementFile::Commit commitWhileReporting()
+    std::optional<SaveFailure> commitWhileReporting()
     {
         if (m_settings.writing == BlockWriter::Mode::Inline)
             return m_output.commit();
-        std::future<ReplacementFile::Commit> committed;
+        std::future<std::optional<SaveFailure>> committed;
         try {
             committed = std::async(std::launch::async, [this] { return m_output.commit(); });
         } catch (const std::system_error &) { // no thread to be had
@@ -211,34 +233,67 @@ private:
         return committed.get();
     }
 
-    void inputChanged(const InputFile::Change &change)
-    {
-        m_outcome.change = change;
-        failed(Step::InputChanged, {});
-    }
-
-    void failed(Step step, const SystemError &error)
-    {
-        m_outcome.end = SaveOutcome::End::Failed;
-        m_outcome.step = step;
-        m_outcome.error = error;
-    }
-
-    void stopped() { m_outcome.end = SaveOutcome::End::Stopped; }
-
     RatingSource &m_ratings;
-    ProgressMemo m_observer;
     const SaveSettings m_settings;
-    SaveOutcome m_outcome;
-    SaveFolder m_folder;
-    InputFile m_input;
     ReplacementFile m_output;
+};
+
+// The lines of the selected file for a visitor, with the save's progress reports.
+class StrengthFileReading : private InputRun
+{
+public:
+    StrengthFileReading(const FolderAndName &file, LineVisitor &lines, SaveObserver &observer)
+        : InputRun(file, observer), m_lines(lines)
+    {
+    }
+
+    SaveOutcome run()
+    {
+        if (inputOpened())
+            readLines();
+        return m_outcome;
+    }
+
+private:
+    bool readLines()
+    {
+        LineReader reader(m_input);
+        const qint64 interval = m_observer.reportInterval();
+        qint64 progress = 0;
+        qint64 reported = 0;
+        while (const std::optional<LinePiece> piece = reader.next()) {
+            m_lines.piece(piece->bytes, piece->startsLine, piece->endsLine);
+            progress += piece->bytes.size() + (piece->endsLine ? 2 : 0);
+            if (progress - reported >= interval) {
+                reported = progress;
+                if (!m_observer.progressed(progress, m_input.size()))
+                    return stopped();
+            }
+        }
+        if (reader.failed())
+            return goesOn(readFailure());
+        return progress == reported || m_observer.progressed(progress, m_input.size());
+    }
+
+    LineVisitor &m_lines;
 };
 
 } // namespace
 
-SaveOutcome saveRewrittenCopy(const QString &inputPath, RatingSource &ratings,
+SaveOutcome saveRewrittenCopy(const FolderAndName &file, RatingSource &ratings,
+                              SaveObserver &observer)
+{
+    return saveRewrittenCopy(file, ratings, observer, SaveSettings{});
+}
+
+SaveOutcome saveRewrittenCopy(const FolderAndName &file, RatingSource &ratings,
                               SaveObserver &observer, const SaveSettings &settings)
 {
-    return StrengthFileSave(inputPath, ratings, observer, settings).run();
+    return StrengthFileSave(file, ratings, observer, settings).run();
+}
+
+SaveOutcome readStrengthFile(const FolderAndName &file, LineVisitor &lines,
+                             SaveObserver &observer)
+{
+    return StrengthFileReading(file, lines, observer).run();
 }

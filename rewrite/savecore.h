@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The save, on QtCore alone: what the window's Save, the command-line companion, the
-// benchmarks and the tests all run. In: a strength file's path, where to read the two ratings
-// and who hears of the progress. Out: "<file>.new" beside it, and an outcome that says what
-// happened. Words for the outcome are in savemessages.h.
+// benchmarks and the tests all run. In: a strength file's folder and name, where to read the
+// two ratings and who hears of the progress. Out: "<file>.new" beside it, and an outcome that
+// says what happened: saved, stopped, or failed with a SaveFailure (savefailure.h). Words for
+// the outcome are in savemessages.h.
 
-#include "platform/savefiles.h"
-#include "rewrite/blockwriter.h"
-#include "rewrite/linereader.h"
+#include "platform/paths.h"
+#include "rewrite/savefailure.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 // Where the save reads the ratings: the start rating index for each start-strength line, the
@@ -43,57 +44,52 @@ public:
     virtual qint64 reportInterval() const { return DefaultReportInterval; }
 };
 
-struct SaveSettings
-{
-    qsizetype readSize = LineReader::DefaultBlockSize;
-    qsizetype writeSize = BlockWriter::DefaultBlockSize;
-    // Background: output blocks, and at the end of a save the sync to disk, are written beside
-    // the caller's thread. Inline keeps the whole save in the one thread.
-    BlockWriter::Mode writing = BlockWriter::Mode::Background;
-};
-
 // What a save came to.
 struct SaveOutcome
 {
     enum class End { Saved, Stopped, Failed };
-    // The step that failed.
-    enum class Step {
-        None,
-        OpenInput,    // the selected file, or its folder: `opened` says why
-        ReadInput,    // `error`
-        InputChanged, // while it was read: `change` says how
-        OpenOutput,   // the .new, or its temporary file: `opened` says why
-        WriteOutput,  // writing, syncing or putting it in place: `error`
-        SyncFolder,   // the new file is in place, but its folder could not be synced: `error`
-    };
 
     End end = End::Saved;
-    Step step = Step::None;
-    Opened opened;
-    SystemError error;
-    InputFile::Change change;
-    qint64 inputSize = 0;  // when it was opened
-    QString inputPath;     // as given
-    QString outputPath;
-    QString outputFolder;  // where a link in the .new's place leads
+    SaveFailure failure; // when Failed: at which step, and why
+    FolderAndName input; // the selected file, as given
+    qint64 inputSize = 0; // when it was opened
+    QString outputFolder; // where the .new is made: the input's folder, or where a link leads
     // After a failure that could put neither file back in place (Windows only): where the new
     // content and the earlier .new are kept instead. Empty otherwise.
     QString newContentKeptAt;
     QString earlierOutputAt;
 
+    QString inputPath() const { return joinPath(input.folder, input.name); }
+    QString outputPath() const { return inputPath() + QStringLiteral(".new"); }
+
     // A failed save leaves the selected file as it was, and an earlier .new too, unless the
     // new one is already in its place or the earlier one had to be kept under another name.
     bool earlierOutputKept() const
     {
-        return step != Step::SyncFolder && earlierOutputAt.isEmpty();
+        return failure.step != SaveFailure::Step::SyncFolder && earlierOutputAt.isEmpty();
     }
 };
 
-// Copies the strength file at `inputPath` line by line into "<inputPath>.new" through
-// RewriteLine, each line ended with CR LF. The selected file is only read; the new file appears
-// only when complete and synced to disk, so a failed or stopped save leaves no partial output
-// and an earlier .new untouched. The folder is opened once and both files are reached from it.
+// Copies the strength file `file` line by line into "<file>.new" through RewriteLine, each
+// line ended with CR LF. The selected file is only read; the new file appears only when
+// complete and synced to disk, so a failed or stopped save leaves no partial output and an
+// earlier .new untouched. The folder is opened once and both files are reached from it.
 // Opening the selected file and putting the new one in place are tried again for about two
 // seconds while another program holds a file for a moment (SystemError::transient()).
-SaveOutcome saveRewrittenCopy(const QString &inputPath, RatingSource &ratings,
-                              SaveObserver &observer, const SaveSettings &settings = {});
+SaveOutcome saveRewrittenCopy(const FolderAndName &file, RatingSource &ratings,
+                              SaveObserver &observer);
+
+// Hears the lines of a file that is only read, in pieces as the save reads them: a long line
+// comes in several, the first with `startsLine`, the last with `endsLine`.
+class LineVisitor
+{
+public:
+    virtual ~LineVisitor() = default;
+    virtual void piece(QByteArrayView bytes, bool startsLine, bool endsLine) = 0;
+};
+
+// Reads the strength file as a save reads it and writes nothing, for a look at what it holds:
+// the same checks before it is opened, the same wait for a file another program holds, the
+// same line ends and progress. End::Saved here means read to its end.
+SaveOutcome readStrengthFile(const FolderAndName &file, LineVisitor &lines,
+                             SaveObserver &observer);

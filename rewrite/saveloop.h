@@ -1,10 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "rewrite/blockwriter.h"
+#include "rewrite/linereader.h"
 #include "rewrite/savecore.h"
 
 class ByteSink;
 class ByteSource;
+
+// How the loop reads and writes; tests and benchmarks set them, the program keeps the defaults.
+struct SaveSettings
+{
+    qsizetype readSize = LineReader::DefaultBlockSize;
+    qsizetype writeSize = BlockWriter::DefaultBlockSize;
+    // Background: output blocks, and at the end of a save the sync to disk, are written beside
+    // the caller's thread. Inline keeps the whole save in the one thread.
+    BlockWriter::Mode writing = BlockWriter::Mode::Background;
+};
 
 enum class LoopEnd { Finished, Stopped, ReadFailed, WriteFailed };
 
@@ -14,3 +26,7 @@ enum class LoopEnd { Finished, Stopped, ReadFailed, WriteFailed };
 // the files, the fuzz target on memory.
 LoopEnd rewriteLines(ByteSource &input, qint64 length, ByteSink &output, RatingSource &ratings,
                      SaveObserver &observer, const SaveSettings &settings = {});
+
+// The save of savecore.h with the loop's settings.
+SaveOutcome saveRewrittenCopy(const FolderAndName &file, RatingSource &ratings,
+                              SaveObserver &observer, const SaveSettings &settings);

@@ -88,22 +88,3 @@ QString germanFileType(FileType type)
     }
     return u"ein besonderer Eintrag des Dateisystems"_s;
 }
-
-QString inputOpenReason(const Opened &opened)
-{
-    switch (opened.refusal) {
-    case Refusal::NotRegular:
-        return u"Das ist keine gewöhnliche Datei, sondern %1. Gelesen werden nur gewöhnliche "
-               "Dateien."_s.arg(germanFileType(opened.type));
-    case Refusal::ForeignLinkInSharedFolder:
-        return u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen Benutzer gehört, "
-               "in einem Ordner, in den alle schreiben dürfen. Solchen Verknüpfungen wird nicht "
-               "gefolgt."_s;
-    case Refusal::ForeignLinkBeyondItsOwner:
-        return u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
-               "selbst nicht lesen darf. Solchen Verknüpfungen wird nicht gefolgt."_s;
-    default:
-        break;
-    }
-    return germanReason(opened.error);
-}

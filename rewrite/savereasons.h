@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/savefiles.h"
+#include "rewrite/savefailure.h"
 
 #include <QString>
 
@@ -12,8 +12,3 @@ QString germanReason(const SystemError &error);
 
 // What a file system object is, as the messages name it: "ein Ordner", "eine Pipe (FIFO)".
 QString germanFileType(FileType type);
-
-// Why the selected file (or its folder) could not be opened for reading: the failed system
-// call, that it is no regular file ("Das ist keine gewöhnliche Datei, sondern eine Pipe
-// (FIFO). ..."), or a link that is not followed.
-QString inputOpenReason(const Opened &opened);

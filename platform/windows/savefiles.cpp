@@ -4,8 +4,6 @@
 #include "platform/paths.h"
 #include "platform/windows/systemcalls.h"
 
-#include <cerrno>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -64,14 +62,11 @@ FileIdentity identityAt(const std::wstring &path)
                                                                           : FileIdentity{};
 }
 
-Opened failure(SystemError error)
-{
-    return {Refusal::Failed, std::move(error), FileType::Regular, false};
-}
+using Step = SaveFailure::Step;
 
-Opened notRegular(FileType type)
+SaveFailure lastFailure(Step step)
 {
-    return {Refusal::NotRegular, {}, type, false};
+    return SaveFailure::ofSystem(step, lastSystemError());
 }
 
 } // namespace
@@ -98,7 +93,6 @@ QString finalPath(HANDLE handle)
 // the way, pointed elsewhere meanwhile, could otherwise lead the path into another folder.
 struct SaveFolder::State
 {
-    QString path;
     Handle folder;
 
     bool holds(HANDLE file) const
@@ -114,27 +108,12 @@ struct SaveFolder::State
     }
 };
 
-namespace {
-
-// The folder's path no longer leads where the save began: a junction on the way pointed elsewhere.
-SystemError folderMovedAway()
-{
-    return SystemError::ofErrno(EAGAIN);
-}
-
-Opened movedAway()
-{
-    return failure(folderMovedAway());
-}
-
-} // namespace
-
 SaveFolder::SaveFolder() : m(std::make_unique<State>()) {}
 SaveFolder::~SaveFolder() = default;
 
-Opened SaveFolder::open(const QString &path)
+std::optional<SaveFailure> SaveFolder::open(const QString &path)
 {
-    m->path = path;
+    m_path = path;
     const std::wstring native = nativePath(path);
     const DWORD shared = FILE_SHARE_READ | FILE_SHARE_WRITE;
     m->folder = Handle(CreateFileW(native.c_str(), FILE_LIST_DIRECTORY, shared, nullptr,
@@ -143,18 +122,13 @@ Opened SaveFolder::open(const QString &path)
         m->folder = Handle(CreateFileW(native.c_str(), FILE_READ_ATTRIBUTES, shared, nullptr,
                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!m->folder.isOpen())
-        return failure(lastSystemError());
+        return lastFailure(Step::OpenInput);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(m->folder.get(), &info))
-        return failure(lastSystemError());
+        return lastFailure(Step::OpenInput);
     if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return failure(systemError(ERROR_DIRECTORY));
-    return {};
-}
-
-QString SaveFolder::path() const
-{
-    return m->path;
+        return SaveFailure::ofSystem(Step::OpenInput, systemError(ERROR_DIRECTORY));
+    return std::nullopt;
 }
 
 // ---- InputFile --------------------------------------------------------------------------------
@@ -173,30 +147,30 @@ qint64 InputFile::stampTicksPerSecond()
     return 10'000'000; // FILETIME counts 100 ns
 }
 
-Opened InputFile::openFile(const SaveFolder &folder, const QString &name)
+std::optional<SaveFailure> InputFile::openFile(const SaveFolder &folder, const QString &name)
 {
     m->path = nativePath(joinPath(folder.path(), name));
     const DWORD attributes = GetFileAttributesW(m->path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return failure(lastSystemError());
+        return lastFailure(Step::OpenInput);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return notRegular(FileType::Folder);
+        return SaveFailure::notRegular(Step::OpenInput, FileType::Folder);
     m->file = Handle(CreateFileW(m->path.c_str(), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m->file.isOpen())
-        return failure(lastSystemError());
+        return lastFailure(Step::OpenInput);
     if (const FileType type = fileTypeOf(m->file.get()); type != FileType::Regular) {
         m->file.reset();
-        return notRegular(type);
+        return SaveFailure::notRegular(Step::OpenInput, type);
     }
     if (!folder.state().holds(m->file.get()))
-        return movedAway();
+        return SaveFailure::refused(Step::OpenInput, Refusal::FolderMoved);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!stampOf(m->file.get(), info, m_opened))
-        return failure(lastSystemError());
+        return lastFailure(Step::OpenInput);
     m_identity = identityOf(info);
-    return {};
+    return std::nullopt;
 }
 
 qint64 InputFile::readFile(char *into, qint64 max)
@@ -252,7 +226,7 @@ struct ReplacementFile::State
     QString temporaryPath;  // the same, as the program carries paths
     Handle file;
     bool shown = false; // no longer hidden
-    SystemError error;
+    SaveFailure failure;
     Stranded stranded;
 
     bool placed();
@@ -260,6 +234,8 @@ struct ReplacementFile::State
     bool move(const std::wstring &from, const std::wstring &to);
     bool failedToPlace(DWORD error);
     bool syncFolder();
+    std::optional<SaveFailure> failed(const SaveFailure &why);
+    std::optional<SaveFailure> failedWith(DWORD code);
 };
 
 namespace {
@@ -311,10 +287,21 @@ bool ReplacementFile::State::move(const std::wstring &from, const std::wstring &
 // is the passing kind: a file being deleted, or one a scanner has just opened.
 bool ReplacementFile::State::failedToPlace(DWORD code)
 {
-    error = systemError(code);
+    failure = SaveFailure::ofSystem(Step::WriteOutput, systemError(code));
     if (code == ERROR_ACCESS_DENIED)
-        error.transience = SystemError::Transience::Passing;
+        failure.systemError.transience = SystemError::Transience::Passing;
     return false;
+}
+
+std::optional<SaveFailure> ReplacementFile::State::failed(const SaveFailure &why)
+{
+    failure = why;
+    return why;
+}
+
+std::optional<SaveFailure> ReplacementFile::State::failedWith(DWORD code)
+{
+    return failed(SaveFailure::ofSystem(Step::WriteOutput, systemError(code)));
 }
 
 bool ReplacementFile::State::placed()
@@ -344,12 +331,12 @@ bool ReplacementFile::State::replaceTarget()
         discard(backup);
         return true;
     }
-    error = systemError(GetLastError());
+    failedWith(GetLastError());
     if (move(backup, native))
         return false; // as before, and may be tried again
     stranded = {temporaryPath, backupPath};
     temporary.clear(); // kept: it holds the only copy of the new content
-    error.transience = SystemError::Transience::Lasting;
+    failure.systemError.transience = SystemError::Transience::Lasting;
     return false;
 }
 
@@ -367,7 +354,7 @@ bool ReplacementFile::State::syncFolder()
     const DWORD code = GetLastError();
     const bool refused = code == ERROR_ACCESS_DENIED || code == ERROR_INVALID_FUNCTION
         || code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_PARAMETER;
-    error = systemError(code);
+    failed(SaveFailure::ofSystem(Step::SyncFolder, systemError(code)));
     return refused;
 }
 
@@ -388,29 +375,31 @@ ReplacementFile::~ReplacementFile()
 
 // Windows replaces a link in the output's place itself, never the file it leads to; what remains
 // to refuse is a folder, a device and a read-only file.
-Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, const InputFile &input)
+std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const QString &name,
+                                                 const InputFile &input)
 {
     m->folder = folder.path();
     m->target = joinPath(folder.path(), name);
     const DWORD attributes = GetFileAttributesW(nativePath(m->target).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-            return notRegular(FileType::Folder);
+            return SaveFailure::notRegular(Step::OpenOutput, FileType::Folder);
         if (attributes & FILE_ATTRIBUTE_DEVICE)
-            return notRegular(FileType::CharacterDevice);
+            return SaveFailure::notRegular(Step::OpenOutput, FileType::CharacterDevice);
         // The selected file may be a link to its own .new (or share its file through a hard
         // link): replacing that would change the selected file.
         if (identityAt(nativePath(m->target)) == input.identity())
-            return {Refusal::LeadsToInput, {}, FileType::Regular, false};
+            return SaveFailure::refused(Step::OpenOutput, Refusal::LeadsToInput);
         if (attributes & FILE_ATTRIBUTE_READONLY)
-            return {Refusal::ReadOnly, {}, FileType::Regular, false};
+            return SaveFailure::refused(Step::OpenOutput, Refusal::ReadOnly);
         m->targetExisted = true;
     } else if (const DWORD error = GetLastError();
                error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-        return failure(systemError(error));
+        return SaveFailure::ofSystem(Step::OpenOutput, systemError(error));
     }
     // Hidden, so that one left by a crash is no visible stray; commit() shows it again.
-    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < TemporaryNameAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
         const QString temporaryPath = joinPath(m->folder, temporaryName());
         const std::wstring temporary = nativePath(temporaryPath);
         m->file = Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -418,19 +407,17 @@ Opened ReplacementFile::open(const SaveFolder &folder, const QString &name, cons
         if (m->file.isOpen()) {
             m->temporary = temporary;
             m->temporaryPath = temporaryPath;
-            if (!folder.state().holds(m->file.get()))
-                return movedAway(); // the destructor takes the file away again
+            if (!folder.state().holds(m->file.get())) // the destructor takes the file away again
+                return SaveFailure::refused(Step::OpenOutput, Refusal::FolderMoved);
             m->folderIdentity = identityAt(nativePath(m->folder));
-            return {};
+            return std::nullopt;
         }
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_EXISTS)
-            continue;
-        const bool folderRefuses = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
-        return {folderRefuses ? Refusal::FolderRefusesNewFile : Refusal::Failed,
-                systemError(error), FileType::Regular, false};
+        error = GetLastError();
     }
-    return failure(systemError(ERROR_FILE_EXISTS));
+    const bool folderRefuses = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+    return SaveFailure::refused(
+        Step::OpenOutput, folderRefuses ? Refusal::FolderRefusesNewFile : Refusal::None,
+        systemError(error));
 }
 
 QString ReplacementFile::targetFolder() const
@@ -444,11 +431,11 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
         DWORD done = 0;
         const DWORD chunk = DWORD(std::min<qint64>(count, 1 << 30));
         if (!WriteFile(m->file.get(), bytes, chunk, &done, nullptr)) {
-            m->error = lastSystemError();
+            m->failedWith(GetLastError());
             return false;
         }
-        if (done == 0) { // written nothing, and said nothing: the disk is full
-            m->error = systemError(ERROR_DISK_FULL);
+        if (done == 0) { // written nothing, and said nothing
+            m->failed(SaveFailure::refused(Step::WriteOutput, Refusal::NothingWritten));
             return false;
         }
         bytes += done;
@@ -463,29 +450,27 @@ bool ReplacementFile::writeGathered(const ByteRange *ranges, qsizetype count)
     return ByteSink::writeGathered(ranges, count);
 }
 
-ReplacementFile::Commit ReplacementFile::commit()
+std::optional<SaveFailure> ReplacementFile::commit()
 {
     State &s = *m;
     // The first time only: on the disk, closed, and visible again, as the .new is to be.
     if ((s.file.isOpen() && (!FlushFileBuffers(s.file.get()) || !s.file.close()))
-        || (!s.shown && !(s.shown = SetFileAttributesW(s.temporary.c_str(), FILE_ATTRIBUTE_NORMAL)))) {
-        s.error = lastSystemError();
-        return Commit::NotWritten;
-    }
+        || (!s.shown && !(s.shown = SetFileAttributesW(s.temporary.c_str(), FILE_ATTRIBUTE_NORMAL))))
+        return s.failedWith(GetLastError());
     // The rename goes by path: the path must still name the folder the file was made in.
-    if (identityAt(nativePath(s.folder)) != s.folderIdentity) {
-        s.error = folderMovedAway();
-        return Commit::NotWritten;
-    }
+    if (identityAt(nativePath(s.folder)) != s.folderIdentity)
+        return s.failed(SaveFailure::refused(Step::WriteOutput, Refusal::FolderMoved));
     if (!s.placed())
-        return Commit::NotWritten;
+        return s.failure;
     s.temporary.clear();
-    return s.syncFolder() ? Commit::Done : Commit::NotDurable;
+    if (!s.syncFolder())
+        return s.failure;
+    return std::nullopt;
 }
 
-SystemError ReplacementFile::error() const
+SaveFailure ReplacementFile::failure() const
 {
-    return m->error;
+    return m->failure;
 }
 
 ReplacementFile::Stranded ReplacementFile::stranded() const

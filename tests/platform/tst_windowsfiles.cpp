@@ -77,10 +77,10 @@ private Q_SLOTS:
 void tst_WindowsFiles::puttingInPlace_data()
 {
     QTest::addColumn<Script>("given");
-    QTest::addColumn<SaveOutcome::Step>("failedStep");
+    QTest::addColumn<SaveFailure::Step>("failedStep");
     QTest::addColumn<QByteArray>("output"); // the .new afterwards, empty for none
 
-    using Step = SaveOutcome::Step;
+    using Step = SaveFailure::Step;
     QTest::newRow("refused for want of WRITE_DAC: moved")
         << Script{ERROR_ACCESS_DENIED} << Step::None << Saved;
     QTest::newRow("unsupported: moved") << Script{ERROR_INVALID_FUNCTION} << Step::None << Saved;
@@ -101,14 +101,14 @@ void tst_WindowsFiles::puttingInPlace_data()
 void tst_WindowsFiles::puttingInPlace()
 {
     QFETCH(Script, given);
-    QFETCH(SaveOutcome::Step, failedStep);
+    QFETCH(SaveFailure::Step, failedStep);
     QFETCH(QByteArray, output);
     ScratchFolder folder;
     QVERIFY(folder.holds(Input, Earlier));
     script = given;
 
     const SaveOutcome outcome = folder.caller.save();
-    QCOMPARE(outcome.step, failedStep);
+    QCOMPARE(outcome.failure.step, failedStep);
     QCOMPARE(readFile(folder.inputPath), Input);
     QCOMPARE(readFile(folder.outputPath).value_or(QByteArray()), output);
     QStringList kept{u"a_sp.cfg"_s, u"a_sp.cfg.new"_s};

@@ -7,7 +7,7 @@ using namespace Qt::StringLiterals;
 
 SaveOutcome RecordingCaller::save(const SaveSettings &settings)
 {
-    return saveRewrittenCopy(path, *this, *this, settings);
+    return saveRewrittenCopy(splitPath(path), *this, *this, settings);
 }
 
 int RecordingCaller::startRatingIndex()

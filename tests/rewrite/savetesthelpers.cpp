@@ -66,29 +66,27 @@ QString successProblem(const SaveOutcome &outcome)
 QString failureProblem(const SaveOutcome &outcome, const ExpectedFailure &expected)
 {
     const auto said = [&] { return u": "_s + saveMessage(outcome).text(); };
+    const SaveFailure &failure = outcome.failure;
     if (outcome.end != SaveOutcome::End::Failed)
         return u"the save did not fail"_s;
-    if (outcome.step != expected.step)
-        return u"failed at step %1, not %2"_s.arg(int(outcome.step)).arg(int(expected.step))
+    if (failure.step != expected.step)
+        return u"failed at step %1, not %2"_s.arg(int(failure.step)).arg(int(expected.step))
             + said();
-    const bool opening = expected.step == SaveOutcome::Step::OpenInput
-        || expected.step == SaveOutcome::Step::OpenOutput;
-    if (opening && outcome.opened.refusal != expected.refusal)
-        return u"refused as %1, not %2"_s.arg(int(outcome.opened.refusal))
-                   .arg(int(expected.refusal))
+    if (failure.refusal != expected.refusal)
+        return u"refused as %1, not %2"_s.arg(int(failure.refusal)).arg(int(expected.refusal))
             + said();
-    if (opening && outcome.opened.type != expected.type)
-        return u"found file type %1, not %2"_s.arg(int(outcome.opened.type))
-                   .arg(int(expected.type))
+    if (failure.found != expected.type)
+        return u"found file type %1, not %2"_s.arg(int(failure.found)).arg(int(expected.type))
             + said();
-    if (opening && outcome.opened.throughLink != expected.throughLink)
-        return u"through a link: %1"_s.arg(outcome.opened.throughLink) + said();
-    if (outcome.change.kind != expected.change)
-        return u"change of kind %1, not %2"_s.arg(int(outcome.change.kind))
+    if (failure.throughLink != expected.throughLink)
+        return u"through a link: %1"_s.arg(failure.throughLink) + said();
+    if (failure.change.kind != expected.change)
+        return u"change of kind %1, not %2"_s.arg(int(failure.change.kind))
                    .arg(int(expected.change))
             + said();
-    if (outcome.error.number != expected.errorNumber)
-        return u"error %1, not %2"_s.arg(outcome.error.number).arg(expected.errorNumber) + said();
+    if (failure.systemError.number != expected.errorNumber)
+        return u"error %1, not %2"_s.arg(failure.systemError.number).arg(expected.errorNumber)
+            + said();
     if (saveMessage(outcome).paragraphs.size() != 3)
         return u"no message of three paragraphs"_s + said();
     return {};

@@ -49,12 +49,12 @@ CommandResult run(const QString &program, const QStringList &arguments);
 // change of the selected file which kind.
 struct ExpectedFailure
 {
-    SaveOutcome::Step step = SaveOutcome::Step::None;
+    SaveFailure::Step step = SaveFailure::Step::None;
     int errorNumber = 0;
-    Refusal refusal = Refusal::Failed;
+    Refusal refusal = Refusal::None;
     FileType type = FileType::Regular;
     bool throughLink = false;
-    InputFile::Change::Kind change = InputFile::Change::None;
+    InputChange::Kind change = InputChange::None;
 };
 
 // What is wrong with a save that should have succeeded, or nothing.

@@ -287,9 +287,9 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
 }
 
 // The step a fault at that place fails.
-SaveOutcome::Step failingStep(FaultAt at)
+SaveFailure::Step failingStep(FaultAt at)
 {
-    using Step = SaveOutcome::Step;
+    using Step = SaveFailure::Step;
     switch (at) {
     case FaultAt::OpenInput:
         return Step::OpenInput;
@@ -613,7 +613,7 @@ void tst_SaveFaults::refused_data()
     QTest::addColumn<InTheWay>("inTheWay");
     QTest::addColumn<ExpectedFailure>("expected");
 
-    using Step = SaveOutcome::Step;
+    using Step = SaveFailure::Step;
     const auto input = [](FileType type, bool throughLink = false) {
         return ExpectedFailure{Step::OpenInput, 0, Refusal::NotRegular, type, throughLink};
     };
@@ -943,14 +943,14 @@ void tst_SaveFaults::inputChangedDuringSave_data()
     QTest::addColumn<Change>("change");
     QTest::addColumn<qint64>("newSize"); // for Truncate; bytes added for Append
     QTest::addColumn<int>("atLine");
-    QTest::addColumn<InputFile::Change::Kind>("how");
+    QTest::addColumn<InputChange::Kind>("how");
     QTest::addColumn<bool>("coarseTimes"); // on ext4 with time stamps of whole seconds
 
     constexpr qint64 Block = LineReader::DefaultBlockSize;
-    const auto replaced = InputFile::Change::Replaced;
-    const auto shorter = InputFile::Change::Shorter;
-    const auto longer = InputFile::Change::Longer;
-    const auto modified = InputFile::Change::Modified;
+    const auto replaced = InputChange::Replaced;
+    const auto shorter = InputChange::Shorter;
+    const auto longer = InputChange::Longer;
+    const auto modified = InputChange::Modified;
     // 70000 pairs are 3.2 MB, read in many blocks.
     QTest::newRow("unlinked at the first line")
         << 70000 << Change::Unlink << qint64(0) << 1 << replaced << false;
@@ -986,7 +986,7 @@ void tst_SaveFaults::inputChangedDuringSave()
     QFETCH(Change, change);
     QFETCH(qint64, newSize);
     QFETCH(int, atLine);
-    QFETCH(InputFile::Change::Kind, how);
+    QFETCH(InputChange::Kind, how);
     QFETCH(bool, coarseTimes);
 
     QTemporaryDir dir;
@@ -1057,12 +1057,12 @@ void tst_SaveFaults::inputChangedDuringSave()
     const SaveOutcome outcome = caller.save();
     QVERIFY(changeDone);
     QCOMPARE(readFile(inputPath), changed);
-    ExpectedFailure expected{SaveOutcome::Step::InputChanged};
+    ExpectedFailure expected{SaveFailure::Step::InputChanged};
     expected.change = how;
     const QString problem = failureProblem(outcome, expected);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    if (how == InputFile::Change::Shorter)
-        QCOMPARE(outcome.change.sizeNow, newSize);
+    if (how == InputChange::Shorter)
+        QCOMPARE(outcome.failure.change.sizeNow, newSize);
     QCOMPARE(readFile(outputPath), EarlierOutput);
     QCOMPARE(listing(folder),
              changed ? QStringList({InputName, OutputName}) : QStringList{OutputName});

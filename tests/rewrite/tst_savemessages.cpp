@@ -10,7 +10,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using Step = SaveOutcome::Step;
+using Step = SaveFailure::Step;
 using Icon = SaveMessage::Icon;
 
 const QString Input = u"/daten/liga/a_sp.cfg"_s;
@@ -20,10 +20,8 @@ SaveOutcome failure(Step step, int errorNumber = 0, const QString &words = {})
 {
     SaveOutcome outcome;
     outcome.end = SaveOutcome::End::Failed;
-    outcome.step = step;
-    outcome.error = {errorNumber, words, errorNumber};
-    outcome.inputPath = Input;
-    outcome.outputPath = Input + ".new"_L1;
+    outcome.failure = SaveFailure::ofSystem(step, {errorNumber, words, errorNumber});
+    outcome.input = splitPath(Input);
     outcome.inputSize = 920;
     return outcome;
 }
@@ -32,14 +30,16 @@ SaveOutcome refused(Step step, Refusal refusal, FileType type = FileType::Regula
                     bool throughLink = false, int errorNumber = 0, const QString &words = {})
 {
     SaveOutcome outcome = failure(step, errorNumber, words);
-    outcome.opened = {refusal, outcome.error, type, throughLink};
+    outcome.failure.refusal = refusal;
+    outcome.failure.found = type;
+    outcome.failure.throughLink = throughLink;
     return outcome;
 }
 
-SaveOutcome changed(InputFile::Change::Kind kind, qint64 sizeNow = 0)
+SaveOutcome changed(InputChange::Kind kind, qint64 sizeNow = 0)
 {
     SaveOutcome outcome = failure(Step::InputChanged);
-    outcome.change = {kind, sizeNow};
+    outcome.failure.change = {kind, sizeNow};
     return outcome;
 }
 
@@ -84,7 +84,7 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     const auto text = [](const QStringList &paragraphs) { return paragraphs.join(u"\n\n"_s); };
 
     QTest::newRow("selected file missing")
-        << refused(Step::OpenInput, Refusal::Failed, FileType::Regular, false, ENOENT,
+        << refused(Step::OpenInput, Refusal::None, FileType::Regular, false, ENOENT,
                    u"No such file or directory"_s)
         << text({cannotRead, u"Datei oder Ordner nicht gefunden (No such file or directory)"_s,
                  KeptAll});
@@ -113,19 +113,19 @@ void tst_SaveMessages::wordsForEachOutcome_data()
         << failure(Step::ReadInput, 4242)
         << text({cannotRead, u"Fehler Nummer 4242"_s, KeptAll});
     QTest::newRow("selected file shorter at the end")
-        << changed(InputFile::Change::Shorter, 100)
+        << changed(InputChange::Shorter, 100)
         << text({changedWhile, u"Beim Start war sie 920 Bytes groß, zuletzt nur noch 100 Bytes."_s,
                  discarded});
     QTest::newRow("selected file longer")
-        << changed(InputFile::Change::Longer)
+        << changed(InputChange::Longer)
         << text({changedWhile, u"Beim Start war sie 920 Bytes groß, beim Lesen war sie länger."_s,
                  discarded});
     QTest::newRow("selected file changed in place")
-        << changed(InputFile::Change::Modified)
+        << changed(InputChange::Modified)
         << text({changedWhile, u"Ihr Inhalt wurde geändert, während sie gelesen wurde."_s,
                  discarded});
     QTest::newRow("selected file replaced")
-        << changed(InputFile::Change::Replaced)
+        << changed(InputChange::Replaced)
         << text({changedWhile,
                  u"An ihrer Stelle liegt jetzt eine andere Datei, oder sie wurde umbenannt oder "
                  "gelöscht."_s,
@@ -179,7 +179,7 @@ void tst_SaveMessages::wordsForEachOutcome_data()
                  "ersetzt."_s,
                  KeptAll});
     SaveOutcome inUse = failure(Step::WriteOutput, EBUSY, u"Sharing violation."_s);
-    inUse.error.transience = SystemError::Transience::InUse;
+    inUse.failure.systemError.transience = SystemError::Transience::InUse;
     QTest::newRow("the output held by another program")
         << inUse
         << text({cannotWrite, u"Ein anderes Programm verwendet die Datei (Sharing violation.)"_s,
@@ -208,8 +208,14 @@ void tst_SaveMessages::wordsForEachOutcome_data()
                  "„/daten/anderswo“, und dort kann keine neue Datei angelegt werden."_s,
                  u"Zugriff verweigert"_s, KeptAll});
     QTest::newRow("the output's name too long")
-        << refused(Step::OpenOutput, Refusal::Failed, FileType::Regular, false, ENAMETOOLONG)
+        << refused(Step::OpenOutput, Refusal::None, FileType::Regular, false, ENAMETOOLONG)
         << text({cannotWrite, u"Der Name oder der Pfad ist zu lang"_s, KeptAll});
+    QTest::newRow("the output's place taken meanwhile")
+        << refused(Step::WriteOutput, Refusal::SwappedMeanwhile)
+        << text({cannotWrite,
+                 u"An ihrer Stelle oder auf dem Weg zu ihr wurde inzwischen etwas anderes "
+                 "angelegt."_s,
+                 KeptAll});
     QTest::newRow("disk full")
         << failure(Step::WriteOutput, ENOSPC)
         << text({cannotWrite, u"Kein Speicherplatz mehr auf dem Datenträger"_s, KeptAll});

@@ -2,6 +2,7 @@
 #include "mountguard.h"
 #include "savetesthelpers.h"
 #include "support/removetree.h"
+#include "support/bytetext.h"
 
 #include "rewrite/asteriskcounter.h"
 #include "rewrite/savecore.h"
@@ -22,17 +23,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-template <qsizetype N>
-QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
-
-QByteArray spaces(qsizetype count)
-{
-    return QByteArray(count, ' ');
-}
 
 // Start-strength lines of 18 bytes that grow to 41 when rewritten.
 QByteArray growingContent(int lines)
@@ -66,8 +56,6 @@ private Q_SLOTS:
 
     void asterisks_data();
     void asterisks();
-    void asteriskCountRounding_data();
-    void asteriskCountRounding();
     void asteriskCounterMatchesFormula_data();
     void asteriskCounterMatchesFormula();
 
@@ -211,51 +199,39 @@ void tst_SaveStrengthFile::asterisks()
     QCOMPARE(folder.caller.progress, expected);
 }
 
-void tst_SaveStrengthFile::asteriskCountRounding_data()
-{
-    QTest::addColumn<qint64>("progress");
-    QTest::addColumn<qint64>("length");
-    QTest::addColumn<int>("expected");
-
-    QTest::newRow("exact half rounds down to even") << qint64(5) << qint64(40) << 2;
-    QTest::newRow("exact half rounds up to even") << qint64(7) << qint64(40) << 4;
-    QTest::newRow("whole file is twenty") << qint64(40) << qint64(40) << 20;
-    QTest::newRow("nothing yet") << qint64(0) << qint64(40) << 0;
-    QTest::newRow("beyond 2 GiB") << qint64(3'000'000'000) << qint64(6'000'000'000) << 10;
-    QTest::newRow("beyond 4 GiB whole") << qint64(5'000'000'000) << qint64(5'000'000'000) << 20;
-    QTest::newRow("exact half beyond 4 GiB")
-        << qint64(5'000'000'000) / 40 * 5 << qint64(5'000'000'000) << 2;
-}
-
-void tst_SaveStrengthFile::asteriskCountRounding()
-{
-    QFETCH(qint64, progress);
-    QFETCH(qint64, length);
-    QFETCH(int, expected);
-    QCOMPARE(asteriskCount(progress, length), expected);
-}
-
 void tst_SaveStrengthFile::asteriskCounterMatchesFormula_data()
 {
     QTest::addColumn<qint64>("length");
+    // Where the count is known: at this progress (-1: nowhere in particular).
+    QTest::addColumn<qint64>("progress");
+    QTest::addColumn<int>("count");
 
     constexpr qint64 Largest = std::numeric_limits<qint64>::max();
-    QTest::newRow("one byte") << qint64(1);
-    QTest::newRow("seven bytes") << qint64(7);
-    QTest::newRow("forty bytes, exact halves") << qint64(40);
-    QTest::newRow("997 bytes") << qint64(997);
-    QTest::newRow("a megabyte") << qint64(1'048'611);
-    QTest::newRow("just below 2 GiB") << qint64(0x7fff'ffff);
-    QTest::newRow("2 GiB") << qint64(0x8000'0000);
-    QTest::newRow("just above 2 GiB") << qint64(0x8000'0001);
-    QTest::newRow("above 4 GiB") << qint64(5'000'000'003);
-    QTest::newRow("just below 2^53") << (qint64(1) << 53) - 1;
-    QTest::newRow("2^53, where doubles stop holding every integer") << (qint64(1) << 53);
-    QTest::newRow("just above 2^53") << (qint64(1) << 53) + 1;
-    QTest::newRow("above 2^62") << (qint64(1) << 62) + 12345;
-    QTest::newRow("largest qint64") << Largest;
-    QTest::newRow("zero length") << qint64(0);
-    QTest::newRow("negative length") << qint64(-5);
+    const qint64 none = -1;
+    QTest::newRow("one byte") << qint64(1) << none << 0;
+    QTest::newRow("seven bytes") << qint64(7) << none << 0;
+    QTest::newRow("nothing of forty yet") << qint64(40) << qint64(0) << 0;
+    QTest::newRow("exact half of forty rounds down to even") << qint64(40) << qint64(5) << 2;
+    QTest::newRow("exact half of forty rounds up to even") << qint64(40) << qint64(7) << 4;
+    QTest::newRow("whole file is twenty") << qint64(40) << qint64(40) << 20;
+    QTest::newRow("997 bytes") << qint64(997) << none << 0;
+    QTest::newRow("a megabyte") << qint64(1'048'611) << none << 0;
+    QTest::newRow("just below 2 GiB") << qint64(0x7fff'ffff) << none << 0;
+    QTest::newRow("2 GiB") << qint64(0x8000'0000) << none << 0;
+    QTest::newRow("just above 2 GiB") << qint64(0x8000'0001) << none << 0;
+    QTest::newRow("half of 6 GB") << qint64(6'000'000'000) << qint64(3'000'000'000) << 10;
+    QTest::newRow("above 4 GiB, whole") << qint64(5'000'000'000) << qint64(5'000'000'000) << 20;
+    QTest::newRow("above 4 GiB, exact half")
+        << qint64(5'000'000'000) << qint64(5'000'000'000) / 40 * 5 << 2;
+    QTest::newRow("above 4 GiB, odd") << qint64(5'000'000'003) << none << 0;
+    QTest::newRow("just below 2^53") << (qint64(1) << 53) - 1 << none << 0;
+    QTest::newRow("2^53, where doubles stop holding every integer")
+        << (qint64(1) << 53) << none << 0;
+    QTest::newRow("just above 2^53") << (qint64(1) << 53) + 1 << none << 0;
+    QTest::newRow("above 2^62") << (qint64(1) << 62) + 12345 << none << 0;
+    QTest::newRow("largest qint64") << Largest << none << 0;
+    QTest::newRow("zero length") << qint64(0) << none << 0;
+    QTest::newRow("negative length") << qint64(-5) << none << 0;
 }
 
 // The save counts asterisks without dividing per line; the counts must be those of the formula
@@ -263,28 +239,34 @@ void tst_SaveStrengthFile::asteriskCounterMatchesFormula_data()
 void tst_SaveStrengthFile::asteriskCounterMatchesFormula()
 {
     QFETCH(qint64, length);
+    QFETCH(qint64, progress);
+    QFETCH(int, count);
+    if (progress >= 0) {
+        QCOMPARE(asteriskCount(progress, length), count);
+        QCOMPARE(AsteriskCounter(length).count(progress), count);
+    }
     constexpr qint64 Largest = std::numeric_limits<qint64>::max();
     constexpr qint64 Smallest = std::numeric_limits<qint64>::min();
-    auto differs = [length](AsteriskCounter &counter, qint64 progress) {
-        const int expected = asteriskCount(progress, length);
-        const int counted = counter.count(progress);
+    auto differs = [length](AsteriskCounter &counter, qint64 at) {
+        const int expected = asteriskCount(at, length);
+        const int counted = counter.count(at);
         if (counted == expected)
             return QString();
-        return u"progress %1: counted %2, formula %3"_s.arg(progress).arg(counted).arg(expected);
+        return u"progress %1: counted %2, formula %3"_s.arg(at).arg(counted).arg(expected);
     };
 
     // Every progress of a small file, byte by byte, beyond its end and from below zero.
     if (length > 0 && length <= 1000) {
         AsteriskCounter counter(length);
-        for (qint64 progress = -3; progress <= 11 * length; ++progress) {
-            const QString problem = differs(counter, progress);
+        for (qint64 at = -3; at <= 11 * length; ++at) {
+            const QString problem = differs(counter, at);
             QVERIFY2(problem.isEmpty(), qPrintable(problem));
         }
     }
 
     // From each change to the next: the count holds up to one below it and differs at it.
     AsteriskCounter walker(length);
-    qint64 progress = 0;
+    progress = 0;
     int changes = 0;
     while (true) {
         QString problem = differs(walker, progress);
@@ -592,7 +574,7 @@ void tst_SaveStrengthFile::unusualNamesAndPaths()
         const SaveOutcome result = caller.save();
         if (!saves) {
             const QString problem =
-                failureProblem(result, {SaveOutcome::Step::OpenOutput, ENAMETOOLONG});
+                failureProblem(result, {SaveFailure::Step::OpenOutput, ENAMETOOLONG});
             QVERIFY2(problem.isEmpty(), qPrintable(problem));
             QCOMPARE(listing(folder), QStringList{name});
             return;
@@ -631,7 +613,7 @@ void tst_SaveStrengthFile::failures_data()
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<ExpectedFailure>("expected");
 
-    using Step = SaveOutcome::Step;
+    using Step = SaveFailure::Step;
     QTest::newRow("selected file missing")
         << Fault::InputMissing << ExpectedFailure{Step::OpenInput, ENOENT};
     QTest::newRow("selected file is a folder")
@@ -750,7 +732,7 @@ void tst_SaveStrengthFile::readOnlyFileSystem()
         QCOMPARE(readFile(source + "/a_sp.cfg.new"_L1), EarlierOutput);
     // An earlier output may not be replaced; without one, no file may be made in the folder.
     const QString problem = failureProblem(
-        outcome, {SaveOutcome::Step::OpenOutput, EROFS,
+        outcome, {SaveFailure::Step::OpenOutput, EROFS,
                   earlierOutput ? Refusal::NotWritable : Refusal::FolderRefusesNewFile});
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
@@ -778,7 +760,7 @@ void tst_SaveStrengthFile::diskFull()
     RecordingCaller caller;
     caller.path = inputPath;
     const SaveOutcome outcome = caller.save();
-    const QString problem = failureProblem(outcome, {SaveOutcome::Step::WriteOutput, ENOSPC});
+    const QString problem = failureProblem(outcome, {SaveFailure::Step::WriteOutput, ENOSPC});
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
     QCOMPARE(listing(mounted), before);

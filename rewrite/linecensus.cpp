@@ -1,14 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/linecensus.h"
+#include "rewrite/linecensus.h"
 
-#include "cli/interruption.h"
-#include "platform/filenames.h"
-#include "platform/paths.h"
-#include "platform/savefiles.h"
-#include "platform/bytestreams.h"
-#include "rewrite/linereader.h"
 #include "rewrite/rewriteline.h"
-#include "rewrite/savemessages.h"
 
 #include <QByteArray>
 
@@ -17,34 +10,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The file for the line reader; the reading stops early when asked to.
-class CountedInput final : public ByteSource
-{
-public:
-    CountedInput(InputFile &file, std::atomic<qint64> &bytesRead)
-        : m_file(file), m_bytesRead(bytesRead)
-    {
-    }
-
-    qint64 read(char *into, qint64 max) override
-    {
-        if (stopRequested()) {
-            m_stopped = true;
-            return 0;
-        }
-        const qint64 got = m_file.read(into, max);
-        m_bytesRead.store(m_file.bytesRead(), std::memory_order_relaxed);
-        return got;
-    }
-
-    bool stopped() const { return m_stopped; }
-
-private:
-    InputFile &m_file;
-    std::atomic<qint64> &m_bytesRead;
-    bool m_stopped = false;
-};
 
 // The value of a strength line, fed in pieces: its last blank-separated word after the kept
 // columns, where a file carries "01STRENGTH  7000" as well as what the save writes, the value
@@ -102,15 +67,15 @@ private:
     qint64 m_number = 0;
 };
 
-class CensusTaker
+class CensusTaker final : public LineVisitor
 {
 public:
     CensusTaker(int startIndex, int maxIndex) : m_startIndex(startIndex), m_maxIndex(maxIndex) {}
 
-    void piece(const LinePiece &piece)
+    void piece(QByteArrayView bytes, bool startsLine, bool endsLine) override
     {
-        if (piece.startsLine) {
-            m_kind = classifyLine(piece.bytes);
+        if (startsLine) {
+            m_kind = classifyLine(bytes);
             m_length = 0;
             m_head.clear();
             m_value = ValueScanner();
@@ -119,12 +84,12 @@ public:
             return;
         const qsizetype kept = m_kind == StrengthLine::Start ? StartKeptBytes : MaximumKeptBytes;
         // The value begins after the kept columns, which may lie in this piece or before it.
-        const qsizetype valueFrom = std::clamp<qsizetype>(kept - m_length, 0, piece.bytes.size());
-        m_value.feed(piece.bytes.sliced(valueFrom));
+        const qsizetype valueFrom = std::clamp<qsizetype>(kept - m_length, 0, bytes.size());
+        m_value.feed(bytes.sliced(valueFrom));
         if (m_head.size() < HeadKept)
-            m_head.append(piece.bytes.first(std::min(piece.bytes.size(), HeadKept - m_head.size())));
-        m_length += piece.bytes.size();
-        if (piece.endsLine)
+            m_head.append(bytes.first(std::min(bytes.size(), HeadKept - m_head.size())));
+        m_length += bytes.size();
+        if (endsLine)
             lineEnded();
     }
 
@@ -168,39 +133,12 @@ private:
     ValueScanner m_value;
 };
 
-CensusResult readFailure(const QString &path, SaveOutcome::Step step, const Opened &opened,
-                         const SystemError &error)
-{
-    SaveOutcome outcome;
-    outcome.end = SaveOutcome::End::Failed;
-    outcome.step = step;
-    outcome.opened = opened;
-    outcome.error = error;
-    outcome.inputPath = path;
-    return {CensusResult::End::Failed, {}, readFailureWords(outcome).join(u' ')};
-}
-
 } // namespace
 
-CensusResult takeLineCensus(const QString &path, int startIndex, int maxIndex,
-                            std::atomic<qint64> &bytesRead)
+CensusResult takeLineCensus(const FolderAndName &file, int startIndex, int maxIndex,
+                            SaveObserver &observer)
 {
-    const FolderAndName parts = splitPath(path);
-    SaveFolder folder;
-    InputFile file;
-    Opened opened = folder.open(parts.folder);
-    if (opened.succeeded())
-        opened = file.open(folder, parts.name);
-    if (!opened.succeeded())
-        return readFailure(path, SaveOutcome::Step::OpenInput, opened, opened.error);
-    CountedInput input(file, bytesRead);
-    LineReader reader(input);
     CensusTaker taker(startIndex, maxIndex);
-    while (const std::optional<LinePiece> piece = reader.next())
-        taker.piece(*piece);
-    if (input.stopped())
-        return {CensusResult::End::Stopped, {}, {}};
-    if (reader.failed())
-        return readFailure(path, SaveOutcome::Step::ReadInput, {}, file.error());
-    return {CensusResult::End::Read, taker.census(), {}};
+    const SaveOutcome reading = readStrengthFile(file, taker, observer);
+    return {reading, reading.end == SaveOutcome::End::Saved ? taker.census() : LineCensus{}};
 }

@@ -2,12 +2,9 @@
 #pragma once
 
 #include "rewrite/ratings.h"
-
-#include <QString>
+#include "rewrite/savecore.h"
 
 #include <array>
-#include <atomic>
-#include <optional>
 
 // What the start-strength or the maximum-strength lines of one file hold.
 struct LineKindCensus
@@ -30,15 +27,13 @@ struct LineCensus
 
 struct CensusResult
 {
-    enum class End { Read, Failed, Stopped };
-    End end = End::Read;
+    SaveOutcome reading; // Saved: read to its end
     LineCensus census;
-    QString failure; // German, naming the file
 };
 
-// Reads the file exactly as the save does: only a regular file, in pieces of lines with the
-// save's line ends and kinds, in flat memory. `startIndex` and `maxIndex` (-1: none) are the
-// ratings a save would write, for `changing`. `bytesRead` follows the reading; a stop request
-// ends it early.
-CensusResult takeLineCensus(const QString &path, int startIndex, int maxIndex,
-                            std::atomic<qint64> &bytesRead);
+// Reads the file through the save's own reading (readStrengthFile): only a regular file, in
+// pieces of lines with the save's line ends and kinds, in flat memory. `startIndex` and
+// `maxIndex` (-1: none) are the ratings a save would write, for `changing`. `observer` hears
+// the progress and may stop the reading.
+CensusResult takeLineCensus(const FolderAndName &file, int startIndex, int maxIndex,
+                            SaveObserver &observer);
