@@ -34,22 +34,20 @@ struct LinePiece
 // of input). A line's first piece holds at least its first HeadSize bytes, or the whole line
 // when it is shorter: all that the rewrite rule looks at or keeps.
 //
-// It reads into two buffers in turn, several blocks into each, so that what it handed out of
-// one stays where it is while the next blocks are read into the other, and can be written from
-// there.
+// It reads into two buffers in turn, so that what it handed out of one stays where it is while
+// the next block is read into the other, and can be written from there.
 class LineReader
 {
 public:
-    // A block stays in the core's cache from its reading to the end of its lines' scan.
+    // A block stays in the core's cache from the read to its writing.
     static constexpr qsizetype DefaultBlockSize = 256 << 10;
-    static constexpr qsizetype ReadsPerBuffer = 4;
     static constexpr qsizetype HeadSize = 12;
 
     // Reads `blockSize` bytes at a time; a source may hand over fewer.
     explicit LineReader(ByteSource &source, qsizetype blockSize = DefaultBlockSize);
 
-    // Runs just before the reader starts to read into the other buffer. A view handed out
-    // stays valid until the reader turns to its buffer again, the second time this runs.
+    // Runs just before each read. A view handed out stays valid until the read after the
+    // next: that read goes into its buffer again.
     void setBeforeRead(std::function<void()> beforeRead) { m_beforeRead = std::move(beforeRead); }
 
     // Whole lines ended by CR LF from here on, each passed to `take` (without its end, which
@@ -141,8 +139,8 @@ private:
 
     static constexpr qsizetype WordSize = 64; // bytes looked at for line ends at a time
 
-    // The line end bits of the word at `scan`, leaving out bytes before `pos`, which lies
-    // before the word's end. The bytes past m_end are zeros, no line end.
+    // The line end bits of the word at `scan`, leaving out bytes before `pos`. The bytes past
+    // m_end are zeros, no line end.
     quint64 wordEnds(qsizetype scan, qsizetype pos) const
     {
         quint64 ends = lineEndBits(m_data + scan);
@@ -163,14 +161,11 @@ private:
     LinePiece piece(qsizetype start, qsizetype stop, bool endsLine);
     bool skipLineFeedAfterCarriageReturn();
     bool readMore();
-    void useOtherBuffer();
-    void rescanWord();
 
     ByteSource &m_source;
     qsizetype m_blockSize;
-    // Each ReadsPerBuffer blocks, room for the head of a line carried over, and the zeros
-    // behind what was read that a scan of 64 bytes at a time looks at; m_data is the one read
-    // into last.
+    // Each a block, room for the head of a line carried over, and the zeros behind what was
+    // read that a scan of 64 bytes at a time looks at; m_data is the one read into last.
     QByteArray m_buffers[2];
     int m_current = 0;
     char *m_data = nullptr;

@@ -23,9 +23,8 @@ public:
           m_length(length),
           m_reportInterval(observer.reportInterval())
     {
-        // Unchanged lines are written from the reader's buffers: before the reader turns to
-        // the other one, what was lent from it is written, and what was lent from this one is
-        // handed on.
+        // Unchanged lines are written from the reader's buffer: each read waits until what was
+        // lent from that buffer two reads ago has been written.
         m_reader.setBeforeRead([this] { m_writer.handOver(); });
     }
 
