@@ -9,12 +9,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-namespace {
-
-constexpr int ExactNameRole = Qt::UserRole;
-
-} // namespace
-
 FileList::FileList(const QString &pattern, QWidget *parent)
     : QListWidget(parent), m_pattern(pattern)
 {
@@ -37,19 +31,23 @@ void FileList::setFolder(const QString &folder)
 {
     const QString clean = cleanFolderPath(folder);
     // Hidden files are read too: the pattern alone decides.
-    setFolder(clean, readFolder(clean).files);
+    setFolder(clean, readFolder(clean, m_pattern).files);
 }
 
+// The rows go in with one insertion. An item made with the list as its parent is looked for
+// among all rows before it is inserted, which makes a refill of thousands of rows quadratic;
+// the exact names are kept beside the rows rather than in them, which saves a value per row.
 void FileList::setFolder(const QString &folder, const QStringList &regularFiles)
 {
-    const QStringList names = sortedMatchingNames(regularFiles, m_pattern);
+    m_exactNames = sortedMatchingNames(regularFiles, m_pattern);
+    QStringList rows;
+    rows.reserve(m_exactNames.size());
+    for (const QString &name : std::as_const(m_exactNames))
+        rows.append(readableFileName(name));
     m_refilling = true;
     m_folder = cleanFolderPath(folder);
     clear();
-    for (const QString &name : names) {
-        auto *item = new QListWidgetItem(readableFileName(name), this);
-        item->setData(ExactNameRole, name);
-    }
+    insertItems(0, rows);
     setCurrentRow(-1);
     m_refilling = false;
 }
@@ -63,7 +61,19 @@ int FileList::selectedIndex() const
 QString FileList::selectedFileName() const
 {
     const int row = selectedIndex();
-    return row >= 0 ? item(row)->data(ExactNameRole).toString() : QString();
+    return row >= 0 ? m_exactNames.at(row) : QString();
+}
+
+bool FileList::selectFileName(const QString &name)
+{
+    for (int row = 0; row < count(); ++row) {
+        if (QString::compare(item(row)->data(ExactNameRole).toString(), name, FileNameCase) == 0) {
+            setCurrentRow(row);
+            scrollToItem(item(row));
+            return true;
+        }
+    }
+    return false;
 }
 
 // Tabbing into the list marks the first entry as current without selecting it, so the first

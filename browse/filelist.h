@@ -30,6 +30,9 @@ public:
     int selectedIndex() const;
     // The selected entry's exact bare file name, empty for none.
     QString selectedFileName() const;
+    // Selects the entry with this exact name (any case on Windows), as a click would, and
+    // scrolls to it; false when the list has no such entry.
+    bool selectFileName(const QString &name);
 
 Q_SIGNALS:
     void fileClicked();
@@ -45,5 +48,6 @@ private:
 
     QString m_pattern;
     QString m_folder;
+    QStringList m_exactNames; // row by row
     bool m_refilling = false;
 };

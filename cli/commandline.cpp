@@ -21,7 +21,9 @@ public:
     {
         for (m_at = 0; m_at < m_arguments.size() && m_problem.isEmpty(); ++m_at) {
             const QString &arg = m_arguments.at(m_at);
-            if (m_optionsEnded || arg == "-"_L1 || !arg.startsWith(u'-'))
+            if (!m_optionsEnded && arg == "/?"_L1) // how Windows programs are asked for help
+                m_wantsHelp = true;
+            else if (m_optionsEnded || arg == "-"_L1 || !arg.startsWith(u'-'))
                 m_result.paths.append(arg);
             else if (arg == "--"_L1)
                 m_optionsEnded = true;
@@ -59,6 +61,8 @@ private:
             m_result.recursive = true;
         else if (name == "quiet"_L1)
             m_result.quiet = true;
+        else if (name == "utf8"_L1)
+            m_result.utf8 = true;
         else if (name == "show"_L1)
             setTask(Task::Show);
         else if (name == "dry-run"_L1)
@@ -228,7 +232,9 @@ QString helpText()
            "  -j, --jobs N    N Dateien gleichzeitig, höchstens %1 (Vorgabe: eine je\n"
            "                  Prozessorkern); mehr werden auf %1 gesenkt\n"
            "  -q, --quiet     keine Fortschrittsanzeige, keine Erfolgsmeldungen, keine Hinweise\n"
-           "  -h, --help      diese Hilfe\n"
+           "  --utf8          umgeleitete Ausgabe in UTF-8 statt in der Codepage der Konsole\n"
+           "                  (Windows)\n"
+           "  -h, --help, /?  diese Hilfe\n"
            "  --version       die Version\n"
            "\n"
            "Werte stehen ohne Leerzeichen und Vorzeichen: „-j 4“, „--start 3,5“.\n"

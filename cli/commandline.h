@@ -27,6 +27,7 @@ struct Invocation
     bool maxRaised = false; // the maximum was below the start and is the start now
     bool recursive = false;
     bool quiet = false;
+    bool utf8 = false; // redirected output in UTF-8 whatever the console's code page
     int jobs = 0; // 0: one per core; never above MaxJobs
     bool jobsLowered = false; // more were asked for than MaxJobs
     QStringList paths; // files and folders, in the order given

@@ -54,10 +54,14 @@ constexpr RefusalWords Refusals[] = {
      u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen Benutzer gehört, in einem "
      "Ordner, in den alle schreiben dürfen. Solchen Verknüpfungen wird nicht gefolgt."},
     {Refusal::ForeignLinkBeyondItsOwner,
-     u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser selbst nicht "
-     "ändern darf. Solchen Verknüpfungen wird nicht gefolgt.",
-     u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser selbst nicht "
+     u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der dort selbst "
+     "nicht schreiben darf. Solchen Verknüpfungen wird nicht gefolgt.",
+     u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der sie selbst nicht "
      "lesen darf. Solchen Verknüpfungen wird nicht gefolgt."},
+    {Refusal::ForeignLinkUnjudged,
+     u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, und was dieser "
+     "selbst darf, kann nur ein Speichern mit Administratorrechten prüfen. Solchen "
+     "Verknüpfungen wird darum nicht gefolgt."},
     {Refusal::LeadsToInput,
      u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei ersetzt würde."},
     {Refusal::ReadOnly,
@@ -160,7 +164,12 @@ QString whatWasKept(const SaveOutcome &outcome)
         return u"Die frühere .new-Datei liegt jetzt unter „%1“, die neue Fassung unter „%2“. Die "
                "ausgewählte Datei bleibt unverändert."_s.arg(shownPath(outcome.earlierOutputAt),
                                                             shownPath(outcome.newContentKeptAt));
-    return u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
+    const QString kept = u"Die ausgewählte Datei und eine frühere .new-Datei bleiben "
+                         "unverändert."_s;
+    if (outcome.newContentKeptAt.isEmpty())
+        return kept;
+    return kept + u" Die temporäre Datei „%1“ ließ sich nicht entfernen und kann gelöscht "
+                  "werden."_s.arg(shownPath(outcome.newContentKeptAt));
 }
 
 } // namespace

@@ -20,6 +20,13 @@
 #include <limits>
 #include <optional>
 
+#ifndef Q_OS_WIN
+#include "support/testusers.h"
+
+#include <grp.h>
+#include <sys/xattr.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -299,11 +306,11 @@ void tst_SaveStrengthFile::asteriskCounterMatchesFormula()
     }
 
     // Jumping about in any order: anywhere at all, or within a dozen lengths of the start.
-    const qint64 near = std::min<qint64>(std::max<qint64>(length, 1), Largest / 13) * 12;
+    const qint64 nearby = std::min<qint64>(std::max<qint64>(length, 1), Largest / 13) * 12;
     AsteriskCounter jumper(length);
     for (int i = 0; i < 20000; ++i) {
         const qint64 at = i % 2 == 0 ? static_cast<qint64>(random.generate64())
-                                     : random.bounded(-near / 12, near);
+                                     : random.bounded(-nearby / 12, nearby);
         const QString problem = differs(jumper, at);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
@@ -447,13 +454,17 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
 // Failures: a warning that names the file and quotes the system, nothing reported as success, the
 // selected file byte-identical, no partial output and an earlier ".new" untouched.
 
-// Mode, owner and group of a file; -1 for an owner or group as the save or the test made it.
+// Mode, owner and group of a file; -1 for an owner or group as the save or the test made it,
+// TestGroup for kelvora-rg. ACL entries to set (for setfacl -m; "d:" ones on the folder), or
+// for the output the ACL it has, as getfacl lists it.
 struct Permissions
 {
     int mode = -1;
     int owner = -1;
     int group = -1;
+    QString acl = {};
 };
+constexpr int TestGroup = -2;
 
 void tst_SaveStrengthFile::outputPermissions_data()
 {
@@ -478,10 +489,28 @@ void tst_SaveStrengthFile::outputPermissions_data()
     QTest::newRow("replaced output of another group loses what that group could read")
         << Permissions{0640, -1, 4343} << Permissions{0664, -1, 4444}
         << Permissions{0620, -1, 4444};
+    // The file's group (root's) may not read the selected file, though others may.
     QTest::newRow("root hands output back to a user who may read the file")
-        << Permissions{0604} << Permissions{0644, 4242} << Permissions{0644, 4242};
+        << Permissions{0604} << Permissions{0644, 4242} << Permissions{0604, 4242};
     QTest::newRow("root keeps output of a file its owner may not read")
         << Permissions{0600} << Permissions{0644, 4242} << Permissions{0600, 0};
+    // Real users, a group and ACLs: the group bits of a file with an ACL are its mask.
+    QTest::newRow("new output keeps an ACL that keeps the file's group out")
+        << Permissions{0640, -1, TestGroup, u"g::---,u:kelvora-r1:r--"_s} << Permissions{}
+        << Permissions{0640, -1, TestGroup,
+                       u"user::rw-,user:kelvora-r1:r--,group::---,mask::r--,other::---"_s};
+    QTest::newRow("new output without what the folder's default ACL adds")
+        << Permissions{0640, -1, -1, u"d:u:kelvora-r3:r--"_s} << Permissions{}
+        << Permissions{0640, -1, -1, u"user::rw-,group::r--,other::---"_s};
+    QTest::newRow("replaced output keeps its ACL entries")
+        << Permissions{0644} << Permissions{0640, -1, -1, u"u:kelvora-r1:r--"_s}
+        << Permissions{0640, -1, -1, u"user::rw-,user:kelvora-r1:r--,group::r--,mask::r--,"
+                                     "other::---"_s};
+    QTest::newRow("replaced output's ACL entries narrowed to the selected file's readers")
+        << Permissions{0640, -1, -1, u"u:kelvora-r1:r--"_s}
+        << Permissions{0644, -1, -1, u"u:kelvora-r3:rw-,g:kelvora-rg:r--"_s}
+        << Permissions{0660, -1, -1, u"user::rw-,user:kelvora-r3:-w-,group::r--,"
+                                     "group:kelvora-rg:---,mask::rw-,other::---"_s};
 }
 
 void tst_SaveStrengthFile::outputPermissions()
@@ -496,14 +525,24 @@ void tst_SaveStrengthFile::outputPermissions()
     ScratchFolder folder;
     QVERIFY(folder.holds("01STRENGTH  3000\r\n",
                          earlier.mode >= 0 ? std::optional(EarlierOutput) : std::nullopt));
-    const auto set = [](const QString &path, const Permissions &p) {
+    if (!output.acl.isEmpty()) {
+        if (const QString why = testusers::unavailableIn(folder.dir.path()); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        QCOMPARE(::chmod(QFile::encodeName(folder.dir.path()).constData(), 0755), 0);
+    }
+    const auto set = [&](const QString &path, const Permissions &p) {
         const QByteArray name = QFile::encodeName(path);
-        return (p.owner < 0 && p.group < 0) || ::chown(name.constData(), p.owner, p.group) == 0
-            ? ::chmod(name.constData(), mode_t(p.mode)) == 0
-            : false;
+        const int group = p.group == TestGroup ? int(::getgrnam("kelvora-rg")->gr_gid) : p.group;
+        return ((p.owner < 0 && group < 0) || ::chown(name.constData(), p.owner, group) == 0)
+            && ::chmod(name.constData(), mode_t(p.mode)) == 0
+            && (p.acl.isEmpty()
+                || testusers::setAcl(p.acl.startsWith(u"d:"_s) ? folder.dir.path() : path, p.acl));
     };
     if (!set(folder.inputPath, input) || (earlier.mode >= 0 && !set(folder.outputPath, earlier)))
         QSKIP("giving files to other users needs root");
+    const QByteArray outputName = QFile::encodeName(folder.outputPath);
+    const bool tagged = earlier.mode >= 0
+        && ::setxattr(outputName.constData(), "user.kelvora", "kept", 4, 0) == 0;
     const mode_t umaskBefore = ::umask(022);
     const SaveOutcome result = folder.caller.save();
     ::umask(umaskBefore);
@@ -515,6 +554,17 @@ void tst_SaveStrengthFile::outputPermissions()
     QCOMPARE(int(made.st_uid), output.owner >= 0 ? output.owner : int(::geteuid()));
     if (output.group >= 0)
         QCOMPARE(int(made.st_gid), output.group);
+    char tag[8] = {};
+    QVERIFY(!tagged || ::getxattr(outputName.constData(), "user.kelvora", tag, 8) == 4);
+    QCOMPARE(QByteArray(tag), tagged ? "kept"_ba : QByteArray()); // the user's attribute stays
+    if (output.acl.isEmpty())
+        return;
+    const CommandResult acl = run(u"getfacl"_s, {u"-cEp"_s, folder.outputPath});
+    QCOMPARE(acl.output.split(u'\n', Qt::SkipEmptyParts).join(u','), output.acl);
+    // As the kernel decides for real users: nobody reads the output who cannot read the input.
+    for (const QString &user : testusers::Users)
+        QVERIFY(!testusers::reads(user, folder.outputPath)
+                || testusers::reads(user, folder.inputPath));
 #endif
 }
 
@@ -532,6 +582,11 @@ void tst_SaveStrengthFile::unusualNamesAndPaths_data()
     QTest::newRow("path past 260 characters") << ofLength(12) << 300 << QString() << true;
     QTest::newRow("path past 260 characters, given through '..' and '.'")
         << ofLength(12) << 300 << u"/sub/.././"_s << true;
+    // Names Windows keeps but would change in a path taken as typed: trimmed, or a device.
+    QTest::newRow("name ending in a dot") << u"a_sp.cfg."_s << 0 << QString() << true;
+    QTest::newRow("name ending in dots and spaces") << u"a_sp.cfg . ."_s << 0 << QString() << true;
+    QTest::newRow("device name con") << u"con"_s << 0 << QString() << true;
+    QTest::newRow("device name nul, with an extension") << u"nul.cfg"_s << 0 << QString() << true;
 #else
     // NAME_MAX is 255 and PATH_MAX 4096 (with the closing NUL) on Linux.
     QTest::newRow(".new name at the name limit") << ofLength(251) << 0 << QString() << true;
