@@ -67,7 +67,7 @@ QString FileList::selectedFileName() const
 bool FileList::selectFileName(const QString &name)
 {
     for (int row = 0; row < count(); ++row) {
-        if (QString::compare(item(row)->data(ExactNameRole).toString(), name, FileNameCase) == 0) {
+        if (QString::compare(m_exactNames.at(row), name, FileNameCase) == 0) {
             setCurrentRow(row);
             scrollToItem(item(row));
             return true;
