@@ -36,5 +36,5 @@ void createMainMenu(QMainWindow &window, std::function<void(qint16)> MnuDateiIte
 QString aboutText()
 {
     return u"Kelvora Stärkeneditor v"_s + QLatin1StringView(KELVORA_VERSION) + u'\n'
-        + u"Ein freies Werkzeug des Kelvora-Entwicklerteams"_s;
+        + u"Ein freies Werkzeug des Kelvora-Entwicklerteams."_s;
 }

@@ -8,6 +8,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTextDocument>
 
 namespace {
 
@@ -64,6 +65,19 @@ QString FileList::selectedFileName() const
 {
     const int row = selectedIndex();
     return row >= 0 ? item(row)->data(ExactNameRole).toString() : QString();
+}
+
+void FileList::describeFile(const QString &name, const QString &text)
+{
+    for (int row = 0; row < count(); ++row) {
+        QListWidgetItem *entry = item(row);
+        if (entry->data(ExactNameRole).toString() != name)
+            continue;
+        // A tool tip that looks like markup is shown as markup; this one holds a file's path.
+        entry->setToolTip(Qt::convertFromPlainText(text));
+        entry->setData(Qt::AccessibleDescriptionRole, text);
+        return;
+    }
 }
 
 // Tabbing into the list marks the first entry as current without selecting it, so the first

@@ -31,6 +31,10 @@ public:
     // The selected entry's exact bare file name, empty for none.
     QString selectedFileName() const;
 
+    // Gives the entry of that exact name `text` as its tool tip and accessible description,
+    // shown as plain text; no entry of that name, nothing.
+    void describeFile(const QString &name, const QString &text);
+
 Q_SIGNALS:
     void fileClicked();
 

@@ -35,3 +35,13 @@ Terminal standardErrorTerminal(); // after prepareConsoleOutput()
 // Has `handler` called, instead of the program ending, for each signal by which the system
 // asks a command-line program to stop (Ctrl+C, a termination request, a closed terminal).
 void catchStopSignals(void (*handler)(int));
+
+// The requests to stop that catchStopSignals() hears on this system, for the help to name:
+// how each is made, and the signal it arrives as (the program then ends with 128 + it).
+struct StopRequest
+{
+    enum class Way { CtrlC, CtrlBreak, Termination, TerminalClosed, ConsoleClosed };
+    Way way;
+    int signal;
+};
+QList<StopRequest> stopRequests();

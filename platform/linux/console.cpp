@@ -54,6 +54,12 @@ void restoreConsole() {}
 // would leave their hidden temporary files behind.
 void catchStopSignals(void (*handler)(int))
 {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(signal, handler);
+    for (const StopRequest &request : stopRequests())
+        std::signal(request.signal, handler);
+}
+
+QList<StopRequest> stopRequests()
+{
+    using Way = StopRequest::Way;
+    return {{Way::CtrlC, SIGINT}, {Way::Termination, SIGTERM}, {Way::TerminalClosed, SIGHUP}};
 }

@@ -291,10 +291,10 @@ std::optional<SaveFailure> ReplacementFile::State::chooseTarget(const SaveFolder
 // A regular file that may be replaced once the user may write it.
 std::optional<SaveFailure> ReplacementFile::State::acceptExistingTarget(const struct stat &found)
 {
-    if (::faccessat(folder.get(), targetName.constData(), W_OK, AT_EACCESS) != 0)
-        return SaveFailure::refused(Step::OpenOutput, Refusal::NotWritable, lastSystemError());
     targetExisted = true;
     target = found;
+    if (::faccessat(folder.get(), targetName.constData(), W_OK, AT_EACCESS) != 0)
+        return SaveFailure::refused(Step::OpenOutput, Refusal::NotWritable, lastSystemError());
     return std::nullopt;
 }
 
@@ -354,6 +354,11 @@ void ReplacementFile::State::setOwnerAndMode(const struct stat &selected)
 QString ReplacementFile::targetFolder() const
 {
     return fileNameFromSystem(shownPathOf(m->folder.get()));
+}
+
+bool ReplacementFile::foundEarlierFile() const
+{
+    return m->targetExisted;
 }
 
 bool ReplacementFile::write(const char *bytes, qint64 count)

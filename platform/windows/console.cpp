@@ -152,3 +152,9 @@ void catchStopSignals(void (*handler)(int))
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
     std::signal(SIGTERM, handler);
 }
+
+QList<StopRequest> stopRequests()
+{
+    using Way = StopRequest::Way;
+    return {{Way::CtrlC, SIGINT}, {Way::ConsoleClosed, SIGTERM}, {Way::CtrlBreak, SIGBREAK}};
+}

@@ -28,6 +28,7 @@
 #include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <functional>
 #include <utility>
@@ -151,6 +152,8 @@ private Q_SLOTS:
     void aboutBoxThroughRealMessageBox();
     void folderThatDoesNotOpenIsExplained_data();
     void folderThatDoesNotOpenIsExplained();
+    void chosenFileDescribed_data();
+    void chosenFileDescribed();
     void saveThroughTheWindow();
     void saveWithNoFileChosen();
     void ratingChangedDuringSaveAppliesToLaterLines();
@@ -520,7 +523,7 @@ void tst_Form1::aboutBoxThroughRealMessageBox()
     QVERIFY(answer.answered);
     QCOMPARE(answer.text, aboutText());
     QCOMPARE(answer.text.toUtf8(), "Kelvora St\xc3\xa4rkeneditor v0.1\n"
-                                   "Ein freies Werkzeug des Kelvora-Entwicklerteams");
+                                   "Ein freies Werkzeug des Kelvora-Entwicklerteams.");
     QCOMPARE(answer.title, u"Info"_s);
     QCOMPARE(answer.icon, QMessageBox::Information);
     QCOMPARE(answer.buttons, 1);
@@ -534,8 +537,9 @@ void tst_Form1::folderThatDoesNotOpenIsExplained_data()
     QTest::addColumn<bool>("removed"); // else nobody may read it
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("removed since it was listed") << true << u"Datei oder Ordner nicht gefunden"_s;
-    QTest::newRow("nobody may read it") << false << u"Zugriff verweigert"_s;
+    QTest::newRow("removed since it was listed")
+        << true << u"Datei oder Ordner wurde nicht gefunden."_s;
+    QTest::newRow("nobody may read it") << false << u"Der Zugriff wurde verweigert."_s;
 }
 
 void tst_Form1::folderThatDoesNotOpenIsExplained()
@@ -564,6 +568,68 @@ void tst_Form1::folderThatDoesNotOpenIsExplained()
     QVERIFY2(text.startsWith(u"Der Ordner „%1“ konnte nicht gelesen werden.\n\n%2"_s.arg(
                  QDir::toNativeSeparators(sub), reason)),
              qPrintable(text));
+}
+
+// What the chosen file c_sp.cfg holds, read beside the window, becomes its entry's description
+// and tool tip. A second pick at once (b_sp.cfg) stops the reading of the first.
+void tst_Form1::chosenFileDescribed_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<qint64>("size"); // made larger with zeros; 0: as it is
+    QTest::addColumn<bool>("removed");
+    QTest::addColumn<bool>("thenB");
+    QTest::addColumn<QString>("described"); // the beginning, for the file picked last
+
+    const QByteArray lines = "01STRENGTH 3000\r\n02MAXSTRENGTH 5000\r\n03STRENGTH 3000\r\n";
+    const QString rated = u"Startsterne: 1.5 Sterne.\nMax.-sterne: 2.5 Sterne.\n"_s;
+    QTest::newRow("one rating each")
+        << lines << 0ll << false << false
+        << rated + u"Die Datei hat 2 Startzeilen und 1 Maximalzeile."_s;
+    QTest::newRow("mixed, and no rating")
+        << "01STRENGTH 1000\r\n01STRENGTH 2000\r\n02MAXSTRENGTH 7500\r\n"_ba << 0ll << false << false
+        << u"Startsterne: gemischt.\nMax.-sterne: keine gültige Bewertung.\nDie Datei hat 2 "
+           "Startzeilen und 1 Maximalzeile."_s;
+    QTest::newRow("no strength line")
+        << "hallo\r\n"_ba << 0ll << false << false
+        << u"Die Datei hat keine Startzeile und keine Maximalzeile."_s;
+    QTest::newRow("too large to read whole")
+        << lines << 40'000'000ll << false << false
+        << rated + u"Die Datei wurde nicht vollständig gelesen, nur die ersten "_s;
+    QTest::newRow("removed since it was listed")
+        << lines << 0ll << true << false
+        << u"Die Datei „PATH“ konnte nicht gelesen werden. Datei oder Ordner wurde nicht "
+           "gefunden."_s;
+    QTest::newRow("picked over") << lines << 40'000'000ll << false << true
+                                 << u"Startsterne: keine gültige Bewertung.\n"_s;
+}
+
+void tst_Form1::chosenFileDescribed()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(qint64, size);
+    QFETCH(bool, removed);
+    QFETCH(bool, thenB);
+    QFETCH(QString, described);
+    const QString path = m_dir->filePath(u"c_sp.cfg"_s);
+    QVERIFY(writeFile(path, content) && (size == 0 || QFile::resize(path, size)));
+    const Controls &c = makeWindow().controls();
+    QVERIFY(!removed || QFile::remove(path));
+
+    c.Fildatei->setCurrentRow(2);
+    if (thenB)
+        c.Fildatei->setCurrentRow(1);
+    const auto description = [&](int row) {
+        return c.Fildatei->item(row)->data(Qt::AccessibleDescriptionRole).toString();
+    };
+    const int row = thenB ? 1 : 2;
+    QTRY_VERIFY(!description(row).isEmpty());
+    described.replace(u"PATH"_s, QDir::toNativeSeparators(path));
+    QVERIFY2(description(row).startsWith(described), qPrintable(description(row)));
+    QCOMPARE(c.Fildatei->item(row)->toolTip(), Qt::convertFromPlainText(description(row)));
+    QCOMPARE(description(2).isEmpty(), thenB);
+    // The window closed while a reading runs waits for it to stop.
+    c.Fildatei->setCurrentRow(2);
+    m_form.reset();
 }
 
 void tst_Form1::saveThroughTheWindow()

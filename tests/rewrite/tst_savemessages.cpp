@@ -14,22 +14,31 @@ using Step = SaveFailure::Step;
 using Icon = SaveMessage::Icon;
 
 const QString Input = u"/daten/liga/a_sp.cfg"_s;
-const QString KeptAll = u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
+const QString KeptAll = u"Die ausgewählte Datei und die frühere .new-Datei bleiben unverändert."_s;
+const QString NothingWritten = u"Es wurde nichts geschrieben."_s;
 
-SaveOutcome failure(Step step, int errorNumber = 0, const QString &words = {})
+// An earlier .new was found, unless the save failed before it looked.
+SaveOutcome failure(Step step, int errorNumber = 0)
 {
     SaveOutcome outcome;
     outcome.end = SaveOutcome::End::Failed;
-    outcome.failure = SaveFailure::ofSystem(step, {errorNumber, words, errorNumber});
+    outcome.failure = SaveFailure::ofSystem(step, SystemError::ofErrno(errorNumber));
     outcome.input = splitPath(Input);
     outcome.inputSize = 920;
+    outcome.earlierOutputFound = step != Step::OpenInput;
+    return outcome;
+}
+
+SaveOutcome withoutEarlierOutput(SaveOutcome outcome)
+{
+    outcome.earlierOutputFound = false;
     return outcome;
 }
 
 SaveOutcome refused(Step step, Refusal refusal, FileType type = FileType::Regular,
-                    bool throughLink = false, int errorNumber = 0, const QString &words = {})
+                    bool throughLink = false, int errorNumber = 0)
 {
-    SaveOutcome outcome = failure(step, errorNumber, words);
+    SaveOutcome outcome = failure(step, errorNumber);
     outcome.failure.refusal = refusal;
     outcome.failure.found = type;
     outcome.failure.throughLink = throughLink;
@@ -70,135 +79,141 @@ void tst_SaveMessages::wordsForEachOutcome_data()
 {
     QTest::addColumn<SaveOutcome>("outcome");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<MessagePlace>("place");
+    const MessagePlace window = MessagePlace::Window;
+    const MessagePlace commandLine = MessagePlace::CommandLine;
 
     SaveOutcome saved;
-    QTest::newRow("saved") << saved << u"Speichern erfolgreich"_s;
+    QTest::newRow("saved") << saved << u"Speichern erfolgreich"_s << window;
+    QTest::newRow("saved, on a command line")
+        << saved << u"Speichern erfolgreich."_s << commandLine;
     const QString cannotRead = u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden."_s;
     const QString cannotWrite =
         u"Die Datei „/daten/liga/a_sp.cfg.new“ konnte nicht geschrieben werden."_s;
     const QString changedWhile =
         u"Die Datei „/daten/liga/a_sp.cfg“ wurde während des Speicherns verändert."_s;
     const QString discarded =
-        u"Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt unverändert."_s;
+        u"Das Ergebnis wurde verworfen; die frühere .new-Datei bleibt unverändert."_s;
     const QString notFollowed = u" Solchen Verknüpfungen wird nicht gefolgt."_s;
     const auto text = [](const QStringList &paragraphs) { return paragraphs.join(u"\n\n"_s); };
 
-    QTest::newRow("selected file missing")
-        << refused(Step::OpenInput, Refusal::None, FileType::Regular, false, ENOENT,
-                   u"No such file or directory"_s)
-        << text({cannotRead, u"Datei oder Ordner nicht gefunden (No such file or directory)"_s,
-                 KeptAll});
+    QTest::newRow("given file missing, on a command line")
+        << failure(Step::OpenInput, ENOENT)
+        << text({cannotRead, u"Datei oder Ordner wurde nicht gefunden."_s, NothingWritten})
+        << commandLine;
     QTest::newRow("selected file a FIFO")
         << refused(Step::OpenInput, Refusal::NotRegular, FileType::Fifo)
         << text({cannotRead,
                  u"Das ist keine gewöhnliche Datei, sondern eine Pipe (FIFO). Gelesen werden "
                  "nur gewöhnliche Dateien."_s,
-                 KeptAll});
+                 NothingWritten}) << window;
     QTest::newRow("selected file behind another user's link in a shared folder")
         << refused(Step::OpenInput, Refusal::ForeignLinkInSharedFolder)
         << text({cannotRead,
                  u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen Benutzer "
                  "gehört, in einem Ordner, in den alle schreiben dürfen."_s + notFollowed,
-                 KeptAll});
+                 NothingWritten}) << window;
     QTest::newRow("selected file another user's link to what that user may not read")
         << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner)
         << text({cannotRead,
                  u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
                  "selbst nicht lesen darf."_s + notFollowed,
-                 KeptAll});
-    QTest::newRow("reading fails, without the system's words")
+                 NothingWritten}) << window;
+    QTest::newRow("reading fails")
         << failure(Step::ReadInput, EIO)
-        << text({cannotRead, u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s, KeptAll});
+        << text({cannotRead,
+                 u"Beim Zugriff auf den Datenträger ist ein Ein-/Ausgabefehler aufgetreten."_s,
+                 KeptAll}) << window;
     QTest::newRow("an error number without German words")
         << failure(Step::ReadInput, 4242)
-        << text({cannotRead, u"Fehler Nummer 4242"_s, KeptAll});
+        << text({cannotRead, u"Das System meldet Fehler Nummer 4242."_s, KeptAll}) << window;
     QTest::newRow("selected file shorter at the end")
         << changed(InputChange::Shorter, 100)
         << text({changedWhile, u"Beim Start war sie 920 Bytes groß, zuletzt nur noch 100 Bytes."_s,
-                 discarded});
+                 discarded}) << window;
     QTest::newRow("selected file longer")
         << changed(InputChange::Longer)
         << text({changedWhile, u"Beim Start war sie 920 Bytes groß, beim Lesen war sie länger."_s,
-                 discarded});
-    QTest::newRow("selected file changed in place")
-        << changed(InputChange::Modified)
+                 discarded}) << window;
+    QTest::newRow("selected file changed in place, no earlier .new")
+        << withoutEarlierOutput(changed(InputChange::Modified))
         << text({changedWhile, u"Ihr Inhalt wurde geändert, während sie gelesen wurde."_s,
-                 discarded});
+                 u"Das Ergebnis wurde verworfen."_s}) << window;
     QTest::newRow("selected file replaced")
         << changed(InputChange::Replaced)
         << text({changedWhile,
                  u"An ihrer Stelle liegt jetzt eine andere Datei, oder sie wurde umbenannt oder "
                  "gelöscht."_s,
-                 discarded});
+                 discarded}) << window;
     QTest::newRow("a folder in the output's place")
         << refused(Step::OpenOutput, Refusal::NotRegular, FileType::Folder)
         << text({cannotWrite,
                  u"An ihrer Stelle liegt ein Ordner, keine gewöhnliche Datei. Ersetzt werden "
                  "nur gewöhnliche Dateien."_s,
-                 KeptAll});
+                 KeptAll}) << window;
     QTest::newRow("the output a link to a device")
         << refused(Step::OpenOutput, Refusal::NotRegular, FileType::CharacterDevice, true)
         << text({cannotWrite,
                  u"Sie ist eine Verknüpfung, und an deren Ziel liegt ein Gerät, keine "
                  "gewöhnliche Datei. Ersetzt werden nur gewöhnliche Dateien."_s,
-                 KeptAll});
+                 KeptAll}) << window;
     QTest::newRow("the output a dangling link")
         << refused(Step::OpenOutput, Refusal::DanglingLink)
         << text({cannotWrite,
                  u"Sie ist eine Verknüpfung, deren Ziel fehlt. Eine neue Datei wird nicht dort "
                  "angelegt, wohin nur eine Verknüpfung zeigt."_s,
-                 KeptAll});
+                 KeptAll}) << window;
     QTest::newRow("the output another user's link in a shared folder")
         << refused(Step::OpenOutput, Refusal::ForeignLinkInSharedFolder)
         << text({cannotWrite,
                  u"Sie ist eine Verknüpfung, die einem anderen Benutzer gehört, in einem "
                  "Ordner, in den alle schreiben dürfen."_s + notFollowed,
-                 KeptAll});
+                 KeptAll}) << window;
     QTest::newRow("the output another user's link to what that user may not change")
         << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner)
         << text({cannotWrite,
                  u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
                  "selbst nicht ändern darf."_s + notFollowed,
-                 KeptAll});
-    QTest::newRow("the output leads to the selected file")
-        << refused(Step::OpenOutput, Refusal::LeadsToInput)
+                 KeptAll}) << window;
+    QTest::newRow("the output leads to the given file, on a command line")
+        << withoutEarlierOutput(refused(Step::OpenOutput, Refusal::LeadsToInput))
         << text({cannotWrite,
-                 u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei "
+                 u"Sie ist die angegebene Datei oder eine Verknüpfung auf sie, die dabei "
                  "ersetzt würde."_s,
-                 KeptAll});
+                 u"Die angegebene Datei bleibt unverändert, und es ist keine .new-Datei "
+                 "entstanden."_s})
+        << commandLine;
     QTest::newRow("the output may not be replaced")
         << refused(Step::OpenOutput, Refusal::NotWritable, FileType::Regular, false, EROFS)
         << text({cannotWrite,
                  u"Die vorhandene Datei darf nicht ersetzt werden: Das Dateisystem ist "
-                 "schreibgeschützt"_s,
-                 KeptAll});
+                 "schreibgeschützt."_s,
+                 KeptAll}) << window;
     QTest::newRow("the output marked read-only")
         << refused(Step::OpenOutput, Refusal::ReadOnly)
         << text({cannotWrite,
                  u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht "
                  "ersetzt."_s,
-                 KeptAll});
-    SaveOutcome inUse = failure(Step::WriteOutput, EBUSY, u"Sharing violation."_s);
+                 KeptAll}) << window;
+    SaveOutcome inUse = failure(Step::WriteOutput, EBUSY);
     inUse.failure.systemError.transience = SystemError::Transience::InUse;
     QTest::newRow("the output held by another program")
-        << inUse
-        << text({cannotWrite, u"Ein anderes Programm verwendet die Datei (Sharing violation.)"_s,
-                 KeptAll});
+        << inUse << text({cannotWrite, u"Ein anderes Programm verwendet die Datei."_s, KeptAll})
+        << window;
     SaveOutcome stranded = failure(Step::WriteOutput, EROFS);
     stranded.earlierOutputAt = u"/daten/liga/.kelvora-000001.tmp"_s;
     stranded.newContentKeptAt = u"/daten/liga/.kelvora-000002.tmp"_s;
     QTest::newRow("neither file back in place")
         << stranded
-        << text({cannotWrite, u"Das Dateisystem ist schreibgeschützt"_s,
+        << text({cannotWrite, u"Das Dateisystem ist schreibgeschützt."_s,
                  u"Die frühere .new-Datei liegt jetzt unter „/daten/liga/.kelvora-000001.tmp“, die "
                  "neue Fassung unter „/daten/liga/.kelvora-000002.tmp“. Die ausgewählte Datei "
-                 "bleibt unverändert."_s});
+                 "bleibt unverändert."_s}) << window;
     QTest::newRow("no new file in the folder")
         << refused(Step::OpenOutput, Refusal::FolderRefusesNewFile, FileType::Regular, false,
                    EACCES)
-        << text({u"Im Ordner „/daten/liga“ kann keine neue Datei angelegt werden, auch nicht "
-                 "neben der ausgewählten Datei."_s,
-                 u"Zugriff verweigert"_s, KeptAll});
+        << text({u"Im Ordner „/daten/liga“ kann keine neue Datei angelegt werden."_s,
+                 u"Der Zugriff wurde verweigert."_s, KeptAll}) << window;
     SaveOutcome throughLink = refused(Step::OpenOutput, Refusal::FolderRefusesNewFile,
                                       FileType::Regular, true, EACCES);
     throughLink.outputFolder = u"/daten/anderswo"_s;
@@ -206,34 +221,37 @@ void tst_SaveMessages::wordsForEachOutcome_data()
         << throughLink
         << text({u"Die Datei „/daten/liga/a_sp.cfg.new“ ist eine Verknüpfung in den Ordner "
                  "„/daten/anderswo“, und dort kann keine neue Datei angelegt werden."_s,
-                 u"Zugriff verweigert"_s, KeptAll});
+                 u"Der Zugriff wurde verweigert."_s, KeptAll}) << window;
     QTest::newRow("the output's name too long")
         << refused(Step::OpenOutput, Refusal::None, FileType::Regular, false, ENAMETOOLONG)
-        << text({cannotWrite, u"Der Name oder der Pfad ist zu lang"_s, KeptAll});
+        << text({cannotWrite, u"Der Name oder der Pfad ist zu lang."_s, KeptAll}) << window;
     QTest::newRow("the output's place taken meanwhile")
         << refused(Step::WriteOutput, Refusal::SwappedMeanwhile)
         << text({cannotWrite,
                  u"An ihrer Stelle oder auf dem Weg zu ihr wurde inzwischen etwas anderes "
                  "angelegt."_s,
-                 KeptAll});
-    QTest::newRow("disk full")
-        << failure(Step::WriteOutput, ENOSPC)
-        << text({cannotWrite, u"Kein Speicherplatz mehr auf dem Datenträger"_s, KeptAll});
+                 KeptAll}) << window;
+    QTest::newRow("disk full, no earlier .new")
+        << withoutEarlierOutput(failure(Step::WriteOutput, ENOSPC))
+        << text({cannotWrite, u"Auf dem Datenträger ist kein Speicherplatz mehr frei."_s,
+                 u"Die ausgewählte Datei bleibt unverändert, und es ist keine .new-Datei "
+                 "entstanden."_s}) << window;
     QTest::newRow("folder not synced")
         << failure(Step::SyncFolder, EIO)
         << text({u"Die Datei „/daten/liga/a_sp.cfg.new“ wurde geschrieben, aber ihr Eintrag im "
                  "Ordner konnte nicht auf den Datenträger gebracht werden."_s,
-                 u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s,
+                 u"Beim Zugriff auf den Datenträger ist ein Ein-/Ausgabefehler aufgetreten."_s,
                  u"Nach einem Stromausfall oder Absturz kann sie fehlen oder die frühere Fassung "
-                 "zeigen. Speichern Sie erneut, um sicherzugehen."_s});
+                 "zeigen. Speichern Sie erneut, um sicherzugehen."_s}) << window;
 }
 
 void tst_SaveMessages::wordsForEachOutcome()
 {
     QFETCH(SaveOutcome, outcome);
     QFETCH(QString, text);
+    QFETCH(MessagePlace, place);
 
-    const SaveMessage message = saveMessage(outcome);
+    const SaveMessage message = saveMessage(outcome, place);
     QCOMPARE(message.title, u"Speichern"_s);
     QCOMPARE(message.icon, outcome.end == SaveOutcome::End::Saved ? Icon::Information : Icon::Warning);
     QCOMPARE(message.text(), native(text));
@@ -251,10 +269,11 @@ void tst_SaveMessages::noFileChosen()
 void tst_SaveMessages::readingAndFolders()
 {
     QCOMPARE(readFailureWords(failure(Step::ReadInput, EIO)).join(u' '),
-             native(u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden. "
-                    "Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s));
-    QCOMPARE(folderUnreadableWords(u"/daten/liga"_s, {EACCES, {}, EACCES}).join(u' '),
-             native(u"Der Ordner „/daten/liga“ konnte nicht gelesen werden. Zugriff verweigert"_s));
+             native(u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden. Beim Zugriff "
+                    "auf den Datenträger ist ein Ein-/Ausgabefehler aufgetreten."_s));
+    QCOMPARE(folderUnreadableWords(u"/daten/liga"_s, SystemError::ofErrno(EACCES)).join(u' '),
+             native(u"Der Ordner „/daten/liga“ konnte nicht gelesen werden. Der Zugriff wurde "
+                    "verweigert."_s));
 }
 
 QTEST_APPLESS_MAIN(tst_SaveMessages)
