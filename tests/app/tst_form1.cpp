@@ -575,31 +575,26 @@ void tst_Form1::folderThatDoesNotOpenIsExplained()
 void tst_Form1::chosenFileDescribed_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<qint64>("size"); // made larger with zeros; 0: as it is
-    QTest::addColumn<bool>("removed");
-    QTest::addColumn<bool>("thenB");
-    QTest::addColumn<QString>("described"); // the beginning, for the file picked last
+    QTest::addColumn<qint64>("size"); // made larger with zeros; -1: removed after it was listed
+    QTest::addColumn<int>("last"); // the row picked last, after c_sp.cfg
+    QTest::addColumn<QString>("described"); // the beginning
 
     const QByteArray lines = "01STRENGTH 3000\r\n02MAXSTRENGTH 5000\r\n03STRENGTH 3000\r\n";
     const QString rated = u"Startsterne: 1.5 Sterne.\nMax.-sterne: 2.5 Sterne.\n"_s;
     QTest::newRow("one rating each")
-        << lines << 0ll << false << false
-        << rated + u"Die Datei hat 2 Startzeilen und 1 Maximalzeile."_s;
+        << lines << 0ll << 2 << rated + u"Die Datei hat 2 Startzeilen und 1 Maximalzeile."_s;
     QTest::newRow("mixed, and no rating")
-        << "01STRENGTH 1000\r\n01STRENGTH 2000\r\n02MAXSTRENGTH 7500\r\n"_ba << 0ll << false << false
+        << "01STRENGTH 1000\r\n01STRENGTH 2000\r\n02MAXSTRENGTH 7500\r\n"_ba << 0ll << 2
         << u"Startsterne: gemischt.\nMax.-sterne: keine gültige Bewertung.\nDie Datei hat 2 "
            "Startzeilen und 1 Maximalzeile."_s;
-    QTest::newRow("no strength line")
-        << "hallo\r\n"_ba << 0ll << false << false
-        << u"Die Datei hat keine Startzeile und keine Maximalzeile."_s;
     QTest::newRow("too large to read whole")
-        << lines << 40'000'000ll << false << false
+        << lines << 40'000'000ll << 2
         << rated + u"Die Datei wurde nicht vollständig gelesen, nur die ersten "_s;
     QTest::newRow("removed since it was listed")
-        << lines << 0ll << true << false
+        << lines << -1ll << 2
         << u"Die Datei „PATH“ konnte nicht gelesen werden. Datei oder Ordner wurde nicht "
            "gefunden."_s;
-    QTest::newRow("picked over") << lines << 40'000'000ll << false << true
+    QTest::newRow("picked over") << lines << 40'000'000ll << 1
                                  << u"Startsterne: keine gültige Bewertung.\n"_s;
 }
 
@@ -607,26 +602,23 @@ void tst_Form1::chosenFileDescribed()
 {
     QFETCH(QByteArray, content);
     QFETCH(qint64, size);
-    QFETCH(bool, removed);
-    QFETCH(bool, thenB);
+    QFETCH(int, last);
     QFETCH(QString, described);
     const QString path = m_dir->filePath(u"c_sp.cfg"_s);
-    QVERIFY(writeFile(path, content) && (size == 0 || QFile::resize(path, size)));
+    QVERIFY(writeFile(path, content) && (size <= 0 || QFile::resize(path, size)));
     const Controls &c = makeWindow().controls();
-    QVERIFY(!removed || QFile::remove(path));
+    QVERIFY(size >= 0 || QFile::remove(path));
 
     c.Fildatei->setCurrentRow(2);
-    if (thenB)
-        c.Fildatei->setCurrentRow(1);
+    c.Fildatei->setCurrentRow(last);
     const auto description = [&](int row) {
         return c.Fildatei->item(row)->data(Qt::AccessibleDescriptionRole).toString();
     };
-    const int row = thenB ? 1 : 2;
-    QTRY_VERIFY(!description(row).isEmpty());
+    QTRY_VERIFY(!description(last).isEmpty());
     described.replace(u"PATH"_s, QDir::toNativeSeparators(path));
-    QVERIFY2(description(row).startsWith(described), qPrintable(description(row)));
-    QCOMPARE(c.Fildatei->item(row)->toolTip(), Qt::convertFromPlainText(description(row)));
-    QCOMPARE(description(2).isEmpty(), thenB);
+    QVERIFY2(description(last).startsWith(described), qPrintable(description(last)));
+    QCOMPARE(c.Fildatei->item(last)->toolTip(), Qt::convertFromPlainText(description(last)));
+    QCOMPARE(description(2).isEmpty(), last != 2);
     // The window closed while a reading runs waits for it to stop.
     c.Fildatei->setCurrentRow(2);
     m_form.reset();

@@ -18,20 +18,14 @@ const QString KeptAll = u"Die ausgewählte Datei und die frühere .new-Datei ble
 const QString NothingWritten = u"Es wurde nichts geschrieben."_s;
 
 // An earlier .new was found, unless the save failed before it looked.
-SaveOutcome failure(Step step, int errorNumber = 0)
+SaveOutcome failure(Step step, int errorNumber = 0, bool earlierOutput = true)
 {
     SaveOutcome outcome;
     outcome.end = SaveOutcome::End::Failed;
     outcome.failure = SaveFailure::ofSystem(step, SystemError::ofErrno(errorNumber));
     outcome.input = splitPath(Input);
     outcome.inputSize = 920;
-    outcome.earlierOutputFound = step != Step::OpenInput;
-    return outcome;
-}
-
-SaveOutcome withoutEarlierOutput(SaveOutcome outcome)
-{
-    outcome.earlierOutputFound = false;
+    outcome.earlierOutputFound = earlierOutput && step != Step::OpenInput;
     return outcome;
 }
 
@@ -45,9 +39,9 @@ SaveOutcome refused(Step step, Refusal refusal, FileType type = FileType::Regula
     return outcome;
 }
 
-SaveOutcome changed(InputChange::Kind kind, qint64 sizeNow = 0)
+SaveOutcome changed(InputChange::Kind kind, qint64 sizeNow = 0, bool earlierOutput = true)
 {
-    SaveOutcome outcome = failure(Step::InputChanged);
+    SaveOutcome outcome = failure(Step::InputChanged, 0, earlierOutput);
     outcome.failure.change = {kind, sizeNow};
     return outcome;
 }
@@ -79,14 +73,9 @@ void tst_SaveMessages::wordsForEachOutcome_data()
 {
     QTest::addColumn<SaveOutcome>("outcome");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<MessagePlace>("place");
-    const MessagePlace window = MessagePlace::Window;
-    const MessagePlace commandLine = MessagePlace::CommandLine;
 
     SaveOutcome saved;
-    QTest::newRow("saved") << saved << u"Speichern erfolgreich"_s << window;
-    QTest::newRow("saved, on a command line")
-        << saved << u"Speichern erfolgreich."_s << commandLine;
+    QTest::newRow("saved") << saved << u"Speichern erfolgreich"_s;
     const QString cannotRead = u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden."_s;
     const QString cannotWrite =
         u"Die Datei „/daten/liga/a_sp.cfg.new“ konnte nicht geschrieben werden."_s;
@@ -97,109 +86,105 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     const QString notFollowed = u" Solchen Verknüpfungen wird nicht gefolgt."_s;
     const auto text = [](const QStringList &paragraphs) { return paragraphs.join(u"\n\n"_s); };
 
-    QTest::newRow("given file missing, on a command line")
+    QTest::newRow("selected file missing")
         << failure(Step::OpenInput, ENOENT)
-        << text({cannotRead, u"Datei oder Ordner wurde nicht gefunden."_s, NothingWritten})
-        << commandLine;
+        << text({cannotRead, u"Datei oder Ordner wurde nicht gefunden."_s, NothingWritten});
     QTest::newRow("selected file a FIFO")
         << refused(Step::OpenInput, Refusal::NotRegular, FileType::Fifo)
         << text({cannotRead,
                  u"Das ist keine gewöhnliche Datei, sondern eine Pipe (FIFO). Gelesen werden "
                  "nur gewöhnliche Dateien."_s,
-                 NothingWritten}) << window;
+                 NothingWritten});
     QTest::newRow("selected file behind another user's link in a shared folder")
         << refused(Step::OpenInput, Refusal::ForeignLinkInSharedFolder)
         << text({cannotRead,
                  u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen Benutzer "
                  "gehört, in einem Ordner, in den alle schreiben dürfen."_s + notFollowed,
-                 NothingWritten}) << window;
+                 NothingWritten});
     QTest::newRow("selected file another user's link to what that user may not read")
         << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner)
         << text({cannotRead,
                  u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
                  "selbst nicht lesen darf."_s + notFollowed,
-                 NothingWritten}) << window;
+                 NothingWritten});
     QTest::newRow("reading fails")
         << failure(Step::ReadInput, EIO)
-        << text({cannotRead,
-                 u"Beim Zugriff auf den Datenträger ist ein Ein-/Ausgabefehler aufgetreten."_s,
-                 KeptAll}) << window;
+        << text({cannotRead, u"Beim Zugriff auf den Datenträger ist ein Ein-/Ausgabefehler "
+                             "aufgetreten."_s, KeptAll});
     QTest::newRow("an error number without German words")
         << failure(Step::ReadInput, 4242)
-        << text({cannotRead, u"Das System meldet Fehler Nummer 4242."_s, KeptAll}) << window;
+        << text({cannotRead, u"Das System meldet Fehler Nummer 4242."_s, KeptAll});
     QTest::newRow("selected file shorter at the end")
         << changed(InputChange::Shorter, 100)
         << text({changedWhile, u"Beim Start war sie 920 Bytes groß, zuletzt nur noch 100 Bytes."_s,
-                 discarded}) << window;
+                 discarded});
     QTest::newRow("selected file longer")
         << changed(InputChange::Longer)
         << text({changedWhile, u"Beim Start war sie 920 Bytes groß, beim Lesen war sie länger."_s,
-                 discarded}) << window;
+                 discarded});
     QTest::newRow("selected file changed in place, no earlier .new")
-        << withoutEarlierOutput(changed(InputChange::Modified))
+        << changed(InputChange::Modified, 0, false)
         << text({changedWhile, u"Ihr Inhalt wurde geändert, während sie gelesen wurde."_s,
-                 u"Das Ergebnis wurde verworfen."_s}) << window;
+                 u"Das Ergebnis wurde verworfen."_s});
     QTest::newRow("selected file replaced")
         << changed(InputChange::Replaced)
         << text({changedWhile,
                  u"An ihrer Stelle liegt jetzt eine andere Datei, oder sie wurde umbenannt oder "
                  "gelöscht."_s,
-                 discarded}) << window;
+                 discarded});
     QTest::newRow("a folder in the output's place")
         << refused(Step::OpenOutput, Refusal::NotRegular, FileType::Folder)
         << text({cannotWrite,
                  u"An ihrer Stelle liegt ein Ordner, keine gewöhnliche Datei. Ersetzt werden "
                  "nur gewöhnliche Dateien."_s,
-                 KeptAll}) << window;
+                 KeptAll});
     QTest::newRow("the output a link to a device")
         << refused(Step::OpenOutput, Refusal::NotRegular, FileType::CharacterDevice, true)
         << text({cannotWrite,
                  u"Sie ist eine Verknüpfung, und an deren Ziel liegt ein Gerät, keine "
                  "gewöhnliche Datei. Ersetzt werden nur gewöhnliche Dateien."_s,
-                 KeptAll}) << window;
+                 KeptAll});
     QTest::newRow("the output a dangling link")
         << refused(Step::OpenOutput, Refusal::DanglingLink)
         << text({cannotWrite,
                  u"Sie ist eine Verknüpfung, deren Ziel fehlt. Eine neue Datei wird nicht dort "
                  "angelegt, wohin nur eine Verknüpfung zeigt."_s,
-                 KeptAll}) << window;
+                 KeptAll});
     QTest::newRow("the output another user's link in a shared folder")
         << refused(Step::OpenOutput, Refusal::ForeignLinkInSharedFolder)
         << text({cannotWrite,
                  u"Sie ist eine Verknüpfung, die einem anderen Benutzer gehört, in einem "
                  "Ordner, in den alle schreiben dürfen."_s + notFollowed,
-                 KeptAll}) << window;
+                 KeptAll});
     QTest::newRow("the output another user's link to what that user may not change")
         << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner)
         << text({cannotWrite,
                  u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
                  "selbst nicht ändern darf."_s + notFollowed,
-                 KeptAll}) << window;
-    QTest::newRow("the output leads to the given file, on a command line")
-        << withoutEarlierOutput(refused(Step::OpenOutput, Refusal::LeadsToInput))
+                 KeptAll});
+    QTest::newRow("the output leads to the selected file")
+        << refused(Step::OpenOutput, Refusal::LeadsToInput)
         << text({cannotWrite,
-                 u"Sie ist die angegebene Datei oder eine Verknüpfung auf sie, die dabei "
+                 u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei "
                  "ersetzt würde."_s,
-                 u"Die angegebene Datei bleibt unverändert, und es ist keine .new-Datei "
-                 "entstanden."_s})
-        << commandLine;
+                 KeptAll});
     QTest::newRow("the output may not be replaced")
         << refused(Step::OpenOutput, Refusal::NotWritable, FileType::Regular, false, EROFS)
         << text({cannotWrite,
                  u"Die vorhandene Datei darf nicht ersetzt werden: Das Dateisystem ist "
                  "schreibgeschützt."_s,
-                 KeptAll}) << window;
+                 KeptAll});
     QTest::newRow("the output marked read-only")
         << refused(Step::OpenOutput, Refusal::ReadOnly)
         << text({cannotWrite,
                  u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht "
                  "ersetzt."_s,
-                 KeptAll}) << window;
+                 KeptAll});
     SaveOutcome inUse = failure(Step::WriteOutput, EBUSY);
     inUse.failure.systemError.transience = SystemError::Transience::InUse;
     QTest::newRow("the output held by another program")
-        << inUse << text({cannotWrite, u"Ein anderes Programm verwendet die Datei."_s, KeptAll})
-        << window;
+        << inUse
+        << text({cannotWrite, u"Ein anderes Programm verwendet die Datei."_s, KeptAll});
     SaveOutcome stranded = failure(Step::WriteOutput, EROFS);
     stranded.earlierOutputAt = u"/daten/liga/.kelvora-000001.tmp"_s;
     stranded.newContentKeptAt = u"/daten/liga/.kelvora-000002.tmp"_s;
@@ -208,12 +193,12 @@ void tst_SaveMessages::wordsForEachOutcome_data()
         << text({cannotWrite, u"Das Dateisystem ist schreibgeschützt."_s,
                  u"Die frühere .new-Datei liegt jetzt unter „/daten/liga/.kelvora-000001.tmp“, die "
                  "neue Fassung unter „/daten/liga/.kelvora-000002.tmp“. Die ausgewählte Datei "
-                 "bleibt unverändert."_s}) << window;
+                 "bleibt unverändert."_s});
     QTest::newRow("no new file in the folder")
         << refused(Step::OpenOutput, Refusal::FolderRefusesNewFile, FileType::Regular, false,
                    EACCES)
         << text({u"Im Ordner „/daten/liga“ kann keine neue Datei angelegt werden."_s,
-                 u"Der Zugriff wurde verweigert."_s, KeptAll}) << window;
+                 u"Der Zugriff wurde verweigert."_s, KeptAll});
     SaveOutcome throughLink = refused(Step::OpenOutput, Refusal::FolderRefusesNewFile,
                                       FileType::Regular, true, EACCES);
     throughLink.outputFolder = u"/daten/anderswo"_s;
@@ -221,37 +206,36 @@ void tst_SaveMessages::wordsForEachOutcome_data()
         << throughLink
         << text({u"Die Datei „/daten/liga/a_sp.cfg.new“ ist eine Verknüpfung in den Ordner "
                  "„/daten/anderswo“, und dort kann keine neue Datei angelegt werden."_s,
-                 u"Der Zugriff wurde verweigert."_s, KeptAll}) << window;
+                 u"Der Zugriff wurde verweigert."_s, KeptAll});
     QTest::newRow("the output's name too long")
         << refused(Step::OpenOutput, Refusal::None, FileType::Regular, false, ENAMETOOLONG)
-        << text({cannotWrite, u"Der Name oder der Pfad ist zu lang."_s, KeptAll}) << window;
+        << text({cannotWrite, u"Der Name oder der Pfad ist zu lang."_s, KeptAll});
     QTest::newRow("the output's place taken meanwhile")
         << refused(Step::WriteOutput, Refusal::SwappedMeanwhile)
         << text({cannotWrite,
                  u"An ihrer Stelle oder auf dem Weg zu ihr wurde inzwischen etwas anderes "
                  "angelegt."_s,
-                 KeptAll}) << window;
+                 KeptAll});
     QTest::newRow("disk full, no earlier .new")
-        << withoutEarlierOutput(failure(Step::WriteOutput, ENOSPC))
+        << failure(Step::WriteOutput, ENOSPC, false)
         << text({cannotWrite, u"Auf dem Datenträger ist kein Speicherplatz mehr frei."_s,
                  u"Die ausgewählte Datei bleibt unverändert, und es ist keine .new-Datei "
-                 "entstanden."_s}) << window;
+                 "entstanden."_s});
     QTest::newRow("folder not synced")
         << failure(Step::SyncFolder, EIO)
         << text({u"Die Datei „/daten/liga/a_sp.cfg.new“ wurde geschrieben, aber ihr Eintrag im "
                  "Ordner konnte nicht auf den Datenträger gebracht werden."_s,
                  u"Beim Zugriff auf den Datenträger ist ein Ein-/Ausgabefehler aufgetreten."_s,
                  u"Nach einem Stromausfall oder Absturz kann sie fehlen oder die frühere Fassung "
-                 "zeigen. Speichern Sie erneut, um sicherzugehen."_s}) << window;
+                 "zeigen. Speichern Sie erneut, um sicherzugehen."_s});
 }
 
 void tst_SaveMessages::wordsForEachOutcome()
 {
     QFETCH(SaveOutcome, outcome);
     QFETCH(QString, text);
-    QFETCH(MessagePlace, place);
 
-    const SaveMessage message = saveMessage(outcome, place);
+    const SaveMessage message = saveMessage(outcome, MessagePlace::Window);
     QCOMPARE(message.title, u"Speichern"_s);
     QCOMPARE(message.icon, outcome.end == SaveOutcome::End::Saved ? Icon::Information : Icon::Warning);
     QCOMPARE(message.text(), native(text));
@@ -265,9 +249,17 @@ void tst_SaveMessages::noFileChosen()
                              "aus der Dateiliste."_s);
 }
 
-// What the companion says of a file it only reads, and of a folder it cannot read.
+// What the companion says of the file it was given, of a file it only reads, and of a folder
+// it cannot read.
 void tst_SaveMessages::readingAndFolders()
 {
+    QCOMPARE(saveMessage({}, MessagePlace::CommandLine).text(), u"Speichern erfolgreich."_s);
+    QCOMPARE(saveMessage(refused(Step::OpenOutput, Refusal::LeadsToInput), MessagePlace::CommandLine)
+                 .paragraphs.join(u' '),
+             native(u"Die Datei „/daten/liga/a_sp.cfg.new“ konnte nicht geschrieben werden. Sie "
+                    "ist die angegebene Datei oder eine Verknüpfung auf sie, die dabei ersetzt "
+                    "würde. Die angegebene Datei und die frühere .new-Datei bleiben "
+                    "unverändert."_s));
     QCOMPARE(readFailureWords(failure(Step::ReadInput, EIO)).join(u' '),
              native(u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden. Beim Zugriff "
                     "auf den Datenträger ist ein Ein-/Ausgabefehler aufgetreten."_s));
