@@ -58,11 +58,12 @@ private:
 // likely not a strength file, or the wrong one.
 QString withoutStrengthLines(const QString &path, bool saved)
 {
-    return (saved ? u"Warnung: In der Datei „%1“ steht keine Start- und keine Maximalzeile; „%2“ ist nur "
-                    "eine Kopie mit CR LF am Ende jeder Zeile."_s
-                  : u"Warnung: In der Datei „%1“ steht keine Start- und keine Maximalzeile; ein Speichern "
-                    "würde nur jede Zeile mit CR LF enden lassen."_s)
-        .arg(shownPath(path), shownPath(path + ".new"_L1));
+    const QString found = u"Warnung: In der Datei „%1“ steht keine Start- und keine "
+                          "Maximalzeile; "_s.arg(shownPath(path));
+    return found
+        + (saved ? u"„%1“ ist nur eine Kopie mit CR LF am Ende jeder Zeile."_s.arg(
+                       shownPath(path + ".new"_L1))
+                 : u"ein Speichern würde nur jede Zeile mit CR LF enden lassen."_s);
 }
 
 FileOutcome save(const FileJob &job, const Invocation &invocation, std::atomic<qint64> &bytesDone)
