@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
 
-#include "resources/resourcepaths.h"
+#include "resources/images.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -33,5 +33,5 @@ void setUpApplication()
     QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
     // Lets Wayland desktops match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(u"kelvora-staerkeneditor"_s);
-    QApplication::setWindowIcon(QIcon(ResourcePaths::iconPath()));
+    QApplication::setWindowIcon(Images::windowIcon());
 }

@@ -2,6 +2,7 @@
 #include "app/controls.h"
 
 #include "app/controltable.h"
+#include "app/fontfamilies.h"
 #include "browse/drivelist.h"
 #include "browse/fileselection.h"
 #include "browse/filelist.h"
@@ -9,7 +10,7 @@
 #include "platform/desktop.h"
 #include "rating/picture.h"
 #include "rating/ratinglists.h"
-#include "resources/resourcepaths.h"
+#include "resources/images.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -64,7 +65,7 @@ QLabel *createBanner(QWidget *client)
     banner->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     banner->setLineWidth(2);
     banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    banner->setPixmap(QPixmap(ResourcePaths::bannerPath()));
+    banner->setPixmap(QPixmap::fromImage(Images::banner()));
     return banner;
 }
 
@@ -72,7 +73,7 @@ QFont boldFont(const QStringList &families, int points)
 {
     QFont font;
     // Where a family is missing, its metric-compatible stand-in from fonts-liberation is next.
-    font.setFamilies(families);
+    font.setFamilies(installedFamilies(families));
     font.setPointSize(points);
     font.setBold(true);
     return font;
@@ -84,7 +85,7 @@ void useDialogFont(QWidget *client)
     const DialogFont dialog = dialogFont();
     QFont font = client->font();
     if (!dialog.families.isEmpty())
-        font.setFamilies(dialog.families);
+        font.setFamilies(installedFamilies(dialog.families));
     font.setPointSizeF(dialog.pointSize);
     client->setFont(font);
 }
@@ -125,10 +126,10 @@ std::array<Picture *, 6> createStarRow(QWidget *frame, const QString &group, int
     return row;
 }
 
-Picture *createTemplate(QWidget *frame, const QString &name, TwipsRect at, const QString &image)
+Picture *createTemplate(QWidget *frame, const QString &name, TwipsRect at, const QImage &image)
 {
     auto *picture = place<Picture>(frame, name, at);
-    picture->setPixmap(QPixmap(image));
+    picture->setPixmap(QPixmap::fromImage(image));
     return picture;
 }
 
@@ -163,9 +164,9 @@ void createRatingControls(Controls &c)
     c.lblprobar = createProgressLabel(f);
     c.Label3 = createCaption(f, u"Label3"_s, ControlTable::Label3, u"Max.-sterne:"_s);
     c.imgstarm = createStarRow(f, u"imgstarm"_s, ControlTable::StarRowTopMaximum);
-    c.imgstarv = createTemplate(f, u"imgstarv"_s, ControlTable::imgstarv, ResourcePaths::fullStarPath());
-    c.imgstarl = createTemplate(f, u"imgstarl"_s, ControlTable::imgstarl, ResourcePaths::emptyStarPath());
-    c.imgstarh = createTemplate(f, u"imgstarh"_s, ControlTable::imgstarh, ResourcePaths::halfStarPath());
+    c.imgstarv = createTemplate(f, u"imgstarv"_s, ControlTable::imgstarv, Images::fullStar());
+    c.imgstarl = createTemplate(f, u"imgstarl"_s, ControlTable::imgstarl, Images::emptyStar());
+    c.imgstarh = createTemplate(f, u"imgstarh"_s, ControlTable::imgstarh, Images::halfStar());
     c.Label2 = createCaption(f, u"Label2"_s, ControlTable::Label2, u"Startsterne:"_s);
     c.imgstar = createStarRow(f, u"imgstar"_s, ControlTable::StarRowTopStart);
 }

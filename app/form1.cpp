@@ -13,7 +13,7 @@
 #include "platform/folders.h"
 #include "rewrite/savemessages.h"
 
-#include "resources/resourcepaths.h"
+#include "resources/images.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -34,7 +34,7 @@ Form1::Environment Form1::Environment::desktop()
 Form1::Form1(Environment environment) : m_environment(std::move(environment))
 {
     setWindowTitle(u"Kelvora Stärkeneditor"_s);
-    setWindowIcon(QIcon(ResourcePaths::iconPath()));
+    setWindowIcon(Images::windowIcon());
 
     auto *client = new QWidget(this);
     client->setObjectName(u"client"_s);

@@ -49,6 +49,7 @@ int main(int argc, char *argv[])
 {
     if (!openClosedStandardStreams())
         return 1;
+    failCriticalErrorsQuietly();
     if (displayMissing()) {
         std::fputs("Kelvora Stärkeneditor braucht eine grafische Anzeige, aber weder DISPLAY noch "
                    "WAYLAND_DISPLAY ist gesetzt.\n",

@@ -10,12 +10,6 @@
 #include <QMouseEvent>
 #include <QTextDocument>
 
-namespace {
-
-constexpr int ExactNameRole = Qt::UserRole;
-
-} // namespace
-
 FileList::FileList(const QString &pattern, QWidget *parent)
     : QListWidget(parent), m_pattern(pattern)
 {
@@ -38,19 +32,23 @@ void FileList::setFolder(const QString &folder)
 {
     const QString clean = cleanFolderPath(folder);
     // Hidden files are read too: the pattern alone decides.
-    setFolder(clean, readFolder(clean).files);
+    setFolder(clean, readFolder(clean, m_pattern).files);
 }
 
+// The rows go in with one insertion. An item made with the list as its parent is looked for
+// among all rows before it is inserted, which makes a refill of thousands of rows quadratic;
+// the exact names are kept beside the rows rather than in them, which saves a value per row.
 void FileList::setFolder(const QString &folder, const QStringList &regularFiles)
 {
-    const QStringList names = sortedMatchingNames(regularFiles, m_pattern);
+    m_exactNames = sortedMatchingNames(regularFiles, m_pattern);
+    QStringList rows;
+    rows.reserve(m_exactNames.size());
+    for (const QString &name : std::as_const(m_exactNames))
+        rows.append(readableFileName(name));
     m_refilling = true;
     m_folder = cleanFolderPath(folder);
     clear();
-    for (const QString &name : names) {
-        auto *item = new QListWidgetItem(readableFileName(name), this);
-        item->setData(ExactNameRole, name);
-    }
+    insertItems(0, rows);
     setCurrentRow(-1);
     m_refilling = false;
 }
@@ -64,20 +62,18 @@ int FileList::selectedIndex() const
 QString FileList::selectedFileName() const
 {
     const int row = selectedIndex();
-    return row >= 0 ? item(row)->data(ExactNameRole).toString() : QString();
+    return row >= 0 ? m_exactNames.at(row) : QString();
 }
 
 void FileList::describeFile(const QString &name, const QString &text)
 {
-    for (int row = 0; row < count(); ++row) {
-        QListWidgetItem *entry = item(row);
-        if (entry->data(ExactNameRole).toString() != name)
-            continue;
-        // A tool tip that looks like markup is shown as markup; this one holds a file's path.
-        entry->setToolTip(Qt::convertFromPlainText(text));
-        entry->setData(Qt::AccessibleDescriptionRole, text);
+    const qsizetype row = m_exactNames.indexOf(name);
+    if (row < 0)
         return;
-    }
+    QListWidgetItem *entry = item(int(row));
+    // A tool tip that looks like markup is shown as markup; this one holds a file's path.
+    entry->setToolTip(Qt::convertFromPlainText(text));
+    entry->setData(Qt::AccessibleDescriptionRole, text);
 }
 
 // Tabbing into the list marks the first entry as current without selecting it, so the first

@@ -49,5 +49,6 @@ private:
 
     QString m_pattern;
     QString m_folder;
+    QStringList m_exactNames; // row by row
     bool m_refilling = false;
 };

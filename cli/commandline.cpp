@@ -24,7 +24,9 @@ public:
     {
         for (m_at = 0; m_at < m_arguments.size() && m_problem.isEmpty(); ++m_at) {
             const QString &arg = m_arguments.at(m_at);
-            if (m_optionsEnded || arg == "-"_L1 || !arg.startsWith(u'-'))
+            if (!m_optionsEnded && arg == "/?"_L1) // how Windows programs are asked for help
+                m_wantsHelp = true;
+            else if (m_optionsEnded || arg == "-"_L1 || !arg.startsWith(u'-'))
                 m_result.paths.append(arg);
             else if (arg == "--"_L1)
                 m_optionsEnded = true;
@@ -62,6 +64,8 @@ private:
             m_result.recursive = true;
         else if (name == "quiet"_L1)
             m_result.quiet = true;
+        else if (name == "utf8"_L1)
+            m_result.utf8 = true;
         else if (name == "show"_L1)
             setTask(Task::Show);
         else if (name == "json"_L1)
@@ -266,6 +270,10 @@ QString helpText()
         : u"„*“ und „?“ im letzten Teil eines Arguments ersetzt das Programm selbst durch\n"
           "die passenden Dateien und Ordner, ohne Rücksicht auf Groß- und\n"
           "Kleinschreibung.\n"_s;
+    const QString utf8 = ConsoleCodePages
+        ? u"  --utf8           Umgeleitete Ausgabe in UTF-8 statt in der Codepage der\n"
+          "                   Konsole.\n"_s
+        : QString();
     return synopsis()
         + u"\n"
           "Setzt Start- und Maximalsterne in Stärke-Konfigurationsdateien (*_sp*.cfg)\n"
@@ -288,7 +296,8 @@ QString helpText()
           "                   eine je Prozessorkern); mehr werden auf %1 gesenkt.\n"
           "  -q, --quiet      Keine Fortschrittsanzeige, keine Erfolgsmeldungen, keine\n"
           "                   Hinweise; die Zusammenfassung nur, wenn etwas fehlschlug.\n"
-          "  -h, --help       Diese Hilfe ausgeben.\n"
+          "%2"
+          "  %3Diese Hilfe ausgeben.\n"
           "  --version        Die Version ausgeben.\n"
           "\n"
           "Werte stehen ohne Leerzeichen und Vorzeichen: „-j 4“, „--start 3,5“. Jede\n"
@@ -301,7 +310,8 @@ QString helpText()
           "Rückgabewert: 0 alles gespeichert (oder gezeigt), 1 mindestens eine Datei\n"
           "oder ein Ordner ging nicht, 2 falscher Aufruf, 3 die Ausgabe ließ sich nicht\n"
           "schreiben (die Dateien wurden trotzdem bearbeitet). Wird es abgebrochen, gibt\n"
-          "es zurück:\n"_s.arg(MaxJobs)
+          "es zurück:\n"_s.arg(QString::number(MaxJobs), utf8,
+                                 ConsoleCodePages ? u"-h, --help, /?   "_s : u"-h, --help       "_s)
         + stopStatuses();
 }
 

@@ -28,6 +28,7 @@ struct Invocation
     bool recursive = false;
     bool quiet = false;
     bool json = false; // --show as one JSON object per file
+    bool utf8 = false; // redirected output in UTF-8 whatever the console's code page
     int jobs = 0; // 0: one per core; never above MaxJobs
     bool jobsLowered = false; // more were asked for than MaxJobs
     QStringList paths; // files and folders, in the order given

@@ -1,23 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/consoleoutput.h"
 
-#include <QByteArray>
 #include <QLocale>
 
 #include <algorithm>
-#include <cerrno>
 
 using namespace Qt::StringLiterals;
 
 int writeText(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    errno = 0;
-    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream)
-        == size_t(bytes.size());
-    if (std::fflush(stream) == 0 && written)
-        return 0;
-    return errno != 0 ? errno : EIO;
+    return writeStandardStream(stream, text);
 }
 
 namespace {

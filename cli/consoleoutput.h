@@ -8,11 +8,11 @@
 
 #include <cstdio>
 
-// The text as UTF-8, in one piece, flushed. The error number when it could not be written,
-// else 0.
+// The text in one piece, flushed, as the system's streams take text (platform/console.h). The
+// error number when it could not be written, else 0.
 int writeText(std::FILE *stream, const QString &text);
 
-// The program's text on standard output and error, UTF-8, each message as one piece, and on a
+// The program's text on standard output and error, each message as one piece, and on a
 // terminal a progress line at the bottom of standard error that messages pass above.
 class ConsoleOutput
 {

@@ -27,7 +27,13 @@ public:
     // separators again, so a path reads as given.
     void argument(const QString &asGiven)
     {
-        const QString path = QDir::fromNativeSeparators(asGiven);
+        const TypedPath typed = typedPath(QDir::fromNativeSeparators(asGiven));
+        const QString &path = typed.path;
+        if (typed.device)
+            return settled(path, FileOutcome::End::Failed,
+                           u"„%1“ ist unter Windows der Name eines Geräts, keine Datei."_s.arg(
+                               shownPath(path)),
+                           {});
         if (!ShellExpandsWildcards && hasWildcard(path))
             return expand(path);
         const PathFacts facts = lookAt(path);
@@ -44,7 +50,7 @@ public:
         if (given.name.isEmpty()) // "missing/": a folder was meant
             unreadableFolder(path, facts.error);
         else
-            file(path, lookAt(given.folder).identity, given.name, facts.size);
+            file(path, lookAt(given.folder).identity, given.name, facts);
     }
 
     QList<FileJob> jobs() const { return m_jobs; }
@@ -89,7 +95,7 @@ private:
         }
         for (const QString &name : sortedMatchingNames(entries.files, StrengthFilePattern)) {
             const QString filePath = joinPath(path, name);
-            file(filePath, identity, name, lookAt(filePath).size);
+            file(filePath, identity, name, lookAt(filePath));
         }
         if (!m_recursive)
             return true;
@@ -109,15 +115,20 @@ private:
                 {});
     }
 
+    // The same file given twice, under names alike but for case where the folder ignores case,
+    // would have two saves race for one .new. Names that fold alike are one file only where the
+    // system says so: in a case-sensitive folder "A_sp.cfg" and "a_sp.cfg" are two files, with
+    // two .new files.
     void file(const QString &path, const QString &folderIdentity, const QString &name,
-              qint64 size)
+              const PathFacts &facts)
     {
         // Where the folder cannot be looked at, the save will say why; nothing to compare.
         const QString foldedName = FileNameCase == Qt::CaseSensitive ? name : name.toCaseFolded();
         if (!folderIdentity.isEmpty()
-            && !m_filesTaken.insert(folderIdentity + u'/' + foldedName).second)
+            && !m_filesTaken.insert(folderIdentity + u'/' + foldedName + u'/' + facts.identity)
+                    .second)
             return;
-        m_jobs.append(FileJob{path, size, false, {}});
+        m_jobs.append(FileJob{path, facts.size, false, {}});
     }
 
     void settled(const QString &path, FileOutcome::End end, const QString &failure,

@@ -4,7 +4,6 @@
 #include "platform/console.h"
 
 #include <atomic>
-#include <csignal>
 
 namespace {
 
@@ -14,10 +13,8 @@ static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler"
 extern "C" void noteSignal(int signal)
 {
     if (receivedSignal.exchange(signal) != 0) {
-        // Asked twice: the user means it. The end skips the usual one, console and all.
-        restoreConsole();
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
+        // Asked twice: the user means it. The end skips the usual one.
+        endAtOnce(signal);
     }
 }
 

@@ -105,8 +105,11 @@ int main(int argc, char *argv[])
     // Before anything is opened; without a stream to say it on, the status has to tell.
     if (!openClosedStandardStreams())
         return ExitOutput;
+    failCriticalErrorsQuietly();
     prepareConsoleOutput();
     const ParsedCommandLine parsed = parseCommandLine(commandLineArguments(argc, argv));
+    if (parsed.invocation && parsed.invocation->utf8)
+        writeRedirectedOutputAsUtf8();
     if (!parsed.invocation) {
         writeText(stderr, "kelvora-staerken: "_L1 + parsed.problem + u'\n' + usageText());
         return ExitUsage;

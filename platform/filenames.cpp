@@ -3,6 +3,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace {
 
 constexpr char16_t EscapeBase = 0xDC00; // + the byte, 0x80..0xFF
@@ -59,6 +61,21 @@ QString decodeUtf8(QByteArrayView bytes)
     return decoder(bytes);
 }
 
+// Names are mostly plain ASCII, which needs neither checking nor escaping.
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char b) { return static_cast<unsigned char>(b) < 0x80; });
+}
+
+// What readableFileName() changes: control characters, and escaped bytes (taken wider here:
+// any U+DC80..U+DCFF, paired or not).
+bool needsReadableForm(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c < 0xA0)
+        || (c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF);
+}
+
 QChar visibleControl(char16_t c)
 {
     if (c < 0x20)
@@ -70,8 +87,20 @@ QChar visibleControl(char16_t c)
 
 } // namespace
 
+void fileNameFromSystem(QByteArrayView bytes, QString &text)
+{
+    if (!isAscii(bytes)) {
+        text = fileNameFromSystem(bytes);
+        return;
+    }
+    text.resize(0);
+    text.append(QLatin1StringView(bytes));
+}
+
 QString fileNameFromSystem(QByteArrayView bytes)
 {
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
     QString text;
     qsizetype runStart = 0; // valid UTF-8 from here up to `at`
     qsizetype at = 0;
@@ -104,8 +133,12 @@ QByteArray systemFileName(QStringView name)
     return bytes;
 }
 
-QString readableFileName(QStringView name)
+QString readableFileName(const QString &name)
 {
+    // A list of 100,000 names shows most of them as they are, without a copy.
+    const auto changes = [](QChar c) { return needsReadableForm(c.unicode()); };
+    if (std::none_of(name.cbegin(), name.cend(), changes))
+        return name;
     QString text;
     text.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {

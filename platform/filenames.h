@@ -18,10 +18,14 @@
 
 // The text form of a name or path the system gave as bytes.
 QString fileNameFromSystem(QByteArrayView bytes);
+// The same into `text`, whose storage is reused: a plain ASCII name that fits costs no
+// allocation, so a folder's names can be looked at before any is kept.
+void fileNameFromSystem(QByteArrayView bytes, QString &text);
 
 // The bytes to hand the system for a name or path: the inverse of fileNameFromSystem.
 QByteArray systemFileName(QStringView name);
 
 // A name as the user reads it: escaped bytes as their Latin-1 characters, and line breaks and
-// other control characters as visible symbols ("␊"), so that a name stays on one line.
-QString readableFileName(QStringView name);
+// other control characters as visible symbols ("␊"), so that a name stays on one line. A name
+// that needs none of that comes back as it is (shared, not copied).
+QString readableFileName(const QString &name);

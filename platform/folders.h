@@ -22,8 +22,10 @@ struct FolderEntries
 };
 
 // Reads the folder once. A folder that cannot be read, or whose read fails part way, gives
-// its error and no names, so that no list shows half a folder as if it were whole.
-FolderEntries readFolder(const QString &folder);
+// its error and no names, so that no list shows half a folder as if it were whole. Only files
+// whose names match the pattern (namematching.h) are named: the file list's pattern spares a
+// folder of 100,000 files a string for every name it would only throw away.
+FolderEntries readFolder(const QString &folder, QStringView filePattern = u"*");
 
 // What a path names, its links followed, looked at without opening it: whether it is a folder,
 // a file's size, and which object it is.
@@ -41,9 +43,23 @@ PathFacts lookAt(const QString &path);
 // The process's current folder, absolute; empty when the system cannot say (it was removed).
 QString currentFolder();
 
-// The path made absolute, "/"-separated; not cleaned. A relative path counts from the current
-// folder; on Windows a path without a drive ("/data", "C:data") gets the current one.
+// The path made absolute, "/"-separated; not cleaned, and no name changed. A relative path
+// counts from the current folder; on Windows a path without a drive ("/data") gets the current
+// one, and one with a drive but no folder ("C:data") that drive's current folder.
 QString absolutePath(const QString &path);
+
+// A path the user typed (a command-line argument), as the program is to carry it. On Linux it
+// is the path as typed. On Windows every other path the program meets is exact (the lists give
+// names as the folder holds them), but a typed one is meant the way Windows takes typed paths,
+// trailing dots and spaces trimmed ("Liga.\a" is "Liga\a"), "C:data" in drive C:'s current
+// folder, except that names which exist exactly as typed are taken exactly: a folder "Liga."
+// beside "Liga" is "Liga.". As typed where that names the same; otherwise the path it comes to.
+struct TypedPath
+{
+    QString path;
+    bool device = false; // a device name such as "aux" or "con", not a file's or folder's
+};
+TypedPath typedPath(const QString &typed);
 
 // The folder that holds the program file, absolute with links resolved; empty when unknown.
 QString programFolder();

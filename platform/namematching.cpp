@@ -14,16 +14,25 @@ char16_t folded(QChar c)
     return c.toCaseFolded().unicode();
 }
 
-// The pattern folded once, then matched against many names.
-class NamePattern
+// The order of QString::compare(a, b, Qt::CaseInsensitive), without its per-character case
+// folding where both names are ASCII up to where they differ; a folder of 100,000 names
+// spends most of its sorting here. Past ASCII Qt's folding decides (the Kelvin sign folds
+// to "k").
+int compareIgnoringCase(QStringView a, QStringView b)
 {
-public:
-    explicit NamePattern(QStringView pattern);
-    bool matches(QStringView name) const;
-
-private:
-    QString m_folded;
-};
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x == y)
+            continue;
+        if (x >= 0x80 || y >= 0x80)
+            return a.compare(b, Qt::CaseInsensitive);
+        if (const int order = folded(QChar(x)) - folded(QChar(y)))
+            return order;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
 
 } // namespace
 
@@ -31,12 +40,30 @@ NamePattern::NamePattern(QStringView pattern) : m_folded(pattern.size(), Qt::Uni
 {
     for (qsizetype i = 0; i < pattern.size(); ++i)
         m_folded[i] = QChar(folded(pattern.at(i)));
+    m_tailStart = m_folded.lastIndexOf(u'*') + 1;
+}
+
+// Whatever the stars take, a name must end as the pattern does: most names of a large folder
+// are turned down by a look at their last few characters (".cfg").
+bool NamePattern::endsAsTail(QStringView name) const
+{
+    const QStringView tail = QStringView(m_folded).sliced(m_tailStart);
+    if (name.size() < tail.size())
+        return false;
+    const QStringView end = name.last(tail.size());
+    for (qsizetype i = 0; i < tail.size(); ++i) {
+        if (tail.at(i) != u'?' && tail.at(i) != QChar(folded(end.at(i))))
+            return false;
+    }
+    return true;
 }
 
 // On a mismatch the last "*" takes one character more, which keeps the match quick for
 // patterns like ours with few stars.
 bool NamePattern::matches(QStringView name) const
 {
+    if (!endsAsTail(name))
+        return false;
     const QStringView pattern = m_folded;
     qsizetype n = 0;
     qsizetype p = 0;
@@ -65,7 +92,7 @@ bool NamePattern::matches(QStringView name) const
 void sortByName(QStringList &names)
 {
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        const int order = QString::compare(a, b, Qt::CaseInsensitive);
+        const int order = compareIgnoringCase(a, b);
         return order != 0 ? order < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
     });
 }

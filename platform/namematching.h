@@ -8,6 +8,21 @@
 // Names as the file list and the command-line program pick and order them, on every system
 // alike: a wildcard pattern compared ignoring case, and the order both lists show.
 
+// A wildcard pattern, folded once, then matched against many names: "*" stands for any run of
+// characters, "?" for any one; the rest compares ignoring case, as Windows does.
+class NamePattern
+{
+public:
+    explicit NamePattern(QStringView pattern);
+    bool matches(QStringView name) const;
+
+private:
+    bool endsAsTail(QStringView name) const;
+
+    QString m_folded;
+    qsizetype m_tailStart = 0; // in m_folded: what follows the last "*", all without one
+};
+
 // The names of strength configuration files.
 inline constexpr QStringView StrengthFilePattern = u"*_sp*.cfg";
 

@@ -20,6 +20,7 @@ struct FileIdentity
 {
     quint64 volume = 0;
     quint64 index = 0;
+    quint64 indexHigh = 0; // of a 128-bit file identifier (Windows' ReFS); 0 elsewhere
     friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
 };
 
@@ -117,10 +118,11 @@ private:
     SystemError m_error;
 };
 
-// The ".new" file. Written under a temporary name in the folder where it will live and put in
-// place by commit() only: until then an earlier file of that name stays as it was, and a
-// failed or abandoned save leaves nothing behind. It only ever replaces a regular file, and it
-// is never readable by anyone who could not read the selected file.
+// The ".new" file. Written in the folder where it will live, without a name or under a temporary
+// one, and put in place by commit() only: until then an earlier file of that name stays as it
+// was, and a failed or abandoned save leaves nothing behind. A temporary file that a save
+// killed on its way left is removed by a later save there. It only ever replaces a regular
+// file, and it is never readable by anyone who could not read the selected file.
 class ReplacementFile final : public ByteSink
 {
     Q_DISABLE_COPY(ReplacementFile)
@@ -131,8 +133,8 @@ public:
 
     // Prepares to write `name` in `folder`: a link there is followed to the regular file it
     // leads to, which is what gets replaced (the link stays). A replaced file keeps its
-    // permissions, narrowed to those who may read `input`. Nothing when it is ready; an
-    // OpenOutput failure otherwise.
+    // permissions (on Linux its ACL entries and the user's attributes too), narrowed to those
+    // who may read `input`. Nothing when it is ready; an OpenOutput failure otherwise.
     std::optional<SaveFailure> open(const SaveFolder &folder, const QString &name,
                                     const InputFile &input);
 
@@ -153,9 +155,11 @@ public:
     // failure: the file is in place, but a power loss may still lose it.
     std::optional<SaveFailure> commit();
 
-    // Where the files are after a failure that left the earlier file away from its name and
-    // could put back neither it nor the new one (only Windows' ReplaceFileW can half finish):
-    // both kept, each under its own name in the target folder. Empty otherwise.
+    // Asked once, after the save has failed. Where the files are after a failure that left the
+    // earlier file away from its name and could put back neither it nor the new one (only
+    // Windows' ReplaceFileW can half finish): both kept, each under its own name in the target
+    // folder. Or the new content alone, under a temporary name that the folder would not let
+    // the save remove. Empty otherwise.
     struct Stranded
     {
         QString newContent;

@@ -156,6 +156,11 @@ public:
     {
         if (inputOpened() && outputOpened() && rewritten() && unchangedWhileRead())
             commit();
+        if (m_outcome.end == SaveOutcome::End::Failed) {
+            const ReplacementFile::Stranded stranded = m_output.stranded();
+            m_outcome.newContentKeptAt = stranded.newContent;
+            m_outcome.earlierOutputAt = stranded.earlier;
+        }
         return m_outcome;
     }
 
@@ -212,8 +217,6 @@ private:
             stopped();
         else
             goesOn(failure);
-        m_outcome.newContentKeptAt = m_output.stranded().newContent;
-        m_outcome.earlierOutputAt = m_output.stranded().earlier;
     }
 
     // The sync to disk at the end can take seconds on a slow disk: it runs beside the caller's

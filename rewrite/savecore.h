@@ -58,7 +58,8 @@ struct SaveOutcome
     bool earlierOutputFound = false;
     QString outputFolder; // where the .new is made: the input's folder, or where a link leads
     // After a failure that could put neither file back in place (Windows only): where the new
-    // content and the earlier .new are kept instead. Empty otherwise.
+    // content and the earlier .new are kept instead. The new content alone: a temporary file
+    // that the folder would not let the save remove. Empty otherwise.
     QString newContentKeptAt;
     QString earlierOutputAt;
 

@@ -18,6 +18,7 @@ enum class Refusal {
     DanglingLink,              // a link in the .new's place leads nowhere
     ForeignLinkInSharedFolder, // a link owned by another user in a folder everyone may write to
     ForeignLinkBeyondItsOwner, // another user's link to what that user may not read or write
+    ForeignLinkUnjudged,       // another user's link, and this process may not ask for that user
     LeadsToInput,              // replacing the .new would replace the selected file
     NotWritable,               // the existing .new may not be written (`systemError` says why)
     ReadOnly,                  // the existing .new is marked read-only (Windows)

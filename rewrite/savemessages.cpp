@@ -64,10 +64,14 @@ constexpr RefusalWords Refusals[] = {
      u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen Benutzer gehört, in einem "
      "Ordner, in den alle schreiben dürfen. Solchen Verknüpfungen wird nicht gefolgt."},
     {Refusal::ForeignLinkBeyondItsOwner,
-     u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser selbst nicht "
-     "ändern darf. Solchen Verknüpfungen wird nicht gefolgt.",
-     u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser selbst nicht "
+     u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der dort selbst "
+     "nicht schreiben darf. Solchen Verknüpfungen wird nicht gefolgt.",
+     u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der sie selbst nicht "
      "lesen darf. Solchen Verknüpfungen wird nicht gefolgt."},
+    {Refusal::ForeignLinkUnjudged,
+     u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, und was dieser "
+     "selbst darf, kann nur ein Speichern mit Administratorrechten prüfen. Solchen "
+     "Verknüpfungen wird darum nicht gefolgt."},
     {Refusal::ReadOnly,
      u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht ersetzt."},
     {Refusal::SwappedMeanwhile,
@@ -179,10 +183,15 @@ QString whatWasKept(const SaveOutcome &outcome, MessagePlace place)
                "%3 Datei bleibt unverändert."_s.arg(shownPath(outcome.earlierOutputAt),
                                                     shownPath(outcome.newContentKeptAt),
                                                     chosen(place));
-    return (earlier ? u"Die %1 Datei und die frühere .new-Datei bleiben unverändert."_s
-                    : u"Die %1 Datei bleibt unverändert, und es ist keine .new-Datei "
-                      "entstanden."_s)
-        .arg(chosen(place));
+    const QString kept = (earlier ? u"Die %1 Datei und die frühere .new-Datei bleiben "
+                                    "unverändert."_s
+                                  : u"Die %1 Datei bleibt unverändert, und es ist keine "
+                                    ".new-Datei entstanden."_s)
+                             .arg(chosen(place));
+    if (outcome.newContentKeptAt.isEmpty())
+        return kept;
+    return kept + u" Die temporäre Datei „%1“ ließ sich nicht entfernen und kann gelöscht "
+                  "werden."_s.arg(shownPath(outcome.newContentKeptAt));
 }
 
 // "keine Startzeile", "1 Startzeile", "12 Startzeilen"

@@ -2,9 +2,12 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the .deb, the Windows zip and the installer a second time from the same commit, in other
 # build folders (programs only), and compares them byte for byte with those of the first builds,
-# build/ and build-windows/, which must be there and built with the same SOURCE_DATE_EPOCH
-# (.ci/test and packaging/windows/build.sh take the last commit's). Neither build's folder may
-# appear in what is shipped.
+# build/ and build-windows/, which must be there. The second program tree is configured and
+# compiled as the README's run command does it, without SOURCE_DATE_EPOCH, while build/ is
+# .ci/test's, with it: how the program was built, and by whom when, must not show in what is
+# shipped. Packing the .deb, the zip and the installer takes SOURCE_DATE_EPOCH
+# (packaging/windows/common.sh sets the last commit's), as a packager sets it. Neither build's
+# folder may appear in what is shipped.
 #
 #   tests/reproducible.sh
 set -euo pipefail
@@ -14,12 +17,19 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # ---- The .deb -----------------------------------------------------------------------------------
+build_programs() {
+    cmake --build "$1" -j"$(nproc)" --target kelvora-staerkeneditor kelvora-staerken kelvora_docs \
+        > /dev/null
+}
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' build/CMakeCache.txt)
-cmake -S . -B build-reproducible -DCMAKE_BUILD_TYPE="$build_type" -DKELVORA_WERROR=ON \
-    -DKELVORA_BUILD_TESTS=OFF > /dev/null
+build_programs build
+(
+    unset SOURCE_DATE_EPOCH
+    cmake -S . -B build-reproducible -DCMAKE_BUILD_TYPE="$build_type" -DKELVORA_BUILD_TESTS=OFF \
+        > /dev/null
+    build_programs build-reproducible
+)
 for tree in build build-reproducible; do
-    cmake --build "$tree" -j"$(nproc)" \
-        --target kelvora-staerkeneditor kelvora-staerken kelvora_docs > /dev/null
     cpack --config "$tree/CPackConfig.cmake" -G DEB -B "$work/$tree" > /dev/null
 done
 deb=$(cd "$work/build" && ls ./*.deb)

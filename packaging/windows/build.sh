@@ -34,7 +34,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 name=kelvora-staerkeneditor-$version-win64
 stage=$build/zip/$name
 rm -rf "$build/zip" "$build/$name.zip" "$build/$name.msi"
-mkdir -p "$stage"/{platforms,styles,imageformats,licenses}
+mkdir -p "$stage"/{platforms,styles,licenses}
 
 cp "$build/app/kelvora-staerkeneditor.exe" "$build/cli/kelvora-staerken.exe" "$stage/"
 # A window program: Windows opens no console window beside it; the companion is a console one.
@@ -44,7 +44,8 @@ subsystem() { $mingw_triple-objdump -p "$stage/$1" | grep '^Subsystem'; }
 [[ $(subsystem kelvora-staerken.exe) == *"(Windows CUI)" ]] \
     || { echo "build: kelvora-staerken.exe is not a console program" >&2; exit 1; }
 # Both programs carry their application manifest (resources/*.manifest) where Windows reads it:
-# resource 1 of type 24.
+# resource 1 of type 24; and an icon (type 14) and version information (type 16) naming the
+# file, which Explorer and Task Manager show.
 ensure_packages icoutils
 for exe in "$stage"/*.exe; do
     manifest=$(wrestool -x --raw -t 24 -n 1 "$exe")
@@ -53,11 +54,15 @@ for exe in "$stage"/*.exe; do
         [[ $manifest == *"$setting"* ]] \
             || { echo "build: $exe: no $setting in its manifest" >&2; exit 1; }
     done
+    [[ -n $(wrestool -l -t 14 "$exe") ]] || { echo "build: $exe has no icon" >&2; exit 1; }
+    wrestool -x --raw -t 16 "$exe" | iconv -c -f UTF-16LE -t UTF-8 \
+        | grep -aF "$(basename "$exe")" > /dev/null \
+        || { echo "build: $exe: no version information naming it" >&2; exit 1; }
 done
 $mingw_triple-strip "$stage"/*.exe
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
-cp "$qt/plugins/imageformats/"{qgif,qico}.dll "$stage/imageformats/"
+# No image format plugin: the window's images are compiled in as pixels (resources/images.h).
 
 # The folders a shipped DLL may come from: Qt's, and the compiler's runtime packages.
 mapfile -t dll_dirs < <(echo "$qt/bin"; mingw_runtime_dirs)

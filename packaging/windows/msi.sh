@@ -8,7 +8,10 @@
 # puts every file of the folder into %LOCALAPPDATA%\Programs\Kelvora Stärkeneditor, a Start-menu
 # entry with the program's icon, and an entry under "Apps" with version and publisher. A newer
 # version replaces an older one (one upgrade code for all); removing it removes every file and
-# folder it made. The same folder, version and SOURCE_DATE_EPOCH give the same bytes.
+# folder it made. "Programs" itself is Windows' known folder for every per-user program
+# (FOLDERID_UserProgramFiles), which other programs install into as well: it is left, even when
+# empty, as the Start menu's own folders are. The same folder, version and SOURCE_DATE_EPOCH give
+# the same bytes.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 (($# == 3)) || { echo "usage: $0 <folder> <version> <output.msi>" >&2; exit 2; }
@@ -83,18 +86,17 @@ cat > "$work/kelvora.wxs" <<EOF
       <Directory Id="ProgramsFolder" Name="Programs">
         <Directory Id="INSTALLDIR" Name="Kelvora Stärkeneditor">
 $files
+          <!-- A per-user component is kept by a value of the user's registry. -->
+          <Component Id="StartMenuEntry" Guid="*">
+            <Shortcut Id="StartMenuShortcut" Directory="ProgramMenuFolder"
+                      Name="Kelvora Stärkeneditor"
+                      Description="Start- und Maximalsterne in Stärke-Konfigurationsdateien setzen"
+                      Target="[INSTALLDIR]kelvora-staerkeneditor.exe" WorkingDirectory="INSTALLDIR"
+                      Icon="kelvora.ico"/>
+            <RegistryValue Root="HKCU" Key="Software\\Kelvora\\Kelvora Stärkeneditor"
+                           Name="Startmenü" Type="integer" Value="1" KeyPath="yes"/>
+          </Component>
         </Directory>
-        <!-- In the folder it removes once empty; a per-user component is kept by a value of the
-             user's registry. -->
-        <Component Id="StartMenuEntry" Guid="*">
-          <Shortcut Id="StartMenuShortcut" Directory="ProgramMenuFolder" Name="Kelvora Stärkeneditor"
-                    Description="Start- und Maximalsterne in Stärke-Konfigurationsdateien setzen"
-                    Target="[INSTALLDIR]kelvora-staerkeneditor.exe" WorkingDirectory="INSTALLDIR"
-                    Icon="kelvora.ico"/>
-          <RemoveFolder Id="RemoveProgramsFolder" On="uninstall"/>
-          <RegistryValue Root="HKCU" Key="Software\\Kelvora\\Kelvora Stärkeneditor" Name="Startmenü"
-                         Type="integer" Value="1" KeyPath="yes"/>
-        </Component>
       </Directory>
     </Directory>
     <Directory Id="ProgramMenuFolder"/>

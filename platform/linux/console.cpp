@@ -3,8 +3,11 @@
 
 #include "platform/filenames.h"
 
+#include <QByteArray>
+
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <initializer_list>
 #include <unistd.h>
@@ -26,6 +29,7 @@ bool openClosedStandardStreams()
 }
 
 const bool ShellExpandsWildcards = true;
+const bool ConsoleCodePages = false;
 
 QStringList commandLineArguments(int argc, char *argv[])
 {
@@ -41,6 +45,8 @@ Terminal standardErrorTerminal()
     return ::isatty(STDERR_FILENO) == 1 ? Terminal::WithEscapes : Terminal::None;
 }
 
+void failCriticalErrorsQuietly() {}
+
 // Terminals here take UTF-8 as it is. Output into a pipe whose reader has gone ("| head") must
 // not end the program in the middle of a save: the write fails instead, and the saves go on.
 void prepareConsoleOutput()
@@ -48,7 +54,12 @@ void prepareConsoleOutput()
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-void restoreConsole() {}
+int writeStandardStream(std::FILE *stream, QStringView text)
+{
+    return writeBytes(stream, text.toUtf8());
+}
+
+void writeRedirectedOutputAsUtf8() {}
 
 // A closed terminal (SIGHUP) is a request to stop like any other: ended by it, running saves
 // would leave their hidden temporary files behind.
@@ -62,4 +73,17 @@ QList<StopRequest> stopRequests()
 {
     using Way = StopRequest::Way;
     return {{Way::CtrlC, SIGINT}, {Way::Termination, SIGTERM}, {Way::TerminalClosed, SIGHUP}};
+}
+
+// The default action, so that the caller sees the signal itself; "ESC[K" clears what the
+// progress line left (write() is safe in a signal handler, stdio is not).
+void endAtOnce(int signal)
+{
+    if (::isatty(STDERR_FILENO) == 1) {
+        constexpr char clear[] = "\r\x1b[K";
+        [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, clear, sizeof clear - 1);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    std::_Exit(128 + signal); // should the signal be blocked
 }

@@ -3,6 +3,7 @@
 
 #include "platform/filenames.h"
 #include "platform/linux/systemcalls.h"
+#include "platform/namematching.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -58,7 +59,7 @@ struct DirCloser
 
 } // namespace
 
-FolderEntries readFolder(const QString &folder)
+FolderEntries readFolder(const QString &folder, QStringView filePattern)
 {
     if (folder.isEmpty())
         return {makeSystemError(ENOENT), {}, {}};
@@ -66,6 +67,9 @@ FolderEntries readFolder(const QString &folder)
     if (!dir)
         return {lastSystemError(), {}, {}};
     const int folderFd = ::dirfd(dir.get());
+    const bool everyFile = filePattern == u"*";
+    const NamePattern wanted(filePattern);
+    QString name; // each file's, in storage reused until one is kept
     FolderEntries entries;
     for (;;) {
         errno = 0;
@@ -75,10 +79,16 @@ FolderEntries readFolder(const QString &folder)
         if (isDotOrDotDot(entry->d_name))
             continue;
         const EntryKind kind = kindOf(folderFd, *entry);
-        if (kind == EntryKind::File)
-            entries.files.append(fileNameFromSystem(entry->d_name));
-        else if (kind == EntryKind::Folder)
+        if (kind == EntryKind::Folder) {
             entries.folders.append(fileNameFromSystem(entry->d_name));
+        } else if (kind == EntryKind::File && everyFile) {
+            entries.files.append(fileNameFromSystem(entry->d_name));
+        } else if (kind == EntryKind::File) {
+            // Looked at in reused storage: only a match gets a string of its own.
+            fileNameFromSystem(entry->d_name, name);
+            if (wanted.matches(name))
+                entries.files.append(QString(name.constData(), name.size()));
+        }
     }
     if (errno != 0)
         return {lastSystemError(), {}, {}};
@@ -109,6 +119,11 @@ QString currentFolder()
 QString absolutePath(const QString &path)
 {
     return path.startsWith(u'/') ? path : currentFolder() + u'/' + path;
+}
+
+TypedPath typedPath(const QString &typed)
+{
+    return {typed, false};
 }
 
 QString programFolder()

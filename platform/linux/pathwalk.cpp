@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/pathwalk.h"
 
-#include <algorithm>
 #include <fcntl.h>
 
 namespace {
@@ -59,8 +58,8 @@ std::optional<QByteArray> passLink(Walk &walk, const QByteArray &name)
         walk.refusal = Refusal::ForeignLinkInSharedFolder;
         return std::nullopt;
     }
-    if (link.st_uid != ::geteuid())
-        walk.foreignLinkOwners.append(LinkOwner{link.st_uid});
+    if (link.st_uid != ::geteuid() && link.st_uid != 0)
+        walk.foreignLinkOwners.append(LinkOwner{UserIdentity::of(link.st_uid)});
     std::optional<QByteArray> target = readLink(fd.get());
     if (!target)
         walk.fail(errno);
@@ -90,9 +89,22 @@ void stepInto(Walk &walk, const QByteArray &name)
 
 } // namespace
 
-bool userMay(uid_t user, uid_t owner, mode_t mode, mode_t ownerBit)
+// A process that may not take on another user's identity cannot tell what that user may do:
+// it follows no other user's link at all.
+void LinkOwner::mayGoOn(int fd, int access)
 {
-    return user == 0 || user == owner || (mode & (ownerBit >> 6));
+    if (stopped != Refusal::None)
+        return;
+    switch (identity.may(fd, access)) {
+    case UserIdentity::Answer::Granted:
+        return;
+    case UserIdentity::Answer::Denied:
+        stopped = Refusal::ForeignLinkBeyondItsOwner;
+        return;
+    case UserIdentity::Answer::CannotAsk:
+        stopped = Refusal::ForeignLinkUnjudged;
+        return;
+    }
 }
 
 // Moves on into the folder at `fd`, which the owners of links met so far must be able to
@@ -100,11 +112,8 @@ bool userMay(uid_t user, uid_t owner, mode_t mode, mode_t ownerBit)
 void Walk::enter(int fd)
 {
     folder = FileDescriptor(fd);
-    struct stat entered{};
-    const bool looked = ::fstat(fd, &entered) == 0;
     for (LinkOwner &owner : foreignLinkOwners)
-        owner.reaches = owner.reaches && looked
-            && userMay(owner.user, entered.st_uid, entered.st_mode, S_IXUSR);
+        owner.mayGoOn(fd, X_OK);
 }
 
 Walk startWalk(int folderFd, const QList<LinkOwner> &foreignLinkOwners)
@@ -138,13 +147,14 @@ void walkPath(Walk &walk, const QByteArray &path)
     }
 }
 
-bool Followed::leadsBeyondItsOwners(mode_t ownerBit) const
+std::optional<Refusal> Followed::beyondItsOwners(int fd, int access) const
 {
-    return std::any_of(walk.foreignLinkOwners.cbegin(), walk.foreignLinkOwners.cend(),
-                       [&](const LinkOwner &owner) {
-                           return !owner.reaches
-                               || !userMay(owner.user, found.st_uid, found.st_mode, ownerBit);
-                       });
+    for (LinkOwner owner : walk.foreignLinkOwners) {
+        owner.mayGoOn(fd, access);
+        if (owner.stopped != Refusal::None)
+            return owner.stopped;
+    }
+    return std::nullopt;
 }
 
 std::optional<SaveFailure> Followed::unlessRegular(SaveFailure::Step step) const

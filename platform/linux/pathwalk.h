@@ -7,23 +7,22 @@
 // the last name is there.
 
 #include "platform/linux/systemcalls.h"
+#include "platform/linux/useridentity.h"
 
 #include <QByteArray>
 #include <QList>
 
 #include <sys/stat.h>
 
-// Whether `user` may read (S_IRUSR), write (S_IWUSR) or search (S_IXUSR) a file of that owner
-// and mode: root, the owner (who may change the mode anyway) and, where everyone may, everyone.
-// Group rights are not counted, so a doubtful case is refused rather than allowed.
-bool userMay(uid_t user, uid_t owner, mode_t mode, mode_t ownerBit);
-
-// Another user whose link was followed, and whether that user could go on from there: into
-// every folder entered since (searching it), and at the end to the file.
+// Another user whose link was followed, and whether the kernel would let that user go on from
+// there: into every folder entered since (searching it), and at the end to the file. Root's
+// links are no one else's: root may go anywhere.
 struct LinkOwner
 {
-    uid_t user;
-    bool reaches = true;
+    UserIdentity identity;
+    Refusal stopped = Refusal::None; // why not, at the first folder the owner could not enter
+
+    void mayGoOn(int fd, int access);
 };
 
 // Where a walk stands: the folder reached, and the link owners met on the way.
@@ -62,8 +61,10 @@ struct Followed
     struct stat found{}; // of the entry reached, when it exists
 
     // Another user's link may only lead where that user could go anyway: otherwise anyone who
-    // may put a link into a folder could have root's save read or overwrite any file.
-    bool leadsBeyondItsOwners(mode_t ownerBit) const;
+    // may put a link into a folder could have root's save read, overwrite or create any file.
+    // Whether each owner on the way may `access` (R_OK, W_OK, ...) the object at `fd`, as the
+    // kernel answers for that user: nothing when all may, else why not.
+    std::optional<Refusal> beyondItsOwners(int fd, int access) const;
     // What it came to when it did not reach a regular file; nothing when it did.
     std::optional<SaveFailure> unlessRegular(SaveFailure::Step step) const;
 };

@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/savefiles.h"
 
+#include "platform/linux/accesslist.h"
 #include "platform/linux/pathwalk.h"
 
+#include <QFile>
 #include <QList>
 
 #include <algorithm>
 #include <climits>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 using namespace Qt::StringLiterals;
 
@@ -132,8 +137,6 @@ std::optional<SaveFailure> InputFile::openFile(const SaveFolder &folder, const Q
     const Followed f = folder.state().follow(m->name);
     if (std::optional<SaveFailure> refused = f.unlessRegular(Step::OpenInput))
         return refused;
-    if (f.leadsBeyondItsOwners(S_IRUSR))
-        return SaveFailure::refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
     // Looked at before it is opened for reading: opening a FIFO waits for a writer, opening a
     // device may act. An O_PATH descriptor names the file without opening it, and reading
     // opens that very file again, so nothing swapped in between is ever opened.
@@ -143,6 +146,8 @@ std::optional<SaveFailure> InputFile::openFile(const SaveFolder &folder, const Q
         return lastFailure(Step::OpenInput);
     if (!sameFile(m->opened, f.found))
         return SaveFailure::refused(Step::OpenInput, Refusal::SwappedMeanwhile);
+    if (const std::optional<Refusal> refusal = f.beyondItsOwners(found.get(), R_OK))
+        return SaveFailure::refused(Step::OpenInput, *refusal);
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     m->fd = FileDescriptor(
         ::open(("/proc/self/fd/"_ba + QByteArray::number(found.get())).constData(), flags));
@@ -200,18 +205,100 @@ namespace {
 // left to do. It is only started, never waited for: on a slow disk that would stall the save.
 constexpr qint64 WritebackRange = 8 << 20;
 
-// `mode` without the read rights that would let anyone read the file who may not read the
-// selected file: root saving a file only root may read must not hand its content to anyone.
-mode_t readableOnlyAsTheSelectedFile(const struct stat &selected, gid_t group, mode_t mode)
+// The new file is private until it has its rights, before anything is written to it.
+constexpr mode_t PrivateMode = 0600;
+
+QByteArray procPath(int fd)
 {
-    const bool everyoneMayRead = selected.st_mode & S_IROTH;
-    const bool groupMayRead =
-        everyoneMayRead || ((selected.st_mode & S_IRGRP) && group == selected.st_gid);
-    if (!everyoneMayRead)
-        mode &= ~mode_t(S_IROTH);
-    if (!groupMayRead)
-        mode &= ~mode_t(S_IRGRP);
-    return mode;
+    return "/proc/self/fd/"_ba + QByteArray::number(fd);
+}
+
+// The process' umask, read without setting it: umask() would change it for every thread.
+mode_t processUmask()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:"))
+                return mode_t(line.sliced(6).trimmed().toUInt(nullptr, 8));
+    }
+    return 077; // unknown: as private as a umask makes files
+}
+
+// A file made without a name is given one through /proc, or, without /proc, by a privileged
+// process through its descriptor alone.
+bool canNameUnnamedFiles()
+{
+    return ::access("/proc/self/fd", X_OK) == 0 || ::geteuid() == 0;
+}
+
+bool linkUnnamed(int fd, int folder, const QByteArray &name)
+{
+    if (::linkat(AT_FDCWD, procPath(fd).constData(), folder, name.constData(), AT_SYMLINK_FOLLOW)
+        == 0)
+        return true;
+    return errno == ENOENT
+        && ::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0;
+}
+
+// A temporary name as the program gives them (".kelvora-" six hex digits ".tmp"), so that a
+// leftover is known by it.
+bool isTemporaryName(QByteArrayView name)
+{
+    return name.size() == 19 && name.startsWith(".kelvora-") && name.endsWith(".tmp");
+}
+
+// A temporary file of an earlier save that ended before it could remove it (killed, or a
+// folder that let it make the file but not remove it): this user's, and held by no running
+// save, each of which holds a lock on its own while it lives.
+void removeIfAbandoned(int folder, const char *name)
+{
+    const FileDescriptor place(::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat found{};
+    if (!place.isOpen() || ::fstat(place.get(), &found) != 0 || !S_ISREG(found.st_mode)
+        || found.st_uid != ::geteuid())
+        return;
+    const FileDescriptor opened(
+        ::open(procPath(place.get()).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat now{};
+    if (opened.isOpen() && ::flock(opened.get(), LOCK_EX | LOCK_NB) == 0
+        && ::fstatat(folder, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, found))
+        ::unlinkat(folder, name, 0);
+}
+
+void removeLeftovers(int folder)
+{
+    const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *entries = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!entries) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    while (const dirent *entry = ::readdir(entries))
+        if (isTemporaryName(entry->d_name))
+            removeIfAbandoned(folder, entry->d_name);
+    ::closedir(entries);
+}
+
+// The user's own attributes of the file at `from` (a place only) on the file at `to`.
+void copyUserAttributes(int from, int to)
+{
+    const QByteArray path = procPath(from);
+    const ssize_t size = ::listxattr(path.constData(), nullptr, 0);
+    QByteArray names(qMax<ssize_t>(size, 0), Qt::Uninitialized);
+    if (size <= 0 || ::listxattr(path.constData(), names.data(), size_t(size)) != size)
+        return;
+    for (const QByteArray &name : names.split('\0')) {
+        if (!name.startsWith("user."))
+            continue;
+        const ssize_t length = ::getxattr(path.constData(), name.constData(), nullptr, 0);
+        QByteArray value(qMax<ssize_t>(length, 0), Qt::Uninitialized);
+        if (length >= 0
+            && ::getxattr(path.constData(), name.constData(), value.data(), size_t(length))
+                == length)
+            ::fsetxattr(to, name.constData(), value.constData(), size_t(length), 0);
+    }
 }
 
 } // namespace
@@ -222,22 +309,28 @@ struct ReplacementFile::State
     QByteArray targetName;     // in `folder`
     bool throughLink = false;  // `folder` is where a link led
     bool targetExisted = false;
+    bool earlierFound = false; // a regular file at the name, whether or not it may be replaced
     struct stat target{};      // when it existed
-    QByteArray temporary;      // in `folder`, empty when there is none
+    FileDescriptor targetPlace; // the existing target, held for its rights and attributes
     FileDescriptor fd;
+    bool unnamed = false;      // made without a name, which it gets only when complete
+    QByteArray temporary;      // its name in `folder` while it has one
     qint64 written = 0;
     qint64 writebackStarted = 0; // bytes handed to writeback so far
     SaveFailure failure;
 
     std::optional<SaveFailure> chooseTarget(const SaveFolder &saveFolder, const QByteArray &name,
                                             const InputFile::State &input);
-    std::optional<SaveFailure> acceptExistingTarget(const struct stat &found);
-    std::optional<SaveFailure> createTemporary(const struct stat &selected);
-    void setOwnerAndMode(const struct stat &selected);
+    std::optional<SaveFailure> acceptExistingTarget(Followed &f);
+    std::optional<SaveFailure> createTemporary();
+    int createNamed();
+    void setRights(const InputFile::State &input);
     std::optional<SaveFailure> failed(const SaveFailure &why);
     void startWriteback();
     bool targetStillAsChecked() const;
     bool putInPlace();
+    bool putUnnamedInPlace();
+    void removeTemporaryName();
     void discard();
 };
 
@@ -254,7 +347,11 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
     if (std::optional<SaveFailure> refused =
             m->chooseTarget(folder, systemFileName(name), input.state()))
         return refused;
-    return m->createTemporary(input.state().opened);
+    removeLeftovers(m->folder.get());
+    if (std::optional<SaveFailure> refused = m->createTemporary())
+        return refused;
+    m->setRights(input.state());
+    return std::nullopt;
 }
 
 // Looks at what is at `name`, without following a link until the link has been judged.
@@ -267,6 +364,9 @@ std::optional<SaveFailure> ReplacementFile::State::chooseTarget(const SaveFolder
     if (!f.exists && f.walk.refusal == Refusal::None && f.walk.error.number == ENOENT) {
         if (f.throughLink)
             return SaveFailure::refused(Step::OpenOutput, Refusal::DanglingLink);
+        if (const std::optional<Refusal> refusal = f.beyondItsOwners(f.walk.folder.get(),
+                                                                     W_OK | X_OK))
+            return SaveFailure::refused(Step::OpenOutput, *refusal);
         folder = std::move(f.walk.folder); // a new file, beside the selected one
         targetName = f.name;
         return std::nullopt;
@@ -278,39 +378,47 @@ std::optional<SaveFailure> ReplacementFile::State::chooseTarget(const SaveFolder
     // A hard link is another entry, which the rename leaves alone.
     if (entryOf(f) == input.entry || (f.throughLink && sameFile(f.found, input.opened)))
         return SaveFailure::refused(Step::OpenOutput, Refusal::LeadsToInput);
-    if (f.leadsBeyondItsOwners(S_IWUSR))
-        return SaveFailure::refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner);
+    return acceptExistingTarget(f);
+}
+
+// A regular file that may be replaced once the user, and every other user whose link led
+// here, may write it.
+std::optional<SaveFailure> ReplacementFile::State::acceptExistingTarget(Followed &f)
+{
+    targetPlace = FileDescriptor(
+        ::openat(f.walk.folder.get(), f.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!targetPlace.isOpen() || ::fstat(targetPlace.get(), &target) != 0)
+        return lastFailure(Step::OpenOutput);
+    if (!sameFile(target, f.found) || !S_ISREG(target.st_mode))
+        return SaveFailure::refused(Step::OpenOutput, Refusal::SwappedMeanwhile);
+    earlierFound = true;
+    if (const std::optional<Refusal> refusal = f.beyondItsOwners(targetPlace.get(), W_OK))
+        return SaveFailure::refused(Step::OpenOutput, *refusal);
+    if (::faccessat(targetPlace.get(), "", W_OK, AT_EACCESS | AT_EMPTY_PATH) != 0)
+        return SaveFailure::refused(Step::OpenOutput, Refusal::NotWritable, lastSystemError());
     // Where a link led, the folder was reached as a place only; its sync needs it opened.
     folder = f.throughLink ? reopenFolder(f.walk.folder.get()) : std::move(f.walk.folder);
     targetName = f.name;
     if (!folder.isOpen())
         return lastFailure(Step::OpenOutput);
-    return acceptExistingTarget(f.found);
-}
-
-// A regular file that may be replaced once the user may write it.
-std::optional<SaveFailure> ReplacementFile::State::acceptExistingTarget(const struct stat &found)
-{
     targetExisted = true;
-    target = found;
-    if (::faccessat(folder.get(), targetName.constData(), W_OK, AT_EACCESS) != 0)
-        return SaveFailure::refused(Step::OpenOutput, Refusal::NotWritable, lastSystemError());
     return std::nullopt;
 }
 
-std::optional<SaveFailure> ReplacementFile::State::createTemporary(const struct stat &selected)
+// Made without a name where the file system can (O_TMPFILE), so that a save killed at any
+// moment leaves nothing; else under a temporary name. Either way it holds a lock while it
+// lives, which tells a later save that it is no leftover.
+std::optional<SaveFailure> ReplacementFile::State::createTemporary()
 {
-    // A new file starts with the selected file's permissions as the umask leaves them; a
-    // replaced one private until it has its owner's.
-    const mode_t mode = targetExisted ? 0600 : selected.st_mode & 0666;
-    QByteArray name;
     int opened = -1;
-    for (int attempt = 0; attempt < TemporaryNameAttempts && opened < 0; ++attempt) {
-        name = systemFileName(temporaryName());
-        opened = ::openat(folder.get(), name.constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (opened < 0 && errno != EEXIST)
-            break;
+    if (canNameUnnamedFiles()) {
+        opened = ::openat(folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, PrivateMode);
+        unnamed = opened >= 0;
+        // Not on this file system, or a kernel that does not know the flag.
+        if (opened < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+            opened = createNamed();
+    } else {
+        opened = createNamed();
     }
     if (opened < 0) { // EEXIST when every name tried was taken
         const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
@@ -321,34 +429,79 @@ std::optional<SaveFailure> ReplacementFile::State::createTemporary(const struct 
         return refused;
     }
     fd = FileDescriptor(opened);
-    temporary = name;
-    setOwnerAndMode(selected);
+    if (unnamed)
+        ::flock(fd.get(), LOCK_SH);
     return std::nullopt;
 }
 
-// A replaced file keeps its owner (when root saves; nobody else can give files away), its
-// group where the user may give it and its mode; a new one takes the selected file's group
-// where the user may. Either way no one gets to read it who may not read the selected file,
-// and root hands a file back only to an owner who may.
-void ReplacementFile::State::setOwnerAndMode(const struct stat &selected)
+// A later save may take a named file for a leftover in the moment before it is locked, and
+// remove it: then it is made again under another name.
+int ReplacementFile::State::createNamed()
 {
+    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+        const QByteArray name = systemFileName(temporaryName());
+        FileDescriptor opened(::openat(folder.get(), name.constData(),
+                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                       PrivateMode));
+        if (!opened.isOpen() && errno != EEXIST)
+            return -1;
+        struct stat locked{};
+        if (opened.isOpen() && ::flock(opened.get(), LOCK_SH) == 0
+            && ::fstat(opened.get(), &locked) == 0 && locked.st_nlink == 0)
+            continue;
+        if (opened.isOpen()) {
+            temporary = name;
+            return opened.release();
+        }
+    }
+    return -1;
+}
+
+// A replaced file keeps its owner (when root saves; nobody else can give files away) if that
+// owner may read the selected file, its group where the user may give it, its mode, ACL entries
+// and the user's attributes; a new one takes the selected file's group where the user may, and
+// its ACL, as the umask leaves it. Either way every entry is narrowed to the readers of the
+// selected file, as the kernel answers for each user, so that a default ACL of the folder or
+// the earlier file's entries let nobody else read it. Where this fails it stays private.
+void ReplacementFile::State::setRights(const InputFile::State &input)
+{
+    const std::optional<AccessList> chosen = AccessList::of(input.fd.get());
+    std::optional<AccessList> rights = targetExisted ? AccessList::of(targetPlace.get()) : chosen;
     struct stat made{};
-    if (::fstat(fd.get(), &made) != 0)
-        return; // it stays as private as it was made
+    if (!chosen || !rights || ::fstat(fd.get(), &made) != 0)
+        return;
+    const auto readsChosen = [&](uid_t user) {
+        if (user == 0 || user == ::geteuid())
+            return true;
+        switch (UserIdentity::of(user).may(input.fd.get(), R_OK)) {
+        case UserIdentity::Answer::Granted:
+            return true;
+        case UserIdentity::Answer::Denied:
+            return false;
+        case UserIdentity::Answer::CannotAsk:
+            break;
+        }
+        return chosen->namesAsReader(user);
+    };
     uid_t owner = made.st_uid;
-    gid_t group = targetExisted ? target.st_gid : selected.st_gid;
-    mode_t mode = targetExisted ? target.st_mode & 07777 : made.st_mode & 07777;
-    if (targetExisted && ::geteuid() == 0
-        && userMay(target.st_uid, selected.st_uid, selected.st_mode, S_IRUSR))
+    gid_t group = targetExisted ? target.st_gid : input.opened.st_gid;
+    if (targetExisted && ::geteuid() == 0 && readsChosen(target.st_uid))
         owner = target.st_uid;
+    if ((owner != made.st_uid || group != made.st_gid) && ::fchown(fd.get(), owner, group) != 0) {
+        owner = made.st_uid;
+        if (::fchown(fd.get(), owner, group) != 0)
+            group = made.st_gid;
+    }
     // A file given to no one else keeps no one else's set-user or set-group bit.
-    if (targetExisted && owner != target.st_uid)
-        mode &= ~mode_t(S_ISUID | S_ISGID);
-    // Owner first: a change of owner clears the set-user and set-group bits.
-    if ((owner != made.st_uid || group != made.st_gid)
-        && ::fchown(fd.get(), owner, group) != 0 && ::fchown(fd.get(), made.st_uid, group) != 0)
-        group = made.st_gid;
-    ::fchmod(fd.get(), readableOnlyAsTheSelectedFile(selected, group, mode));
+    mode_t special = targetExisted ? target.st_mode & 07000 : 0;
+    if (owner != target.st_uid)
+        special &= ~mode_t(S_ISUID | S_ISGID);
+    rights->handTo(owner, group, !targetExisted);
+    if (!targetExisted)
+        rights->narrowByMode(input.opened.st_mode & 0666 & ~processUmask());
+    rights->narrowToReadersOf(*chosen, readsChosen);
+    if (rights->applyTo(fd.get(), special) && targetExisted)
+        copyUserAttributes(targetPlace.get(), fd.get());
 }
 
 QString ReplacementFile::targetFolder() const
@@ -358,7 +511,7 @@ QString ReplacementFile::targetFolder() const
 
 bool ReplacementFile::foundEarlierFile() const
 {
-    return m->targetExisted;
+    return m->earlierFound;
 }
 
 bool ReplacementFile::write(const char *bytes, qint64 count)
@@ -397,10 +550,35 @@ void ReplacementFile::State::startWriteback()
 bool ReplacementFile::State::targetStillAsChecked() const
 {
     if (!targetExisted)
-        return true; // the rename refuses to replace anything that appeared
+        return true; // putting it in place refuses to replace anything that appeared
     struct stat now{};
     return ::fstatat(folder.get(), targetName.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0
         && S_ISREG(now.st_mode) && sameFile(now, target);
+}
+
+// A new file's name is linked to it directly, which replaces nothing that appeared meanwhile.
+// A file to replace has no call that links over it: it gets a temporary name for the moment
+// of a rename, which is removed again if the rename fails.
+bool ReplacementFile::State::putUnnamedInPlace()
+{
+    if (!targetExisted)
+        return linkUnnamed(fd.get(), folder.get(), targetName);
+    for (int attempt = 0; temporary.isEmpty() && attempt < TemporaryNameAttempts; ++attempt) {
+        const QByteArray name = systemFileName(temporaryName());
+        if (linkUnnamed(fd.get(), folder.get(), name))
+            temporary = name;
+        else if (errno != EEXIST)
+            return false;
+    }
+    if (::renameat(folder.get(), temporary.constData(), folder.get(), targetName.constData())
+        == 0) {
+        temporary.clear();
+        return true;
+    }
+    const int error = errno;
+    removeTemporaryName();
+    errno = error;
+    return false;
 }
 
 // Renames the temporary file onto the target. Where nothing was, nothing that appeared since
@@ -408,6 +586,8 @@ bool ReplacementFile::State::targetStillAsChecked() const
 // Only a file system that has neither (FAT) gets a plain rename.
 bool ReplacementFile::State::putInPlace()
 {
+    if (unnamed)
+        return putUnnamedInPlace();
     const int from = folder.get();
     const char *temporaryName = temporary.constData();
     const char *name = targetName.constData();
@@ -437,6 +617,11 @@ std::optional<SaveFailure> ReplacementFile::commit()
     // sync_file_range reports nothing reliable; fdatasync is the check that counts.
     if (retryOnInterrupt([&] { return ::fdatasync(s.fd.get()); }) != 0)
         return s.failed(lastFailure(Step::WriteOutput));
+    // Some file systems (network ones, FUSE) report a failed write only when the file is
+    // closed: a copy of the descriptor closed now hears it while the file has no place yet.
+    const int copy = ::fcntl(s.fd.get(), F_DUPFD_CLOEXEC, 0);
+    if (copy >= 0 && ::close(copy) != 0)
+        return s.failed(lastFailure(Step::WriteOutput));
     if (!s.targetStillAsChecked())
         return s.failed(SaveFailure::refused(Step::WriteOutput, Refusal::SwappedMeanwhile));
     if (!s.putInPlace())
@@ -448,9 +633,9 @@ std::optional<SaveFailure> ReplacementFile::commit()
     if (synced != 0 && errno == EBADF)
         synced = ::syncfs(s.fd.get());
     const int syncError = synced != 0 && errno != EINVAL ? errno : 0;
-    if (::close(s.fd.release()) != 0 || syncError != 0)
-        return s.failed(SaveFailure::ofSystem(
-            Step::SyncFolder, makeSystemError(syncError != 0 ? syncError : errno)));
+    s.fd.reset(); // nothing written since the close above, which reported how the writes went
+    if (syncError != 0)
+        return s.failed(SaveFailure::ofSystem(Step::SyncFolder, makeSystemError(syncError)));
     return std::nullopt;
 }
 
@@ -459,16 +644,25 @@ SaveFailure ReplacementFile::failure() const
     return m->failure;
 }
 
+void ReplacementFile::State::removeTemporaryName()
+{
+    if (!temporary.isEmpty() && ::unlinkat(folder.get(), temporary.constData(), 0) == 0)
+        temporary.clear();
+}
+
 void ReplacementFile::State::discard()
 {
     fd.reset();
-    if (!temporary.isEmpty())
-        ::unlinkat(folder.get(), temporary.constData(), 0);
-    temporary.clear();
+    removeTemporaryName();
 }
 
-// A rename either happens whole or not at all: nothing is ever stranded.
+// Asked once a save has failed: what is not in place is discarded first, and only a temporary
+// name the folder would not let go of (one that takes no removal, or became read-only) is
+// left, named here.
 ReplacementFile::Stranded ReplacementFile::stranded() const
 {
-    return {};
+    m->discard();
+    if (m->temporary.isEmpty())
+        return {};
+    return {fileNameFromSystem(shownPathOf(m->folder.get()) + '/' + m->temporary), {}};
 }

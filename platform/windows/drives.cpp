@@ -19,11 +19,13 @@ QString displayName(const QString &root)
     if (GetDriveTypeW(path) != DRIVE_FIXED)
         return native;
     wchar_t label[MAX_PATH + 1] = {};
-    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+    // This thread alone: the process-wide mode is the program's (failCriticalErrorsQuietly()).
+    DWORD previous = 0;
+    SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous);
     const bool named = GetVolumeInformationW(path, label, MAX_PATH + 1, nullptr, nullptr,
                                              nullptr, nullptr, 0)
         && label[0] != 0;
-    SetErrorMode(previous);
+    SetThreadErrorMode(previous, nullptr);
     return named ? u"%1 (%2)"_s.arg(native, QString::fromWCharArray(label)) : native;
 }
 

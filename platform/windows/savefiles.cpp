@@ -46,20 +46,20 @@ bool stampOf(HANDLE file, BY_HANDLE_FILE_INFORMATION &info, InputFile::Stamp &st
     return true;
 }
 
-FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info)
+// All 128 bits of the file's identifier where the file system has them (systemcalls.h).
+FileIdentity identityOf(HANDLE file)
 {
-    return {info.dwVolumeSerialNumber, (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    const std::optional<ObjectId> id = objectIdOf(file);
+    return id ? FileIdentity{id->volume, id->low, id->high} : FileIdentity{};
 }
 
 // Which object a path names now, links followed; none when it cannot be opened.
 FileIdentity identityAt(const std::wstring &path)
 {
-    const Handle file(CreateFileW(path.c_str(), 0,
+    const Handle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    return file.isOpen() && GetFileInformationByHandle(file.get(), &info) ? identityOf(info)
-                                                                          : FileIdentity{};
+    return file.isOpen() ? identityOf(file.get()) : FileIdentity{};
 }
 
 using Step = SaveFailure::Step;
@@ -169,7 +169,7 @@ std::optional<SaveFailure> InputFile::openFile(const SaveFolder &folder, const Q
     BY_HANDLE_FILE_INFORMATION info{};
     if (!stampOf(m->file.get(), info, m_opened))
         return lastFailure(Step::OpenInput);
-    m_identity = identityOf(info);
+    m_identity = identityOf(m->file.get());
     return std::nullopt;
 }
 
@@ -214,8 +214,16 @@ std::optional<InputFile::Stamp> InputFile::stampNow(bool &nameStillNamesIt) cons
 // failures leaves the earlier file without a name (Microsoft, ReplaceFileW: with a backup name,
 // ERROR_UNABLE_TO_MOVE_REPLACEMENT leaves both files under their names, and
 // ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 leaves the earlier file under the backup name and the new
-// one under its own). Where ReplaceFileW is refused (it needs WRITE_DAC, which some network shares
-// withhold) or unsupported (some redirected folders), a replacing move puts the file in place.
+// one under its own). Where ReplaceFileW is refused for good (it needs WRITE_DAC, which some
+// network shares withhold) or unsupported (some redirected folders), a replacing move puts the
+// file in place, and the earlier file's attributes are set on it again; its access rights cannot
+// be, without WRITE_DAC. A refusal that a scanner holding a file for a moment causes is tried
+// again instead, as the save core tries every passing failure again.
+//
+// The temporary file is marked for deletion through its handle as soon as it is made, and the
+// mark is taken off only just before it is put in place: whatever ends the save first (a failure,
+// a stop, the program's end, a folder renamed meanwhile so that its old path names nothing), the
+// system deletes the file with the handle's closing, wherever the file is now.
 struct ReplacementFile::State
 {
     QString folder;
@@ -232,6 +240,8 @@ struct ReplacementFile::State
     bool placed();
     bool replaceTarget();
     bool move(const std::wstring &from, const std::wstring &to);
+    bool moveKeepingAttributes(const std::wstring &to);
+    std::optional<SaveFailure> readyToPlace();
     bool failedToPlace(DWORD error);
     bool syncFolder();
     std::optional<SaveFailure> failed(const SaveFailure &why);
@@ -241,11 +251,10 @@ struct ReplacementFile::State
 namespace {
 
 // A refusal that the replacing move may not meet: ReplaceFileW's own needs, or the earlier file
-// gone meanwhile.
+// gone meanwhile. ERROR_ACCESS_DENIED counts only where WRITE_DAC is withheld.
 bool moveMaySucceed(DWORD replaceError)
 {
     switch (replaceError) {
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT: // nothing changed
     case ERROR_ACCESS_DENIED:
     case ERROR_NOT_SUPPORTED:
     case ERROR_INVALID_FUNCTION:
@@ -255,6 +264,39 @@ bool moveMaySucceed(DWORD replaceError)
     default:
         return false;
     }
+}
+
+// ReplaceFileW opens the new file with WRITE_DAC, to give it the earlier file's access rights
+// (Microsoft, ReplaceFileW). Where the file system withholds that right even from the file's
+// owner, its refusal is for good; otherwise a denial comes from a file held for a moment.
+bool writeDacWithheld(const std::wstring &file)
+{
+    const Handle probe(fileCalls().createFile(file.c_str(), WRITE_DAC,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE
+                                                  | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    return !probe.isOpen() && GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+// Marks the file to be deleted when its last handle closes, or takes the mark off again.
+bool markForDeletion(HANDLE file, bool deleteIt)
+{
+    FILE_DISPOSITION_INFO disposition{deleteIt};
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// Visible, its other attributes (archive, not content-indexed) as they are.
+bool unhide(HANDLE file)
+{
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = 0; // 0: left as they are
+    basic.LastWriteTime.QuadPart = basic.ChangeTime.QuadPart = 0;
+    basic.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_HIDDEN);
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
 }
 
 // The earlier .new under its backup name, no longer needed once the new one is in place. A
@@ -281,6 +323,18 @@ bool ReplacementFile::State::move(const std::wstring &from, const std::wstring &
 {
     return fileCalls().moveFile(from.c_str(), to.c_str(),
                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+// The move replaces the earlier file with the new one as it is: its attributes are the earlier
+// file's again afterwards, as ReplaceFileW would have left them.
+bool ReplacementFile::State::moveKeepingAttributes(const std::wstring &to)
+{
+    const DWORD earlier = GetFileAttributesW(to.c_str());
+    if (!move(temporary, to))
+        return false;
+    if (earlier != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesW(to.c_str(), earlier);
+    return true;
 }
 
 // Having been allowed to make a file in the folder and to write over the target, a denial now
@@ -322,8 +376,12 @@ bool ReplacementFile::State::replaceTarget()
         return true;
     }
     const DWORD replaceError = GetLastError();
+    // Nothing changed, and a scanner holding a file for a moment is the likely cause.
+    if (replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT
+        || (replaceError == ERROR_ACCESS_DENIED && !writeDacWithheld(temporary)))
+        return failedToPlace(replaceError);
     if (moveMaySucceed(replaceError))
-        return move(temporary, native) || failedToPlace(GetLastError());
+        return moveKeepingAttributes(native) || failedToPlace(GetLastError());
     if (replaceError != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
         return failedToPlace(replaceError);
     // The earlier file is under the backup name, the new one under its own.
@@ -360,12 +418,16 @@ bool ReplacementFile::State::syncFolder()
 
 ReplacementFile::ReplacementFile() : m(std::make_unique<State>()) {}
 
-// A temporary file that was not put in place goes, hidden first (commit() shows it just before
-// the rename) so that a scanner holding it now leaves no visible stray; nothing is waited for here
-// on the window's thread.
+// A temporary file that was not put in place goes: while its handle is open, with the handle's
+// closing; after that, by its name, hidden first (commit() shows it just before the rename) so
+// that a scanner holding it now leaves no visible stray. Nothing is waited for here on the
+// window's thread.
 ReplacementFile::~ReplacementFile()
 {
-    m->file.reset();
+    if (m->file.isOpen()) {
+        m->file.reset();
+        return;
+    }
     if (m->temporary.empty())
         return;
     if (m->shown)
@@ -402,11 +464,19 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
     for (int attempt = 0; attempt < TemporaryNameAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
         const QString temporaryPath = joinPath(m->folder, temporaryName());
         const std::wstring temporary = nativePath(temporaryPath);
-        m->file = Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        m->file = Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN,
+                                     nullptr));
         if (m->file.isOpen()) {
             m->temporary = temporary;
             m->temporaryPath = temporaryPath;
+            if (!markForDeletion(m->file.get(), true)) {
+                const DWORD markError = GetLastError();
+                m->file.reset();
+                DeleteFileW(temporary.c_str());
+                m->temporary.clear();
+                return SaveFailure::ofSystem(Step::OpenOutput, systemError(markError));
+            }
             if (!folder.state().holds(m->file.get())) // the destructor takes the file away again
                 return SaveFailure::refused(Step::OpenOutput, Refusal::FolderMoved);
             m->folderIdentity = identityAt(nativePath(m->folder));
@@ -449,14 +519,30 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
     return true;
 }
 
+// The first time only: on the disk, visible again as the .new is to be, no longer marked for
+// deletion, and closed, as ReplaceFileW wants the file. The rename goes by path: the path must
+// still name the folder the file was made in, looked at while the handle can still take the file
+// away should it not.
+std::optional<SaveFailure> ReplacementFile::State::readyToPlace()
+{
+    if (!file.isOpen())
+        return std::nullopt;
+    if (!FlushFileBuffers(file.get()))
+        return failedWith(GetLastError());
+    if (identityAt(nativePath(folder)) != folderIdentity)
+        return failed(SaveFailure::refused(Step::WriteOutput, Refusal::FolderMoved));
+    if (!unhide(file.get()) || !markForDeletion(file.get(), false) || !file.close())
+        return failedWith(GetLastError());
+    shown = true;
+    return std::nullopt;
+}
+
 std::optional<SaveFailure> ReplacementFile::commit()
 {
     State &s = *m;
-    // The first time only: on the disk, closed, and visible again, as the .new is to be.
-    if ((s.file.isOpen() && (!FlushFileBuffers(s.file.get()) || !s.file.close()))
-        || (!s.shown && !(s.shown = SetFileAttributesW(s.temporary.c_str(), FILE_ATTRIBUTE_NORMAL))))
-        return s.failedWith(GetLastError());
-    // The rename goes by path: the path must still name the folder the file was made in.
+    if (const std::optional<SaveFailure> notReady = s.readyToPlace())
+        return notReady;
+    // Again on each later attempt, after the handle is gone.
     if (identityAt(nativePath(s.folder)) != s.folderIdentity)
         return s.failed(SaveFailure::refused(Step::WriteOutput, Refusal::FolderMoved));
     if (!s.placed())

@@ -6,6 +6,7 @@
 #include <QDir>
 
 #include <cerrno>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -38,11 +39,12 @@ int errnoOf(DWORD error)
     return SystemError::NoErrno;
 }
 
-// ReplaceFileW reports a replaced file that another program holds as one it could not remove.
+// ReplaceFileW reports a replaced file that another program holds as one it could not remove,
+// or as a new file it could not move in, with nothing changed.
 bool isInUse(DWORD error)
 {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
-        || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+        || error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
 }
 
 } // namespace
@@ -53,19 +55,30 @@ SystemError systemError(DWORD error)
             isInUse(error) ? SystemError::Transience::InUse : SystemError::Transience::Lasting};
 }
 
-// Windows cleans "." and ".." out of a path by its text, but not behind the long-path prefix
-// ("\\?\" passes the path to the file system as it is): the path is cleaned the same way first,
-// and made absolute, as the prefix requires.
 std::wstring nativePath(const QString &path)
 {
     if (path.startsWith(u"\\\\?\\"_s) || path.startsWith(u"//?/"_s)) // given in that form
         return QDir::toNativeSeparators(path).toStdWString();
     const QString native = QDir::toNativeSeparators(cleanFolderPath(path));
-    if (native.size() < MAX_PATH)
-        return native.toStdWString();
     if (native.startsWith(u"\\\\"_s))
         return (u"\\\\?\\UNC\\"_s + native.mid(2)).toStdWString();
     return (u"\\\\?\\"_s + native).toStdWString();
+}
+
+std::optional<ObjectId> objectIdOf(HANDLE handle)
+{
+    FILE_ID_INFO id{};
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+        quint64 halves[2] = {};
+        static_assert(sizeof halves == sizeof id.FileId.Identifier);
+        std::memcpy(halves, id.FileId.Identifier, sizeof halves);
+        return ObjectId{id.VolumeSerialNumber, halves[0], halves[1]};
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info))
+        return std::nullopt;
+    return ObjectId{info.dwVolumeSerialNumber,
+                    (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow, 0};
 }
 
 FileCalls &fileCalls()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/filenames.h"
+#include "support/exactfiles.h"
 #include "support/removetree.h"
 
 #include <QDir>
@@ -94,7 +95,7 @@ inline bool makeObject(const QString &folder, const QString &, const QByteArray 
     const QString path = folder + u'/' + QString::fromUtf8(name);
     const bool folderKind = kind == ObjectKind::Folder || kind == ObjectKind::HiddenFolder
         || kind == ObjectKind::SystemFolder;
-    if (!(folderKind ? QDir().mkdir(path) : createFile(path)))
+    if (!(folderKind ? makeExactFolder(path) : writeExactFile(path, "x")))
         return false;
     const QString flag = kind == ObjectKind::SystemFile || kind == ObjectKind::SystemFolder
         ? QStringLiteral("+s")

@@ -69,10 +69,13 @@ void tst_FileList::matchesPatternIgnoringCase()
         QSKIP(qPrintable(why));
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString folder = makeFolder(dir, u"list"_s);
+    // "list." beside "list", whose decoy Windows would list for it, trimming the name as typed.
+    QVERIFY(createFile(makeFolder(dir, u"list"_s) + u"/decoy_sp.cfg"_s));
+    const QString folder = dir.filePath(u"list."_s);
+    QVERIFY(makeExactFolder(folder));
     const auto removeOddNames = qScopeGuard([&] { removeTree(folder); });
     QVERIFY(makeObject(folder, makeFolder(dir, u"targets"_s), name, kind));
-    QVERIFY(createFile(folder + u"/other.txt"_s));
+    QVERIFY(writeExactFile(folder + u"/other.txt"_s, "x"));
 
     FileList list(StrengthFilePattern.toString());
     list.setFolder(folder);
@@ -91,13 +94,17 @@ void tst_FileList::sortedByName()
 {
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    for (const QString &name : {u"b_sp.cfg"_s, u"a_sp2.cfg"_s, u"C_sp.cfg"_s, u"A_sp.cfg"_s})
+    // Past ASCII the toolkit's case folding counts: "ä" and "Ä" are one letter, after "z", and
+    // the Kelvin sign is a "k".
+    const QStringList sorted{u"A_sp.cfg"_s, u"a_sp2.cfg"_s, u"b_sp.cfg"_s, u"C_sp.cfg"_s,
+                             u"\u212Aa_sp.cfg"_s, u"kb_sp.cfg"_s, u"äa_sp.cfg"_s, u"Äb_sp.cfg"_s};
+    for (const QString &name : {sorted[7], sorted[2], sorted[1], sorted[4], sorted[3], sorted[0],
+                                sorted[6], sorted[5]})
         QVERIFY(createFile(dir.filePath(name)));
 
     FileList list(StrengthFilePattern.toString());
     list.setFolder(dir.path());
-    QCOMPARE(namesOf(list),
-             (QStringList{u"A_sp.cfg"_s, u"a_sp2.cfg"_s, u"b_sp.cfg"_s, u"C_sp.cfg"_s}));
+    QCOMPARE(namesOf(list), sorted);
 }
 
 void tst_FileList::refillSelectsNothingAndRaisesNothing()

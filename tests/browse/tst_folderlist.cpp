@@ -161,6 +161,10 @@ void tst_FolderList::showsOnlyFolders_data()
     QTest::newRow("dangling link") << "g"_ba << ObjectKind::DanglingLink << QString();
     QTest::newRow("marked hidden") << "h"_ba << ObjectKind::HiddenFolder << QString();
     QTest::newRow("marked system") << "$Recycle.Bin"_ba << ObjectKind::SystemFolder << QString();
+    // Names Windows keeps, from zips, Linux or shares, that it would change in a typed path.
+    QTest::newRow("name ending in a dot") << "Liga."_ba << ObjectKind::Folder << u"Liga."_s;
+    QTest::newRow("name ending in a space") << "Liga "_ba << ObjectKind::Folder << u"Liga "_s;
+    QTest::newRow("device name") << "con"_ba << ObjectKind::Folder << u"con"_s;
 }
 
 // A listed folder opens under its exact name, whatever its row shows.

@@ -2,6 +2,7 @@
 #include "platform/filenames.h"
 #include "platform/paths.h"
 #include "support/denyaccess.h"
+#include "support/exactfiles.h"
 #include "support/removetree.h"
 
 #include <QDir>
@@ -11,8 +12,6 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <cstdio>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -49,56 +48,20 @@ Run runStaerken(const QStringList &arguments, const QString &shell = {}, const Q
             QString::fromUtf8(process.readAllStandardError()).replace(u"\r\n"_s, u"\n"_s)};
 }
 
-#ifdef Q_OS_WIN
-
 bool writeFile(const QString &path, const QByteArray &content)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    return writeExactFile(path, content);
 }
 
 QByteArray readFile(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readExactFile(path).value_or(QByteArray());
 }
 
 bool exists(const QString &path)
 {
-    return QFileInfo::exists(path);
+    return readExactFile(path).has_value();
 }
-
-#else
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    std::FILE *file = std::fopen(systemFileName(path).constData(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(content.constData(), 1, size_t(content.size()), file)
-        == size_t(content.size());
-    return std::fclose(file) == 0 && written;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QByteArray content;
-    if (std::FILE *file = std::fopen(systemFileName(path).constData(), "rb")) {
-        char buffer[4096];
-        while (const size_t got = std::fread(buffer, 1, sizeof buffer, file))
-            content.append(buffer, qsizetype(got));
-        std::fclose(file);
-    }
-    return content;
-}
-
-bool exists(const QString &path)
-{
-    struct stat found{};
-    return ::stat(systemFileName(path).constData(), &found) == 0;
-}
-
-#endif
 
 const QByteArray Strength = "01STRENGTH  3000\r\n02MAXSTRENGTH 5000\r\nname\n"_ba;
 
@@ -211,6 +174,9 @@ void TestStaerken::arguments_data()
         << 2 << QByteArray() << QByteArray() << QString() << u"-j erwartet eine Anzahl"_s;
     QTest::newRow("help") << QStringList{u"--help"_s} << 0 << QByteArray() << QByteArray()
                           << u"Rückgabewert: 0 alles gespeichert"_s << QString();
+    QTest::newRow("help as Windows asks for it")
+        << QStringList{u"/?"_s} << 0 << QByteArray() << QByteArray()
+        << u"Rückgabewert: 0 alles gespeichert"_s << QString();
     QTest::newRow("version") << QStringList{u"--version"_s} << 0 << QByteArray() << QByteArray()
                              << u"kelvora-staerken (Kelvora Stärkeneditor) " KELVORA_VERSION ""_s
                              << QString();
@@ -398,11 +364,51 @@ void TestStaerken::windowsCommandLine_data()
         << a << u"a_sp.cfg.new"_s << 500 << a.first(1) << 0 << saved << a.first(1);
     QTest::newRow("selected file released after half a second")
         << a << u"a_sp.cfg"_s << 500 << a.first(1) << 0 << saved << a.first(1);
+    QTest::newRow("--dry-run waits for a file held for 1.2 seconds")
+        << a.first(1) << u"a_sp.cfg"_s << 1200 << QStringList{u"--dry-run"_s, u"a_sp.cfg"_s} << 0
+        << u"a_sp.cfg → a_sp.cfg.new (nichts geschrieben)"_s << QStringList{};
     QTest::newRow(".new held for ten seconds")
         << a << u"a_sp.cfg.new"_s << 10000 << a.first(1) << 1
         << u"a_sp.cfg.new“ konnte nicht geschrieben werden. Ein anderes Programm verwendet die "
            "Datei"_s
         << QStringList{};
+
+    // Names as Windows keeps them but would not take them typed: trailing dots and spaces (from
+    // zips, Linux, WSL, Samba shares), device names; two names that only fold alike. Made
+    // exactly, each is saved exactly; a typed name that does not exist so is taken as Windows
+    // takes it.
+    const QString dotted = u"Liga.\\a_sp.cfg.new: Speichern erfolgreich"_s;
+    QTest::newRow("folder ending in a dot, beside one without")
+        << QStringList{u"Liga./a_sp.cfg"_s, u"Liga/a_sp.cfg"_s} << QString() << 0
+        << QStringList{u"Liga.\\a_sp.cfg"_s} << 0 << dotted << QStringList{u"Liga./a_sp.cfg"_s};
+    QTest::newRow("dots and spaces deeper and in the name")
+        << QStringList{u"x/Liga. ./tief../b_sp.cfg. "_s, u"x/Liga/tief/b_sp.cfg"_s} << QString()
+        << 0 << QStringList{u"x\\Liga. .\\tief..\\b_sp.cfg. "_s} << 0
+        << u"tief..\\b_sp.cfg. .new: Speichern erfolgreich"_s
+        << QStringList{u"x/Liga. ./tief../b_sp.cfg. "_s};
+    QTest::newRow("folder ending in a dot as the argument, and in a pattern")
+        << QStringList{u"Liga./a_sp.cfg"_s, u"Liga./b_sp.cfg"_s, u"Liga/a_sp.cfg"_s} << QString()
+        << 0 << QStringList{u"Liga."_s, u"Liga.\\b*"_s} << 0 << dotted
+        << QStringList{u"Liga./a_sp.cfg"_s, u"Liga./b_sp.cfg"_s};
+    QTest::newRow("a dot typed where only the plain folder is: as Windows takes it")
+        << QStringList{u"Liga/a_sp.cfg"_s} << QString() << 0 << QStringList{u"Liga.\\a_sp.cfg"_s}
+        << 0 << u"DIR\\Liga\\a_sp.cfg.new: Speichern erfolgreich"_s
+        << QStringList{u"Liga/a_sp.cfg"_s};
+    QTest::newRow("folders named con and aux")
+        << QStringList{u"con/a_sp.cfg"_s, u"aux/b_sp.cfg"_s} << QString() << 0
+        << QStringList{u"con\\a_sp.cfg"_s, u"aux"_s} << 0
+        << u"aux\\b_sp.cfg.new: Speichern erfolgreich"_s
+        << QStringList{u"con/a_sp.cfg"_s, u"aux/b_sp.cfg"_s};
+    QTest::newRow("a device name, no such file")
+        << a.first(1) << QString() << 0 << QStringList{u"aux"_s, u"a_sp.cfg"_s} << 1
+        << u"„aux“ ist unter Windows der Name eines Geräts, keine Datei."_s << a.first(1);
+    QTest::newRow("drive-relative path") << a.first(1) << QString() << 0
+                                         << QStringList{u"DRIVEa_sp.cfg"_s} << 0 << saved
+                                         << a.first(1);
+    QTest::newRow("sharp s and capital sharp s: two names that fold alike")
+        << QStringList{u"ß_sp.cfg"_s, u"ẞ_sp.cfg"_s} << QString() << 0 << QStringList{u"."_s}
+        << 0 << u"ẞ_sp.cfg.new: Speichern erfolgreich"_s
+        << QStringList{u"ß_sp.cfg"_s, u"ẞ_sp.cfg"_s};
 }
 
 void TestStaerken::windowsCommandLine()
@@ -416,9 +422,10 @@ void TestStaerken::windowsCommandLine()
     QFETCH(QStringList, saved);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const auto removeOddNames = qScopeGuard([&] { removeTree(dir.path()); });
     for (const QString &file : files)
-        QVERIFY(QDir(dir.path()).mkpath(splitPath(file).folder)
-                && writeFile(dir.filePath(file), Strength));
+        QVERIFY(makeExactFolders(dir.path(), splitPath(file).folder)
+                && writeExactFile(dir.filePath(file), Strength));
     QProcess holder;
     if (!held.isEmpty()) {
         holder.start(QStringLiteral(KELVORA_HOLDFILE_PATH),
@@ -428,7 +435,8 @@ void TestStaerken::windowsCommandLine()
     const QString native = QDir::toNativeSeparators(dir.path());
 
     const Run run = runStaerken(QStringList{u"--start=1"_s, u"--max=2"_s}
-                                    << arguments.replaceInStrings(u"DIR"_s, native),
+                                    << arguments.replaceInStrings(u"DIR"_s, native)
+                                           .replaceInStrings(u"DRIVE"_s, native.first(2)),
                                 {}, dir.path());
     holder.kill();
     holder.waitForFinished();
@@ -515,7 +523,8 @@ void TestStaerken::manyFiles_data()
     // The sanitizers' leak check at the end needs a thread of its own.
     const QString limited = u"ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 exec prlimit "
                             "--nproc=%1:%1 OTHER \"$0\" \"$@\""_s;
-    const QString during = u"\"$0\" \"$@\" %1 & until ls -A DIR | grep -q '^[.]kelvora-'; "
+    // Saves are under way once the first .new is there (nothing else is named before that).
+    const QString during = u"\"$0\" \"$@\" %1 & until [ -f DIR/f001_sp.cfg.new ]; "
                            "do kill -0 $! || break; done; %2; wait $!"_s;
     const QString signal = during.arg(QString(), u"kill -%1 $!"_s);
     const QString streams = u"readlink /proc/$!/fd/[%1] >&2"_s;

@@ -2,6 +2,7 @@
 #include "fuzzinput.h"
 #include "productsave.h"
 #include "referencemodel.h"
+#include "support/bytetext.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,12 +11,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-template <qsizetype N>
-QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
 
 QFileInfoList corpusFiles()
 {

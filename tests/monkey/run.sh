@@ -153,8 +153,13 @@ aims=(drives folders folders folders files files large large large start start m
 keys=(Up Down Left Right Tab shift+Tab Return Return space Escape Escape Page_Up Page_Down
     Home End)
 
-# A save writes a hidden temporary file beside the chosen one until it is complete.
-saving() { compgen -G "$files/.kelvora-*.tmp" || compgen -G "$files/*/.kelvora-*.tmp"; } >/dev/null
+# A save writes a file without a name (shown as "#inode (deleted)") beside the chosen one until
+# it is complete, or a hidden temporary one where the file system has no unnamed files.
+saving() {
+    compgen -G "$files/.kelvora-*.tmp" || compgen -G "$files/*/.kelvora-*.tmp" \
+        || find /proc/"$(pgrep -n -x kelvora-staerke)"/fd -lname "$files/*#*" 2>/dev/null \
+            | grep -q .
+} >/dev/null
 
 # One burst of one to eight inputs; a close ends the burst.
 act() {

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows side's rare outcomes, brought about through its table of file calls: ReplaceFileW
-// refused or half done, a folder that cannot be flushed, a folder read failing part way.
+// refused or half done, a share without WRITE_DAC, a folder that cannot be flushed, a folder read
+// failing part way; and a folder renamed from the Linux side while a save writes in it.
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/windows/systemcalls.h"
 #include "rewrite/savemessages.h"
 #include "tests/rewrite/savetesthelpers.h"
+#include "tests/support/exactfiles.h"
 
+#include <QProcess>
 #include <QTest>
 
 #include <cerrno>
@@ -21,6 +24,8 @@ struct Script
     int moveFailures = 0;   // MoveFileExW calls refused before the real ones
     DWORD flushError = 0;
     int findNextFailsAt = -1;
+    bool writeDacWithheld = false;
+    int replaceFailures = 1000; // ReplaceFileW calls refused before the real ones
 };
 Script script;
 
@@ -28,10 +33,22 @@ Script script;
 BOOL WINAPI scriptedReplace(LPCWSTR replaced, LPCWSTR by, LPCWSTR backup, DWORD flags, LPVOID,
                             LPVOID)
 {
+    if (!script.replaceError || script.replaceFailures-- <= 0)
+        return ReplaceFileW(replaced, by, backup, flags, nullptr, nullptr);
     if (script.replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
         MoveFileExW(replaced, backup, 0);
     SetLastError(script.replaceError);
-    return !script.replaceError && ReplaceFileW(replaced, by, backup, flags, nullptr, nullptr);
+    return false;
+}
+
+HANDLE WINAPI scriptedCreate(LPCWSTR name, DWORD access, DWORD share,
+                             LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                             HANDLE from)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return script.writeDacWithheld && (access & WRITE_DAC)
+        ? INVALID_HANDLE_VALUE
+        : CreateFileW(name, access, share, security, disposition, flags, from);
 }
 
 BOOL WINAPI scriptedMove(LPCWSTR from, LPCWSTR to, DWORD flags)
@@ -66,11 +83,13 @@ private Q_SLOTS:
     void init()
     {
         script = {};
-        fileCalls() = {&scriptedReplace, &scriptedMove, &scriptedFlush, &scriptedFindNext};
+        fileCalls() = {&scriptedCreate, &scriptedReplace, &scriptedMove, &scriptedFlush,
+                       &scriptedFindNext};
     }
     void puttingInPlace_data();
     void puttingInPlace();
     void folderReadFailingPartWay();
+    void folderRenamedWhileSaving();
 };
 
 // Whatever happens, the selected file stays, and the earlier .new or the new content keep a name.
@@ -82,10 +101,14 @@ void tst_WindowsFiles::puttingInPlace_data()
 
     using Step = SaveFailure::Step;
     QTest::newRow("refused for want of WRITE_DAC: moved")
-        << Script{ERROR_ACCESS_DENIED} << Step::None << Saved;
+        << Script{ERROR_ACCESS_DENIED, 0, 0, -1, true} << Step::None << Saved;
     QTest::newRow("unsupported: moved") << Script{ERROR_INVALID_FUNCTION} << Step::None << Saved;
-    QTest::newRow("nothing moved: moved")
-        << Script{ERROR_UNABLE_TO_MOVE_REPLACEMENT} << Step::None << Saved;
+    // A scanner holding the earlier .new for a moment: ReplaceFileW again, which keeps its
+    // attributes and access rights, never the move that would drop them.
+    QTest::newRow("access denied, WRITE_DAC to be had: replaced at the third try")
+        << Script{ERROR_ACCESS_DENIED, 1000, 0, -1, false, 2} << Step::None << Saved;
+    QTest::newRow("nothing moved, for two seconds: not moved, earlier kept")
+        << Script{ERROR_UNABLE_TO_MOVE_REPLACEMENT} << Step::WriteOutput << Earlier;
     QTest::newRow("half done: moved")
         << Script{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2} << Step::None << Saved;
     QTest::newRow("half done: earlier moved back")
@@ -134,6 +157,28 @@ void tst_WindowsFiles::folderReadFailingPartWay()
     const FolderEntries entries = readFolder(folder.dir.path());
     QCOMPARE(entries.error.number, ENOTCONN);
     QCOMPARE(entries.files, QStringList());
+}
+
+// Windows itself refuses to rename a folder the save holds open; Linux, or a Samba server, may
+// rename it all the same. The save then fails, and its temporary file goes with it from where
+// the folder is now: it was marked for deletion through its handle, not by its old path.
+void tst_WindowsFiles::folderRenamedWhileSaving()
+{
+    ScratchFolder folder;
+    QVERIFY(folder.holds(Input.repeated(1000)));
+    const QString renamed = folder.dir.path() + u"-umbenannt"_s;
+    const QStringList paths{wineUnixPath(folder.dir.path()), wineUnixPath(renamed)};
+    if (paths.first().isEmpty())
+        QSKIP("only Wine lets the Linux side rename a folder a Windows program holds");
+    folder.caller.onPump = [&](int pump) {
+        if (pump == 1)
+            QProcess::execute(u"Z:\\bin\\mv"_s, paths);
+    };
+
+    const SaveOutcome outcome = folder.caller.save();
+    QProcess::execute(u"Z:\\bin\\mv"_s, {paths.last(), paths.first()});
+    QCOMPARE(outcome.end, SaveOutcome::End::Failed);
+    QCOMPARE(listing(folder.dir.path()), QStringList{u"a_sp.cfg"_s});
 }
 
 QTEST_GUILESS_MAIN(tst_WindowsFiles)

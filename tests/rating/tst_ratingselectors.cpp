@@ -152,13 +152,8 @@ private Q_SLOTS:
     void fillingRaisesNoNotification_data();
     void fillingRaisesNoNotification();
     void createdWithoutSelectionOrStars();
-    void startUpSelectsBothAndDrawsEmptyRows();
     void firstStartPickDrawsBothRows_data();
     void firstStartPickDrawsBothRows();
-    void rowRebuiltFromFullRow_data();
-    void rowRebuiltFromFullRow();
-    void coupling_data();
-    void coupling();
     void maximumRowDrawnBeforeStartRow();
     void maximumPickBelowStartByKeyboardDoesNotHold();
     void pickingCurrentEntryChangesNothing_data();
@@ -273,24 +268,7 @@ void tst_RatingSelectors::createdWithoutSelectionOrStars()
     QCOMPARE(m_area->maximumRow(), u"nnnnnn"_s);
 }
 
-void tst_RatingSelectors::startUpSelectsBothAndDrawsEmptyRows()
-{
-    m_area->pickStart(0);
-    QCOMPARE(m_area->start(), 0);
-    QCOMPARE(m_area->maximum(), 0);
-    QCOMPARE(m_area->controls.cbostar[0]->currentText(), u"0.0 Sterne"_s);
-    QCOMPARE(m_area->controls.cbostar[1]->currentText(), u"0.0 Sterne"_s);
-    QCOMPARE(m_area->startRow(), u"EEEEEE"_s);
-    QCOMPARE(m_area->maximumRow(), u"EEEEEE"_s);
-
-    // Start-up's last step assigns the index the maximum already holds.
-    m_area->pickMaximum(0);
-    QCOMPARE(m_area->maximum(), 0);
-    QCOMPARE(m_area->startRow(), u"EEEEEE"_s);
-    QCOMPARE(m_area->maximumRow(), u"EEEEEE"_s);
-}
-
-static void addStarRows()
+void tst_RatingSelectors::firstStartPickDrawsBothRows_data()
 {
     QTest::addColumn<int>("k");
     QTest::addColumn<QString>("row");
@@ -309,11 +287,6 @@ static void addStarRows()
     QTest::addRow("6.0 six full stars") << 12 << expectedRow(12);
 }
 
-void tst_RatingSelectors::firstStartPickDrawsBothRows_data()
-{
-    addStarRows();
-}
-
 // The first start pick finds the maximum without a selection and lifts it to the start.
 void tst_RatingSelectors::firstStartPickDrawsBothRows()
 {
@@ -324,79 +297,6 @@ void tst_RatingSelectors::firstStartPickDrawsBothRows()
     QCOMPARE(m_area->maximum(), k);
     QCOMPARE(m_area->startRow(), row);
     QCOMPARE(m_area->maximumRow(), row);
-}
-
-void tst_RatingSelectors::rowRebuiltFromFullRow_data()
-{
-    addStarRows();
-}
-
-// Every picture is set anew, so no star of the previous row survives.
-void tst_RatingSelectors::rowRebuiltFromFullRow()
-{
-    QFETCH(int, k);
-    QFETCH(QString, row);
-    m_area->pickMaximum(12);
-    m_area->pickStart(12);
-    QCOMPARE(m_area->startRow(), u"FFFFFF"_s);
-    QCOMPARE(m_area->maximumRow(), u"FFFFFF"_s);
-
-    m_area->pickStart(k);
-    QCOMPARE(m_area->startRow(), row);
-    QCOMPARE(m_area->maximum(), 12);
-    QCOMPARE(m_area->maximumRow(), u"FFFFFF"_s);
-
-    m_area->pickMaximum(k);
-    QCOMPARE(m_area->maximum(), k);
-    QCOMPARE(m_area->maximumRow(), row);
-    QCOMPARE(m_area->startRow(), row);
-}
-
-void tst_RatingSelectors::coupling_data()
-{
-    QTest::addColumn<int>("startBefore");
-    QTest::addColumn<int>("maximumBefore");
-    QTest::addColumn<int>("pickedList");
-    QTest::addColumn<int>("picked");
-    QTest::addColumn<int>("startAfter");
-    QTest::addColumn<int>("maximumAfter");
-
-    QTest::addRow("start raised above maximum lifts maximum") << 6 << 7 << 0 << 8 << 8 << 8;
-    QTest::addRow("start raised to maximum leaves maximum") << 4 << 9 << 0 << 9 << 9 << 9;
-    QTest::addRow("start lowered leaves maximum") << 8 << 10 << 0 << 2 << 2 << 10;
-    QTest::addRow("start raised below maximum leaves maximum") << 2 << 10 << 0 << 5 << 5 << 10;
-    QTest::addRow("maximum picked below start returns to start") << 8 << 8 << 1 << 5 << 8 << 8;
-    QTest::addRow("maximum picked far below start returns to start") << 11 << 12 << 1 << 0 << 11 << 11;
-    QTest::addRow("maximum lowered to start holds") << 4 << 10 << 1 << 4 << 4 << 4;
-    QTest::addRow("maximum raised holds") << 4 << 6 << 1 << 11 << 4 << 11;
-}
-
-void tst_RatingSelectors::coupling()
-{
-    QFETCH(int, startBefore);
-    QFETCH(int, maximumBefore);
-    QFETCH(int, pickedList);
-    QFETCH(int, picked);
-    QFETCH(int, startAfter);
-    QFETCH(int, maximumAfter);
-
-    m_area->reach(startBefore, maximumBefore);
-    QCOMPARE(m_area->start(), startBefore);
-    QCOMPARE(m_area->maximum(), maximumBefore);
-
-    if (pickedList == 0)
-        m_area->pickStart(picked);
-    else
-        m_area->pickMaximum(picked);
-
-    QCOMPARE(m_area->start(), startAfter);
-    QCOMPARE(m_area->maximum(), maximumAfter);
-    QCOMPARE(m_area->controls.cbostar[0]->currentText(),
-             m_area->controls.cbostar[0]->itemText(startAfter));
-    QCOMPARE(m_area->controls.cbostar[1]->currentText(),
-             m_area->controls.cbostar[1]->itemText(maximumAfter));
-    QCOMPARE(m_area->startRow(), expectedRow(startAfter));
-    QCOMPARE(m_area->maximumRow(), expectedRow(maximumAfter));
 }
 
 // A slot connected after the handler runs once the nested run for the maximum has finished

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "resources/resourcepaths.h"
+#include "resources/images.h"
 
 #include <QFile>
 #include <QIcon>
@@ -13,7 +13,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray resourceBytes(const QString &path)
+// An image file in resources/, which the build turns into the program's pixels.
+QString imageFile(QLatin1StringView name)
+{
+    return QStringLiteral(KELVORA_IMAGE_FOLDER) + u'/' + name;
+}
+
+QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -43,15 +49,10 @@ bool isNear(QRgb pixel, QRgb wanted, int tolerance)
         && qAbs(qBlue(pixel) - qBlue(wanted)) <= tolerance;
 }
 
-QImage starImage(const QString &path)
-{
-    return QImage(path).convertToFormat(QImage::Format_RGB32);
-}
-
 // The image of the given size among the icon file's entries.
 QImage iconEntry(QSize size)
 {
-    QImageReader reader(ResourcePaths::iconPath());
+    QImageReader reader(imageFile("icon.ico"_L1));
     do {
         const QImage image = reader.read();
         if (image.size() == size)
@@ -73,6 +74,8 @@ class tst_Resources : public QObject
 private Q_SLOTS:
     void readsInItsFormatAndSize_data();
     void readsInItsFormatAndSize();
+    void programShowsThePixelsOfItsFiles_data();
+    void programShowsThePixelsOfItsFiles();
     void starBitmapsAreUncompressed24Bit_data();
     void starBitmapsAreUncompressed24Bit();
     void bannerIsSingleFrameGif89aWith256ColourPalette();
@@ -92,16 +95,15 @@ void tst_Resources::readsInItsFormatAndSize_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("imageCount");
     QTest::newRow("icon holds two images")
-        << ResourcePaths::iconPath() << "ico"_ba << QSize(32, 32) << 2;
+        << imageFile("icon.ico"_L1) << "ico"_ba << QSize(32, 32) << 2;
     QTest::newRow("banner is one frame")
-        << ResourcePaths::bannerPath() << "gif"_ba << QSize(400, 100) << 1;
-    QTest::newRow("full star") << ResourcePaths::fullStarPath() << "bmp"_ba << QSize(43, 41) << 1;
-    QTest::newRow("half star") << ResourcePaths::halfStarPath() << "bmp"_ba << QSize(43, 41) << 1;
-    QTest::newRow("empty star") << ResourcePaths::emptyStarPath() << "bmp"_ba << QSize(43, 41) << 1;
+        << imageFile("banner.gif"_L1) << "gif"_ba << QSize(400, 100) << 1;
+    QTest::newRow("full star") << imageFile("imgstarv.bmp"_L1) << "bmp"_ba << QSize(43, 41) << 1;
+    QTest::newRow("half star") << imageFile("imgstarh.bmp"_L1) << "bmp"_ba << QSize(43, 41) << 1;
+    QTest::newRow("empty star") << imageFile("imgstarl.bmp"_L1) << "bmp"_ba << QSize(43, 41) << 1;
 }
 
-// Fails when the image format plugin (gif, ico) is missing at run time, or when linking the
-// library alone does not register the resources (the program makes no init call).
+// The files as a Windows program, an installer or an image viewer reads them.
 void tst_Resources::readsInItsFormatAndSize()
 {
     QFETCH(QString, path);
@@ -118,18 +120,41 @@ void tst_Resources::readsInItsFormatAndSize()
     QCOMPARE(image.size(), size);
 }
 
+void tst_Resources::programShowsThePixelsOfItsFiles_data()
+{
+    QTest::addColumn<QImage>("shown");
+    QTest::addColumn<QImage>("decoded"); // by Qt's reader for the file's format
+
+    const QIcon icon = Images::windowIcon();
+    QTest::newRow("icon, 32 x 32") << icon.pixmap(32, 32).toImage() << iconEntry(QSize(32, 32));
+    QTest::newRow("icon, 16 x 16") << icon.pixmap(16, 16).toImage() << iconEntry(QSize(16, 16));
+    QTest::newRow("banner") << Images::banner() << QImage(imageFile("banner.gif"_L1));
+    QTest::newRow("full star") << Images::fullStar() << QImage(imageFile("imgstarv.bmp"_L1));
+    QTest::newRow("half star") << Images::halfStar() << QImage(imageFile("imgstarh.bmp"_L1));
+    QTest::newRow("empty star") << Images::emptyStar() << QImage(imageFile("imgstarl.bmp"_L1));
+}
+
+// Every pixel as the file holds it, transparent ones included.
+void tst_Resources::programShowsThePixelsOfItsFiles()
+{
+    QFETCH(QImage, shown);
+    QFETCH(QImage, decoded);
+    QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+             decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+}
+
 void tst_Resources::starBitmapsAreUncompressed24Bit_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::newRow("full star") << ResourcePaths::fullStarPath();
-    QTest::newRow("half star") << ResourcePaths::halfStarPath();
-    QTest::newRow("empty star") << ResourcePaths::emptyStarPath();
+    QTest::newRow("full star") << imageFile("imgstarv.bmp"_L1);
+    QTest::newRow("half star") << imageFile("imgstarh.bmp"_L1);
+    QTest::newRow("empty star") << imageFile("imgstarl.bmp"_L1);
 }
 
 void tst_Resources::starBitmapsAreUncompressed24Bit()
 {
     QFETCH(QString, path);
-    const QByteArray bytes = resourceBytes(path);
+    const QByteArray bytes = fileBytes(path);
     QVERIFY2(bytes.size() >= 54, "shorter than a bitmap header");
     QCOMPARE(bytes.left(2), "BM"_ba);
     QCOMPARE(le32(bytes, 14), 40u);          // BITMAPINFOHEADER
@@ -144,7 +169,7 @@ void tst_Resources::starBitmapsAreUncompressed24Bit()
 
 void tst_Resources::bannerIsSingleFrameGif89aWith256ColourPalette()
 {
-    const QByteArray gif = resourceBytes(ResourcePaths::bannerPath());
+    const QByteArray gif = fileBytes(imageFile("banner.gif"_L1));
     QVERIFY2(gif.size() > 13 + 3 * 256, "shorter than a header and palette");
     QCOMPARE(gif.left(6), "GIF89a"_ba);
     QCOMPARE(le16(gif, 6), quint16(400));
@@ -176,7 +201,7 @@ void tst_Resources::bannerIsSingleFrameGif89aWith256ColourPalette()
     }
     QVERIFY2(pos < gif.size(), "no trailer");
     QCOMPARE(frames, 1);
-    QVERIFY(!QImage(ResourcePaths::bannerPath()).hasAlphaChannel());
+    QVERIFY(!Images::banner().hasAlphaChannel());
 }
 
 void tst_Resources::iconEntryHasSixteenColoursAndTransparentCorners_data()
@@ -212,7 +237,7 @@ void tst_Resources::iconEntryHasSixteenColoursAndTransparentCorners()
 
 void tst_Resources::iconOffersBothSizes()
 {
-    const QIcon icon(ResourcePaths::iconPath());
+    const QIcon icon = Images::windowIcon();
     QVERIFY(!icon.isNull());
     const QList<QSize> sizes = icon.availableSizes();
     QVERIFY(sizes.contains(QSize(32, 32)));
@@ -221,7 +246,7 @@ void tst_Resources::iconOffersBothSizes()
 
 void tst_Resources::fullStarIsGoldWithSoftenedEdgesOnBlack()
 {
-    const QImage star = starImage(ResourcePaths::fullStarPath());
+    const QImage star = Images::fullStar();
     QVERIFY(isNear(star.pixel(starCentre), gold, 3));
     for (const QPoint corner : {QPoint(0, 0), QPoint(42, 0), QPoint(0, 40), QPoint(42, 40)})
         QVERIFY(isBlack(star.pixel(corner)));
@@ -244,8 +269,8 @@ void tst_Resources::fullStarIsGoldWithSoftenedEdgesOnBlack()
 
 void tst_Resources::halfStarIsLeftHalfOfFullStar()
 {
-    const QImage full = starImage(ResourcePaths::fullStarPath());
-    const QImage half = starImage(ResourcePaths::halfStarPath());
+    const QImage full = Images::fullStar();
+    const QImage half = Images::halfStar();
     for (int y = 0; y < half.height(); ++y) {
         for (int x = 0; x < half.width(); ++x) {
             const QRgb pixel = half.pixel(x, y);
@@ -264,7 +289,7 @@ void tst_Resources::halfStarIsLeftHalfOfFullStar()
 
 void tst_Resources::emptyStarIsAllBlack()
 {
-    const QImage empty = starImage(ResourcePaths::emptyStarPath());
+    const QImage empty = Images::emptyStar();
     QCOMPARE(empty.size(), QSize(43, 41));
     for (int y = 0; y < empty.height(); ++y) {
         for (int x = 0; x < empty.width(); ++x)
@@ -275,7 +300,7 @@ void tst_Resources::emptyStarIsAllBlack()
 // The rows show the templates at 27 x 25; the star must not wash out there.
 void tst_Resources::starKeepsGoldCentreAtRowSize()
 {
-    const QImage scaled = starImage(ResourcePaths::fullStarPath())
+    const QImage scaled = Images::fullStar()
                               .scaled(27, 25, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QVERIFY(isNear(scaled.pixel(13, 13), gold, 6));
     QVERIFY(isBlack(scaled.pixel(0, 0)));

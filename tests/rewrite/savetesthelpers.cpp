@@ -2,6 +2,7 @@
 #include "savetesthelpers.h"
 
 #include "rewrite/savemessages.h"
+#include "tests/support/exactfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,16 +15,12 @@ using namespace Qt::StringLiterals;
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
+    return writeExactFile(path, content);
 }
 
 std::optional<QByteArray> readFile(const QString &path)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
+    return QFileInfo(path).isDir() ? std::nullopt : readExactFile(path);
 }
 
 ScratchFolder::ScratchFolder(const QString &fileName)

@@ -2,6 +2,7 @@
 #include "rewrite/lineend.h"
 #include "rewrite/linereader.h"
 #include "support/memorystreams.h"
+#include "support/bytetext.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -13,12 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-template <qsizetype N>
-QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
 
 using Lines = QList<QByteArray>;
 

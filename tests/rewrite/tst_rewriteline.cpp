@@ -1,27 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rewrite/rewriteline.h"
+#include "support/bytetext.h"
 
 #include <QTest>
 
 #include <climits>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Byte strings with embedded NULs keep their full length.
-template <qsizetype N>
-QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
-
-QByteArray spaces(qsizetype count)
-{
-    return QByteArray(count, ' ');
-}
-
-} // namespace
 
 class tst_RewriteLine : public QObject
 {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mountguard.h"
 #include "savetesthelpers.h"
+#include "support/testusers.h"
 
 #include "rewrite/linereader.h"
 #include "rewrite/savecore.h"
@@ -214,7 +215,9 @@ enum class FaultAt {
     LastBlock,
     Sync,
     Commit,
-    FolderSync
+    FolderSync,
+    Close,          // the close that reports what the file system made of the writes
+    NamedFileBlock, // a middle block, on a file system without unnamed files
 };
 
 // The first call of that name whose arguments hold `text`.
@@ -252,10 +255,11 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
     case FaultAt::ReadInput:
         return firstCall(calls, u"read"_s, u'<' + folder + u'/' + InputName + u'>', why);
     case FaultAt::CreateTemporary:
-        return firstCall(calls, u"openat"_s, u"\".kelvora-"_s, why);
+        return firstCall(calls, u"openat"_s, u"O_TMPFILE"_s, why);
     case FaultAt::FirstBlock:
         return writes.first();
     case FaultAt::MiddleBlock:
+    case FaultAt::NamedFileBlock:
         return writes.at(writes.size() / 2);
     case FaultAt::LastBlock:
         return writes.last();
@@ -266,11 +270,11 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
         why = u"no sync of the output"_s;
         return std::nullopt;
     case FaultAt::Commit: {
-        // The call that put the output under its name: a rename onto it.
+        // The call that put the output under its name: a rename onto it, or a link.
         std::optional<SystemCall> commit;
         for (const SystemCall &call : calls)
-            if (call.name.startsWith(u"rename"_s) && call.result == u"0"_s
-                && lastPathArgument(call) == OutputName)
+            if ((call.name.startsWith(u"rename"_s) || call.name == u"linkat"_s)
+                && call.result == u"0"_s && lastPathArgument(call) == OutputName)
                 commit = call;
         if (!commit)
             why = u"no call put the output in place"_s;
@@ -281,6 +285,13 @@ std::optional<SystemCall> faultTarget(const QList<SystemCall> &calls, FaultAt at
             if (call.name == u"fsync"_s && call.arguments.contains(u'<' + folder + u'>'))
                 return call;
         why = u"no sync of the folder"_s;
+        return std::nullopt;
+    case FaultAt::Close: // the first after the sync
+        for (bool synced = false; const SystemCall &call : calls)
+            if (onFileIn(call, folder) && (synced = synced || call.name == u"fdatasync"_s)
+                && call.name == u"close"_s)
+                return call;
+        why = u"no close of the output after its sync"_s;
         return std::nullopt;
     }
     return std::nullopt;
@@ -317,6 +328,7 @@ enum class InTheWay {
     ForeignLinkInSharedFolderAsInput,
     ForeignLinkBeyondItsOwnerAsInput,
     ForeignLinkIntoClosedFolderAsInput,
+    ForeignLinkAclHidesAsInput,
     SocketAsInput,
     // In the output's place
     Fifo,
@@ -325,6 +337,9 @@ enum class InTheWay {
     Socket,
     ForeignLinkInSharedFolder,
     ForeignLinkBeyondItsOwner,
+    ForeignLinkAclDeniesWriting,
+    ForeignFolderLinkIntoClosedFolder,
+    AppendOnlyFolder,
     SelectedFileLinksToOutput,
     DanglingLink,
     ImmutableFolderWithWritableOutput,
@@ -483,12 +498,20 @@ void tst_SaveFaults::injectedSystemCallFault_data()
         {"EIO", FaultAt::Commit, EIO, true},
         // The output is in place then, and the message says it may not survive a power loss.
         {"EIO", FaultAt::FolderSync, EIO, true},
+        {"EIO", FaultAt::Close, EIO, false},
+        // Killed (error 0): nothing is left but a temporary file that a later save removes.
+        {"SIGKILL", FaultAt::MiddleBlock, 0, true},
+        {"SIGKILL", FaultAt::Sync, 0, false},
+        {"SIGKILL", FaultAt::Commit, 0, false},
+        {"SIGKILL", FaultAt::Commit, 0, true},
+        {"SIGKILL", FaultAt::NamedFileBlock, 0, true},
     };
     const char *const places[] = {"opening the selected file", "reading it",
                                   "making the new file", "writing the first block",
                                   "writing a middle block", "writing the last block",
                                   "syncing the new file", "putting it in place",
-                                  "syncing its folder"};
+                                  "syncing its folder", "closing it after its sync",
+                                  "writing a middle block of a named file"};
     for (const auto &row : rows) {
         QTest::addRow("%s %s, %s", row.name, places[int(row.at)],
                       row.earlierOutput ? "earlier output kept" : "no earlier output")
@@ -522,7 +545,8 @@ void tst_SaveFaults::injectedSystemCallFault()
     };
     QVERIFY(resetOutput());
     const QStringList traceOptions{u"-f"_s, u"-y"_s, u"-e"_s, u"signal=none"_s, u"-e"_s,
-                                   u"trace=read,write,pwrite64,fsync,fdatasync,%file"_s};
+                                   u"trace=read,write,pwrite64,fsync,fdatasync,close,%file"_s};
+    const bool killed = errorNumber == 0;
 
     const QString cleanTrace = traces.filePath(u"clean"_s);
     const ChildSave clean =
@@ -540,35 +564,63 @@ void tst_SaveFaults::injectedSystemCallFault()
     QVERIFY(resetOutput());
     const QStringList before = listing(dir.path());
     const QString faultTrace = traces.filePath(u"fault"_s);
-    const ChildSave faulty = runHeadlessSave(
-        inputPath, traceOptions
-                       + QStringList{u"-o"_s, faultTrace, u"-e"_s,
-                                     u"inject=%1:error=%2:when=%3"_s.arg(target->name, errorName)
-                                         .arg(target->number)});
+    QStringList faultOptions{u"-o"_s, faultTrace, u"-e"_s,
+                             u"inject=%1:%2:when=%3"_s.arg(target->name).arg(
+                                 killed ? u"signal=KILL"_s : "error="_L1 + errorName).arg(
+                                 target->number)};
+    if (at == FaultAt::NamedFileBlock) { // as FAT or NFS refuse a file without a name
+        const std::optional<SystemCall> unnamed = faultTarget(*calls, FaultAt::CreateTemporary,
+                                                              dir.path(), why);
+        QVERIFY2(unnamed, qPrintable(why));
+        faultOptions << u"-e"_s << u"inject=openat:error=EOPNOTSUPP:when=%1"_s.arg(unnamed->number);
+    }
+    const ChildSave faulty = runHeadlessSave(inputPath, traceOptions + faultOptions);
     qInfo().noquote() << "message:" << faulty.messageLine;
-    QVERIFY2(faulty.exitCode == 1, qPrintable(faulty.messageLine + u' ' + faulty.errors));
+    QVERIFY2(faulty.exitCode == (killed ? -1 : 1),
+             qPrintable(faulty.messageLine + u' ' + faulty.errors));
 
     // The fault hit exactly the call chosen, and nothing else.
     const std::optional<QList<SystemCall>> faultCalls = readTrace(faultTrace);
     QVERIFY(faultCalls);
     QList<SystemCall> injected;
     for (const SystemCall &call : *faultCalls)
-        if (call.result.contains(u"(INJECTED)"_s))
+        if (call.result.contains(u"(INJECTED)"_s) || call.result == u"?"_s) // "?": killed in it
             injected.append(call);
-    QCOMPARE(injected.size(), 1);
-    QCOMPARE(injected.first().name, target->name);
-    QCOMPARE(injected.first().number, target->number);
-    QCOMPARE(injected.first().arguments.section(u',', 0, 0).contains(u'<' + dir.path() + u'/'),
+    QCOMPARE(injected.size(), at == FaultAt::NamedFileBlock ? 2 : 1);
+    QCOMPARE(injected.last().name, target->name);
+    QCOMPARE(injected.last().number, target->number);
+    QCOMPARE(injected.last().arguments.section(u',', 0, 0).contains(u'<' + dir.path() + u'/'),
              target->arguments.section(u',', 0, 0).contains(u'<' + dir.path() + u'/'));
 
     QVERIFY(readFile(inputPath) == file.input);
+    // A temporary file a running save holds is no leftover.
+    const QString held = u".kelvora-0a0b0c.tmp"_s;
+    QProcess holder;
+    const auto release = qScopeGuard([&] { holder.kill(); holder.waitForFinished(); });
+    if (killed) {
+        QStringList left = listing(dir.path());
+        for (const QString &entry : before)
+            left.removeOne(entry);
+        // A named file, part-way written or complete between its link and its rename.
+        const bool named =
+            at == FaultAt::NamedFileBlock || (at == FaultAt::Commit && earlierOutput);
+        QCOMPARE(left.size(), named ? 1 : 0);
+        QVERIFY(left.isEmpty() || left.first().startsWith(u".kelvora-"_s));
+        QVERIFY(!earlierOutput || readFile(outputPath) == EarlierOutput);
+        QVERIFY(writeFile(dir.filePath(held), "held"));
+        holder.start(u"flock"_s, {u"-s"_s, dir.filePath(held), u"-c"_s, u"echo; exec sleep 60"_s});
+        QVERIFY(holder.waitForReadyRead(10000));
+    }
     const QString reason = germanReason(SystemError::ofErrno(errorNumber));
-    QVERIFY2(!reason.contains(u"Fehler Nummer"_s), qPrintable(u"no German meaning: "_s + reason));
-    QVERIFY2(faulty.messageLine.startsWith(u"Warning|Speichern|"_s), qPrintable(faulty.messageLine));
-    QCOMPARE(faulty.outcomeLine, u"outcome|%1|%2"_s.arg(int(failingStep(at))).arg(errorNumber));
+    QVERIFY2(killed || !reason.contains(u"Fehler Nummer"_s),
+             qPrintable(u"no German meaning: "_s + reason));
+    QVERIFY2(killed || faulty.messageLine.startsWith(u"Warning|Speichern|"_s),
+             qPrintable(faulty.messageLine));
+    QVERIFY(killed
+            || faulty.outcomeLine == u"outcome|%1|%2"_s.arg(int(failingStep(at))).arg(errorNumber));
     if (at == FaultAt::FolderSync) {
         QVERIFY(readFile(outputPath) == file.output);
-    } else {
+    } else if (!killed) {
         QCOMPARE(listing(dir.path()), before);
         if (earlierOutput)
             QCOMPARE(readFile(outputPath), EarlierOutput);
@@ -579,7 +631,8 @@ void tst_SaveFaults::injectedSystemCallFault()
     QCOMPARE(again.messageLine, SavedLine);
     QVERIFY(readFile(outputPath) == file.output);
     QVERIFY(readFile(inputPath) == file.input);
-    QCOMPARE(listing(dir.path()), QStringList({InputName, OutputName}));
+    QCOMPARE(listing(dir.path()), (killed ? QStringList{held} : QStringList())
+                                      + QStringList({InputName, OutputName}));
 }
 
 // Where no thread is to be had (a limit of processes reached), the save writes its output and
@@ -641,6 +694,11 @@ void tst_SaveFaults::refused_data()
     QTest::newRow("selected file is another user's link into a folder that user may not enter")
         << InTheWay::ForeignLinkIntoClosedFolderAsInput
         << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
+    // Real users, whose rights the kernel decides by ACLs and groups; the second save, once the
+    // ACL or a group lets the link's owner, succeeds.
+    QTest::newRow("selected file is another user's link to a file an ACL hides from that user")
+        << InTheWay::ForeignLinkAclHidesAsInput
+        << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
     QTest::newRow("selected file is a socket")
         << InTheWay::SocketAsInput << input(FileType::Socket);
 
@@ -655,6 +713,15 @@ void tst_SaveFaults::refused_data()
     QTest::newRow("another user's link to a file that user may not write")
         << InTheWay::ForeignLinkBeyondItsOwner
         << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner);
+    QTest::newRow("another user's link to a file an ACL keeps that user from writing")
+        << InTheWay::ForeignLinkAclDeniesWriting
+        << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner);
+    QTest::newRow("another user's link to a folder where that user may not make files")
+        << InTheWay::ForeignFolderLinkIntoClosedFolder
+        << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner);
+    // The rename onto the output fails, and so does removing the file made for it.
+    QTest::newRow("folder that takes files but lets none be removed")
+        << InTheWay::AppendOnlyFolder << ExpectedFailure{Step::WriteOutput, EPERM};
     QTest::newRow("selected file is a link to its own output")
         << InTheWay::SelectedFileLinksToOutput << leadsToInput;
     QTest::newRow("dangling link") << InTheWay::DanglingLink << dangling;
@@ -735,6 +802,37 @@ void tst_SaveFaults::refused()
             QSKIP("handing a link to another user needs root");
         break;
     }
+    case InTheWay::ForeignLinkAclHidesAsInput:
+    case InTheWay::ForeignLinkAclDeniesWriting:
+    case InTheWay::ForeignFolderLinkIntoClosedFolder: {
+        if (const QString why = testusers::unavailableIn(dir.path()); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        // A file everyone may write, which kelvora-r1 may not read (the selected file) or only
+        // read (the .new), until the ACL lets it; or the selected folder a link to root's, where
+        // kelvora-r2 may make files once its group may.
+        const bool input = inTheWay == InTheWay::ForeignLinkAclHidesAsInput;
+        const QString target = at.elsewhere + "/conf.txt"_L1;
+        const QString real = at.root + "/real"_L1;
+        const QString link = inTheWay == InTheWay::ForeignFolderLinkIntoClosedFolder ? at.work
+            : input ? at.input : at.output;
+        QVERIFY(writeFile(target, input ? file.input : EarlierOutput));
+        QCOMPARE(::chmod(QFile::encodeName(target).constData(), 0666), 0);
+        QVERIFY(testusers::setAcl(target, input ? u"u:kelvora-r1:---"_s : u"u:kelvora-r1:r"_s));
+        clearTheWay = [=] { return testusers::setAcl(target, u"u:kelvora-r1:rw"_s); };
+        if (link == at.work) {
+            QVERIFY(QFile::rename(at.work, real) && QFile::link(u"real"_s, at.work));
+            clearTheWay = [=] {
+                return testusers::succeeds(u"chgrp"_s, {u"kelvora-rg"_s, real})
+                    && ::chmod(QFile::encodeName(real).constData(), 0775) == 0;
+            };
+        } else {
+            QVERIFY(QFile::link(u"../elsewhere/conf.txt"_s, link));
+        }
+        const uid_t owner = testusers::uid(testusers::Users.at(link == at.work ? 1 : 0));
+        QCOMPARE(::lchown(QFile::encodeName(link).constData(), owner, 0), 0);
+        break;
+    }
     case InTheWay::SocketAsInput:
         QVERIFY(makeSocket(at.input));
         break;
@@ -780,12 +878,14 @@ void tst_SaveFaults::refused()
     case InTheWay::DanglingLink:
         QVERIFY(QFile::link(u"../elsewhere/created.cfg"_s, at.output));
         break;
-    case InTheWay::ImmutableFolderWithWritableOutput: {
+    case InTheWay::ImmutableFolderWithWritableOutput:
+    case InTheWay::AppendOnlyFolder: {
         QVERIFY(writeFile(at.output, EarlierOutput));
-        const CommandResult immutable = run(u"chattr"_s, {u"+i"_s, at.work});
+        const QString flag = inTheWay == InTheWay::AppendOnlyFolder ? u"a"_s : u"i"_s;
+        const CommandResult immutable = run(u"chattr"_s, {u'+' + flag, at.work});
         if (immutable.exitCode != 0)
-            QSKIP(qPrintable(u"chattr +i refused: "_s + immutable.output));
-        clearTheWay = [&] { return run(u"chattr"_s, {u"-i"_s, at.work}).exitCode == 0; };
+            QSKIP(qPrintable(u"chattr +"_s + flag + u" refused: "_s + immutable.output));
+        clearTheWay = [&] { return run(u"chattr"_s, {u"-ia"_s, at.work}).exitCode == 0; };
         break;
     }
     case InTheWay::LinkToSelectedFile:
@@ -852,18 +952,26 @@ void tst_SaveFaults::refused()
     const auto unlock = qScopeGuard([&] {
         if (inTheWay == InTheWay::ImmutableFile)
             run(u"chattr"_s, {u"-i"_s, at.output});
-        if (inTheWay == InTheWay::ImmutableFolderWithWritableOutput)
-            run(u"chattr"_s, {u"-i"_s, at.work});
+        if (inTheWay == InTheWay::ImmutableFolderWithWritableOutput
+            || inTheWay == InTheWay::AppendOnlyFolder)
+            run(u"chattr"_s, {u"-ia"_s, at.work});
     });
     const QMap<QString, QByteArray> before = snapshot(dir.path());
 
     RecordingCaller caller = callerFor(at.work);
-    const QString problem = failureProblem(caller.save(), expected);
+    const SaveOutcome outcome = caller.save();
+    const QString problem = failureProblem(outcome, expected);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    QCOMPARE(snapshot(dir.path()), before);
+    // Nothing changed but a temporary file the folder would not let go of, named in the message.
+    QMap<QString, QByteArray> after = snapshot(dir.path());
+    const QString kept = outcome.newContentKeptAt;
+    QVERIFY(kept.isEmpty() || saveMessage(outcome, MessagePlace::Window).text().contains(kept + u'“'));
+    QVERIFY(kept.isEmpty()
+            || after.take(QDir(dir.path()).relativeFilePath(kept)) == "file " + file.output);
+    QCOMPARE(after, before);
     if (!isInputSide(inTheWay))
         QVERIFY(readFile(at.input) == file.input);
-    QCOMPARE(caller.progress, QList<int>{});
+    QVERIFY(!kept.isEmpty() || caller.progress.isEmpty()); // refused before anything is read
 
     QVERIFY(clearTheWay());
     RecordingCaller again = callerFor(at.work);
@@ -872,6 +980,7 @@ void tst_SaveFaults::refused()
     QVERIFY2(failed.isEmpty(), qPrintable(failed));
     QVERIFY(readFile(at.output) == file.output);
     QVERIFY(readFile(at.input) == file.input);
+    QVERIFY(kept.isEmpty() || !QFileInfo::exists(kept)); // no running save holds it
 }
 
 void tst_SaveFaults::outputThroughLink_data()

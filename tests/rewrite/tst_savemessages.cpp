@@ -104,7 +104,7 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     QTest::newRow("selected file another user's link to what that user may not read")
         << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner)
         << text({cannotRead,
-                 u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
+                 u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der sie "
                  "selbst nicht lesen darf."_s + notFollowed,
                  NothingWritten});
     QTest::newRow("reading fails")
@@ -159,8 +159,15 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     QTest::newRow("the output another user's link to what that user may not change")
         << refused(Step::OpenOutput, Refusal::ForeignLinkBeyondItsOwner)
         << text({cannotWrite,
-                 u"Sie ist eine Verknüpfung eines anderen Benutzers auf eine Datei, die dieser "
-                 "selbst nicht ändern darf."_s + notFollowed,
+                 u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der dort "
+                 "selbst nicht schreiben darf."_s + notFollowed,
+                 KeptAll});
+    QTest::newRow("another user's link, for a user who may not ask what that user may")
+        << refused(Step::OpenOutput, Refusal::ForeignLinkUnjudged)
+        << text({cannotWrite,
+                 u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, und was "
+                 "dieser selbst darf, kann nur ein Speichern mit Administratorrechten prüfen. "
+                 "Solchen Verknüpfungen wird darum nicht gefolgt."_s,
                  KeptAll});
     QTest::newRow("the output leads to the selected file")
         << refused(Step::OpenOutput, Refusal::LeadsToInput)
@@ -194,6 +201,13 @@ void tst_SaveMessages::wordsForEachOutcome_data()
                  u"Die frühere .new-Datei liegt jetzt unter „/daten/liga/.kelvora-000001.tmp“, die "
                  "neue Fassung unter „/daten/liga/.kelvora-000002.tmp“. Die ausgewählte Datei "
                  "bleibt unverändert."_s});
+    SaveOutcome leftBehind = failure(Step::WriteOutput, EPERM);
+    leftBehind.newContentKeptAt = u"/daten/liga/.kelvora-000002.tmp"_s;
+    QTest::newRow("a temporary file the folder would not let go of")
+        << leftBehind
+        << text({cannotWrite, u"Der Vorgang ist nicht erlaubt."_s,
+                 KeptAll + u" Die temporäre Datei „/daten/liga/.kelvora-000002.tmp“ ließ "
+                           "sich nicht entfernen und kann gelöscht werden."_s});
     QTest::newRow("no new file in the folder")
         << refused(Step::OpenOutput, Refusal::FolderRefusesNewFile, FileType::Regular, false,
                    EACCES)

@@ -2,6 +2,7 @@
 #include "mountguard.h"
 #include "savetesthelpers.h"
 #include "support/removetree.h"
+#include "support/bytetext.h"
 
 #include "rewrite/asteriskcounter.h"
 #include "rewrite/savecore.h"
@@ -19,20 +20,16 @@
 #include <limits>
 #include <optional>
 
+#ifndef Q_OS_WIN
+#include "support/testusers.h"
+
+#include <grp.h>
+#include <sys/xattr.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
-
-template <qsizetype N>
-QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
-
-QByteArray spaces(qsizetype count)
-{
-    return QByteArray(count, ' ');
-}
 
 // Start-strength lines of 18 bytes that grow to 41 when rewritten.
 QByteArray growingContent(int lines)
@@ -66,8 +63,6 @@ private Q_SLOTS:
 
     void asterisks_data();
     void asterisks();
-    void asteriskCountRounding_data();
-    void asteriskCountRounding();
     void asteriskCounterMatchesFormula_data();
     void asteriskCounterMatchesFormula();
 
@@ -211,51 +206,39 @@ void tst_SaveStrengthFile::asterisks()
     QCOMPARE(folder.caller.progress, expected);
 }
 
-void tst_SaveStrengthFile::asteriskCountRounding_data()
-{
-    QTest::addColumn<qint64>("progress");
-    QTest::addColumn<qint64>("length");
-    QTest::addColumn<int>("expected");
-
-    QTest::newRow("exact half rounds down to even") << qint64(5) << qint64(40) << 2;
-    QTest::newRow("exact half rounds up to even") << qint64(7) << qint64(40) << 4;
-    QTest::newRow("whole file is twenty") << qint64(40) << qint64(40) << 20;
-    QTest::newRow("nothing yet") << qint64(0) << qint64(40) << 0;
-    QTest::newRow("beyond 2 GiB") << qint64(3'000'000'000) << qint64(6'000'000'000) << 10;
-    QTest::newRow("beyond 4 GiB whole") << qint64(5'000'000'000) << qint64(5'000'000'000) << 20;
-    QTest::newRow("exact half beyond 4 GiB")
-        << qint64(5'000'000'000) / 40 * 5 << qint64(5'000'000'000) << 2;
-}
-
-void tst_SaveStrengthFile::asteriskCountRounding()
-{
-    QFETCH(qint64, progress);
-    QFETCH(qint64, length);
-    QFETCH(int, expected);
-    QCOMPARE(asteriskCount(progress, length), expected);
-}
-
 void tst_SaveStrengthFile::asteriskCounterMatchesFormula_data()
 {
     QTest::addColumn<qint64>("length");
+    // Where the count is known: at this progress (-1: nowhere in particular).
+    QTest::addColumn<qint64>("progress");
+    QTest::addColumn<int>("count");
 
     constexpr qint64 Largest = std::numeric_limits<qint64>::max();
-    QTest::newRow("one byte") << qint64(1);
-    QTest::newRow("seven bytes") << qint64(7);
-    QTest::newRow("forty bytes, exact halves") << qint64(40);
-    QTest::newRow("997 bytes") << qint64(997);
-    QTest::newRow("a megabyte") << qint64(1'048'611);
-    QTest::newRow("just below 2 GiB") << qint64(0x7fff'ffff);
-    QTest::newRow("2 GiB") << qint64(0x8000'0000);
-    QTest::newRow("just above 2 GiB") << qint64(0x8000'0001);
-    QTest::newRow("above 4 GiB") << qint64(5'000'000'003);
-    QTest::newRow("just below 2^53") << (qint64(1) << 53) - 1;
-    QTest::newRow("2^53, where doubles stop holding every integer") << (qint64(1) << 53);
-    QTest::newRow("just above 2^53") << (qint64(1) << 53) + 1;
-    QTest::newRow("above 2^62") << (qint64(1) << 62) + 12345;
-    QTest::newRow("largest qint64") << Largest;
-    QTest::newRow("zero length") << qint64(0);
-    QTest::newRow("negative length") << qint64(-5);
+    const qint64 none = -1;
+    QTest::newRow("one byte") << qint64(1) << none << 0;
+    QTest::newRow("seven bytes") << qint64(7) << none << 0;
+    QTest::newRow("nothing of forty yet") << qint64(40) << qint64(0) << 0;
+    QTest::newRow("exact half of forty rounds down to even") << qint64(40) << qint64(5) << 2;
+    QTest::newRow("exact half of forty rounds up to even") << qint64(40) << qint64(7) << 4;
+    QTest::newRow("whole file is twenty") << qint64(40) << qint64(40) << 20;
+    QTest::newRow("997 bytes") << qint64(997) << none << 0;
+    QTest::newRow("a megabyte") << qint64(1'048'611) << none << 0;
+    QTest::newRow("just below 2 GiB") << qint64(0x7fff'ffff) << none << 0;
+    QTest::newRow("2 GiB") << qint64(0x8000'0000) << none << 0;
+    QTest::newRow("just above 2 GiB") << qint64(0x8000'0001) << none << 0;
+    QTest::newRow("half of 6 GB") << qint64(6'000'000'000) << qint64(3'000'000'000) << 10;
+    QTest::newRow("above 4 GiB, whole") << qint64(5'000'000'000) << qint64(5'000'000'000) << 20;
+    QTest::newRow("above 4 GiB, exact half")
+        << qint64(5'000'000'000) << qint64(5'000'000'000) / 40 * 5 << 2;
+    QTest::newRow("above 4 GiB, odd") << qint64(5'000'000'003) << none << 0;
+    QTest::newRow("just below 2^53") << (qint64(1) << 53) - 1 << none << 0;
+    QTest::newRow("2^53, where doubles stop holding every integer")
+        << (qint64(1) << 53) << none << 0;
+    QTest::newRow("just above 2^53") << (qint64(1) << 53) + 1 << none << 0;
+    QTest::newRow("above 2^62") << (qint64(1) << 62) + 12345 << none << 0;
+    QTest::newRow("largest qint64") << Largest << none << 0;
+    QTest::newRow("zero length") << qint64(0) << none << 0;
+    QTest::newRow("negative length") << qint64(-5) << none << 0;
 }
 
 // The save counts asterisks without dividing per line; the counts must be those of the formula
@@ -263,28 +246,34 @@ void tst_SaveStrengthFile::asteriskCounterMatchesFormula_data()
 void tst_SaveStrengthFile::asteriskCounterMatchesFormula()
 {
     QFETCH(qint64, length);
+    QFETCH(qint64, progress);
+    QFETCH(int, count);
+    if (progress >= 0) {
+        QCOMPARE(asteriskCount(progress, length), count);
+        QCOMPARE(AsteriskCounter(length).count(progress), count);
+    }
     constexpr qint64 Largest = std::numeric_limits<qint64>::max();
     constexpr qint64 Smallest = std::numeric_limits<qint64>::min();
-    auto differs = [length](AsteriskCounter &counter, qint64 progress) {
-        const int expected = asteriskCount(progress, length);
-        const int counted = counter.count(progress);
+    auto differs = [length](AsteriskCounter &counter, qint64 at) {
+        const int expected = asteriskCount(at, length);
+        const int counted = counter.count(at);
         if (counted == expected)
             return QString();
-        return u"progress %1: counted %2, formula %3"_s.arg(progress).arg(counted).arg(expected);
+        return u"progress %1: counted %2, formula %3"_s.arg(at).arg(counted).arg(expected);
     };
 
     // Every progress of a small file, byte by byte, beyond its end and from below zero.
     if (length > 0 && length <= 1000) {
         AsteriskCounter counter(length);
-        for (qint64 progress = -3; progress <= 11 * length; ++progress) {
-            const QString problem = differs(counter, progress);
+        for (qint64 at = -3; at <= 11 * length; ++at) {
+            const QString problem = differs(counter, at);
             QVERIFY2(problem.isEmpty(), qPrintable(problem));
         }
     }
 
     // From each change to the next: the count holds up to one below it and differs at it.
     AsteriskCounter walker(length);
-    qint64 progress = 0;
+    progress = 0;
     int changes = 0;
     while (true) {
         QString problem = differs(walker, progress);
@@ -317,11 +306,11 @@ void tst_SaveStrengthFile::asteriskCounterMatchesFormula()
     }
 
     // Jumping about in any order: anywhere at all, or within a dozen lengths of the start.
-    const qint64 near = std::min<qint64>(std::max<qint64>(length, 1), Largest / 13) * 12;
+    const qint64 nearby = std::min<qint64>(std::max<qint64>(length, 1), Largest / 13) * 12;
     AsteriskCounter jumper(length);
     for (int i = 0; i < 20000; ++i) {
         const qint64 at = i % 2 == 0 ? static_cast<qint64>(random.generate64())
-                                     : random.bounded(-near / 12, near);
+                                     : random.bounded(-nearby / 12, nearby);
         const QString problem = differs(jumper, at);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
@@ -465,13 +454,17 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
 // Failures: a warning that names the file and quotes the system, nothing reported as success, the
 // selected file byte-identical, no partial output and an earlier ".new" untouched.
 
-// Mode, owner and group of a file; -1 for an owner or group as the save or the test made it.
+// Mode, owner and group of a file; -1 for an owner or group as the save or the test made it,
+// TestGroup for kelvora-rg. ACL entries to set (for setfacl -m; "d:" ones on the folder), or
+// for the output the ACL it has, as getfacl lists it.
 struct Permissions
 {
     int mode = -1;
     int owner = -1;
     int group = -1;
+    QString acl = {};
 };
+constexpr int TestGroup = -2;
 
 void tst_SaveStrengthFile::outputPermissions_data()
 {
@@ -496,10 +489,28 @@ void tst_SaveStrengthFile::outputPermissions_data()
     QTest::newRow("replaced output of another group loses what that group could read")
         << Permissions{0640, -1, 4343} << Permissions{0664, -1, 4444}
         << Permissions{0620, -1, 4444};
+    // The file's group (root's) may not read the selected file, though others may.
     QTest::newRow("root hands output back to a user who may read the file")
-        << Permissions{0604} << Permissions{0644, 4242} << Permissions{0644, 4242};
+        << Permissions{0604} << Permissions{0644, 4242} << Permissions{0604, 4242};
     QTest::newRow("root keeps output of a file its owner may not read")
         << Permissions{0600} << Permissions{0644, 4242} << Permissions{0600, 0};
+    // Real users, a group and ACLs: the group bits of a file with an ACL are its mask.
+    QTest::newRow("new output keeps an ACL that keeps the file's group out")
+        << Permissions{0640, -1, TestGroup, u"g::---,u:kelvora-r1:r--"_s} << Permissions{}
+        << Permissions{0640, -1, TestGroup,
+                       u"user::rw-,user:kelvora-r1:r--,group::---,mask::r--,other::---"_s};
+    QTest::newRow("new output without what the folder's default ACL adds")
+        << Permissions{0640, -1, -1, u"d:u:kelvora-r3:r--"_s} << Permissions{}
+        << Permissions{0640, -1, -1, u"user::rw-,group::r--,other::---"_s};
+    QTest::newRow("replaced output keeps its ACL entries")
+        << Permissions{0644} << Permissions{0640, -1, -1, u"u:kelvora-r1:r--"_s}
+        << Permissions{0640, -1, -1, u"user::rw-,user:kelvora-r1:r--,group::r--,mask::r--,"
+                                     "other::---"_s};
+    QTest::newRow("replaced output's ACL entries narrowed to the selected file's readers")
+        << Permissions{0640, -1, -1, u"u:kelvora-r1:r--"_s}
+        << Permissions{0644, -1, -1, u"u:kelvora-r3:rw-,g:kelvora-rg:r--"_s}
+        << Permissions{0660, -1, -1, u"user::rw-,user:kelvora-r3:-w-,group::r--,"
+                                     "group:kelvora-rg:---,mask::rw-,other::---"_s};
 }
 
 void tst_SaveStrengthFile::outputPermissions()
@@ -514,14 +525,24 @@ void tst_SaveStrengthFile::outputPermissions()
     ScratchFolder folder;
     QVERIFY(folder.holds("01STRENGTH  3000\r\n",
                          earlier.mode >= 0 ? std::optional(EarlierOutput) : std::nullopt));
-    const auto set = [](const QString &path, const Permissions &p) {
+    if (!output.acl.isEmpty()) {
+        if (const QString why = testusers::unavailableIn(folder.dir.path()); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        QCOMPARE(::chmod(QFile::encodeName(folder.dir.path()).constData(), 0755), 0);
+    }
+    const auto set = [&](const QString &path, const Permissions &p) {
         const QByteArray name = QFile::encodeName(path);
-        return (p.owner < 0 && p.group < 0) || ::chown(name.constData(), p.owner, p.group) == 0
-            ? ::chmod(name.constData(), mode_t(p.mode)) == 0
-            : false;
+        const int group = p.group == TestGroup ? int(::getgrnam("kelvora-rg")->gr_gid) : p.group;
+        return ((p.owner < 0 && group < 0) || ::chown(name.constData(), p.owner, group) == 0)
+            && ::chmod(name.constData(), mode_t(p.mode)) == 0
+            && (p.acl.isEmpty()
+                || testusers::setAcl(p.acl.startsWith(u"d:"_s) ? folder.dir.path() : path, p.acl));
     };
     if (!set(folder.inputPath, input) || (earlier.mode >= 0 && !set(folder.outputPath, earlier)))
         QSKIP("giving files to other users needs root");
+    const QByteArray outputName = QFile::encodeName(folder.outputPath);
+    const bool tagged = earlier.mode >= 0
+        && ::setxattr(outputName.constData(), "user.kelvora", "kept", 4, 0) == 0;
     const mode_t umaskBefore = ::umask(022);
     const SaveOutcome result = folder.caller.save();
     ::umask(umaskBefore);
@@ -533,6 +554,17 @@ void tst_SaveStrengthFile::outputPermissions()
     QCOMPARE(int(made.st_uid), output.owner >= 0 ? output.owner : int(::geteuid()));
     if (output.group >= 0)
         QCOMPARE(int(made.st_gid), output.group);
+    char tag[8] = {};
+    QVERIFY(!tagged || ::getxattr(outputName.constData(), "user.kelvora", tag, 8) == 4);
+    QCOMPARE(QByteArray(tag), tagged ? "kept"_ba : QByteArray()); // the user's attribute stays
+    if (output.acl.isEmpty())
+        return;
+    const CommandResult acl = run(u"getfacl"_s, {u"-cEp"_s, folder.outputPath});
+    QCOMPARE(acl.output.split(u'\n', Qt::SkipEmptyParts).join(u','), output.acl);
+    // As the kernel decides for real users: nobody reads the output who cannot read the input.
+    for (const QString &user : testusers::Users)
+        QVERIFY(!testusers::reads(user, folder.outputPath)
+                || testusers::reads(user, folder.inputPath));
 #endif
 }
 
@@ -550,6 +582,11 @@ void tst_SaveStrengthFile::unusualNamesAndPaths_data()
     QTest::newRow("path past 260 characters") << ofLength(12) << 300 << QString() << true;
     QTest::newRow("path past 260 characters, given through '..' and '.'")
         << ofLength(12) << 300 << u"/sub/.././"_s << true;
+    // Names Windows keeps but would change in a path taken as typed: trimmed, or a device.
+    QTest::newRow("name ending in a dot") << u"a_sp.cfg."_s << 0 << QString() << true;
+    QTest::newRow("name ending in dots and spaces") << u"a_sp.cfg . ."_s << 0 << QString() << true;
+    QTest::newRow("device name con") << u"con"_s << 0 << QString() << true;
+    QTest::newRow("device name nul, with an extension") << u"nul.cfg"_s << 0 << QString() << true;
 #else
     // NAME_MAX is 255 and PATH_MAX 4096 (with the closing NUL) on Linux.
     QTest::newRow(".new name at the name limit") << ofLength(251) << 0 << QString() << true;

@@ -9,12 +9,27 @@
 
 #ifdef Q_OS_WIN
 
-#include <QDir>
+#include "platform/windows/systemcalls.h"
 
-// Names are UTF-16 on Windows, as in the program: Qt removes any of them.
+// By exact names, as the program reaches them: Qt would trim "Liga." to "Liga" and take "con"
+// for the console. Read-only entries lose the mark first, as Windows refuses to delete them.
 inline bool removeTree(const QString &folder)
 {
-    return QDir(folder).removeRecursively();
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = FindFirstFileW(nativePath(folder + QStringLiteral("/*")).c_str(), &entry);
+    bool removed = search != INVALID_HANDLE_VALUE;
+    do {
+        const QString name = QString::fromWCharArray(entry.cFileName);
+        const std::wstring path = nativePath(folder + u'/' + name);
+        if (!removed || name == QStringLiteral(".") || name == QStringLiteral(".."))
+            continue;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        removed = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ? removeTree(folder + u'/' + name)
+            : DeleteFileW(path.c_str());
+    } while (removed && FindNextFileW(search, &entry));
+    FindClose(search);
+    return RemoveDirectoryW(nativePath(folder).c_str()) && removed;
 }
 
 #else

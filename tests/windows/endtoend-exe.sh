@@ -82,6 +82,9 @@ else
     }
     # A run stopped half-way leaves its installation behind; it goes first.
     wine msiexec /x "$(windows_path "$package.msi")" /qn 2>/dev/null || true
+    # Windows' folder for per-user programs, there as on any Windows where one was installed:
+    # shared, it must still be there, empty, after the removal.
+    mkdir -p "$(unix_path "%LOCALAPPDATA%")/Programs"
     user_state > "$work/state-before"
     "$kelvora_root/packaging/windows/msi.sh" "$staged" 0.0.1 "$work/older.msi"
     wine msiexec /i "$(windows_path "$work/older.msi")" /qn
