@@ -141,14 +141,18 @@ void createSelectionControls(Controls &c, const std::shared_ptr<DriveProvider> &
     c.drvlaufwerk = place<DriveList>(c.frame1, u"drvlaufwerk"_s, ControlTable::drvlaufwerk, drives);
 }
 
-// The lists have no captions on screen; screen readers get these names instead.
+// The three lists have no captions on screen; screen readers get their purpose as their names,
+// in the words the messages use ("Ordner"). Each rating list is labelled by its caption and
+// named by it without the colon.
 void nameForScreenReaders(const Controls &c)
 {
     c.drvlaufwerk->setAccessibleName(u"Laufwerk"_s);
-    c.Dirverzeichnis->setAccessibleName(u"Verzeichnis"_s);
+    c.Dirverzeichnis->setAccessibleName(u"Ordner"_s);
     c.Fildatei->setAccessibleName(u"Datei"_s);
-    c.cbostar[0]->setAccessibleName(c.Label2->text());
-    c.cbostar[1]->setAccessibleName(c.Label3->text());
+    c.Label2->setBuddy(c.cbostar[0]);
+    c.Label3->setBuddy(c.cbostar[1]);
+    c.cbostar[0]->setAccessibleName(u"Startsterne"_s);
+    c.cbostar[1]->setAccessibleName(u"Max.-sterne"_s);
     c.lblprobar->setAccessibleName(u"Fortschritt"_s);
     c.Picture1->setAccessibleName(u"Kelvora Stärkeneditor"_s);
 }
@@ -159,6 +163,8 @@ void createRatingControls(Controls &c)
     c.btnspeichern = place<QPushButton>(f, u"btnspeichern"_s, ControlTable::btnspeichern,
                                         u"Speichern"_s);
     c.btnspeichern->setEnabled(false);
+    // Enter and the keypad's Enter press it when it has the focus, as on Windows.
+    c.btnspeichern->setAutoDefault(true);
     c.cbostar[1] = createRatingList(f, 1, ControlTable::cbostar1);
     c.cbostar[0] = createRatingList(f, 0, ControlTable::cbostar0);
     c.lblprobar = createProgressLabel(f);

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/form1.h"
 
+#include "app/accessibility.h"
 #include "app/controltable.h"
+#include "app/focusmark.h"
 #include "app/mainmenu.h"
+#include "app/pathopening.h"
+#include "app/progresslabelaccessible.h"
 #include "app/windowservices.h"
 #include "browse/drivelist.h"
 #include "browse/driveprovider.h"
@@ -20,7 +24,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -47,7 +54,11 @@ Form1::Form1(Environment environment) : m_environment(std::move(environment))
     // Nothing reacts to a size change, so the window keeps the size of its client area.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    useWindowAccessibility();
     m_controls = createControls(client, m_environment.drives);
+    exposeStarRows(m_controls);
+    markKeyboardFocus(client);
+    setAcceptDrops(true);
     createMainMenu(*this, [this](qint16 index) { MnuDateiItemClick(index); },
                    [this](qint16 index) { MnuInfoItemClick(index); });
     setInputTabOrder();
@@ -92,17 +103,69 @@ void Form1::wireEvents()
 }
 
 // Runs once, before the window is first shown. Each assignment raises its control's handler.
-// The lists are made empty, so this one read of the program's folder fills both.
+// The lists are made empty, so this one read of the folder shown fills both. A start path that
+// cannot be shown leaves the start as without one, and a message says why once the window is
+// there to stand over.
 void Form1::startUp()
 {
-    // A program folder the list cannot show leaves start-up on the current folder instead,
-    // and failing that on the root.
+    const QString &path = m_environment.startPath;
+    const QStringList problem = path.isEmpty()
+        ? QStringList()
+        : openInLists(path, *m_controls.Dirverzeichnis, *m_controls.Fildatei);
+    if (path.isEmpty() || !problem.isEmpty())
+        showProgramFolder();
+    if (!problem.isEmpty())
+        QTimer::singleShot(0, this, [this, problem] {
+            showMessage({SaveMessage::Icon::Warning, u"Öffnen"_s,
+                         problem + QStringList{u"Das Fenster zeigt stattdessen den Ordner des "
+                                               "Programms."_s}});
+        });
+    m_controls.cbostar[0]->setCurrentIndex(0);
+    m_controls.cbostar[1]->setCurrentIndex(0);
+}
+
+// A program folder the list cannot show leaves start-up on the current folder instead, and
+// failing that on the root.
+void Form1::showProgramFolder()
+{
     FolderList &folders = *m_controls.Dirverzeichnis;
     if (folders.setPath(m_environment.programFolder).failed()
         && folders.setPath(currentFolder()).failed())
         (void)folders.setPath(QDir::rootPath());
-    m_controls.cbostar[0]->setCurrentIndex(0);
-    m_controls.cbostar[1]->setCurrentIndex(0);
+}
+
+namespace {
+
+// One local file or folder: what a file manager's drop gives. Several at once are refused, as
+// the window shows one file.
+QString droppedPath(const QMimeData *data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    return urls.size() == 1 ? localPathOfUrl(urls.first()) : QString();
+}
+
+} // namespace
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedPath(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// A drop that cannot be shown leaves the folder list where it was.
+void Form1::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedPath(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    const QString before = m_controls.Dirverzeichnis->path();
+    const QStringList problem = openInLists(path, *m_controls.Dirverzeichnis, *m_controls.Fildatei);
+    if (problem.isEmpty())
+        return;
+    if (m_controls.Dirverzeichnis->path() != before)
+        (void)m_controls.Dirverzeichnis->setPath(before);
+    showMessage({SaveMessage::Icon::Warning, u"Öffnen"_s, problem});
 }
 
 void Form1::btnspeichernClick()
@@ -197,6 +260,7 @@ void Form1::showAsterisks(int count)
         return;
     m_shownAsterisks = count;
     m_controls.lblprobar->setText(QString(count, u'*'));
+    ProgressLabelAccessible::announce(m_controls.lblprobar);
 }
 
 int Form1::startRatingIndex()

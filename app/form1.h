@@ -28,6 +28,9 @@ public:
         std::shared_ptr<WindowServices> services;
         std::shared_ptr<DriveProvider> drives;
         QString programFolder; // shown by the folder list at start-up
+        // A folder to show, or a file to show chosen, instead of the program's folder: the
+        // command line's argument. Empty: the program's folder.
+        QString startPath = {};
 
         static Environment desktop();
     };
@@ -44,6 +47,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // A folder or file dropped on the window is shown as if it had been the argument.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     static qint32 Bin2Dec(const QString &text);
@@ -51,6 +57,7 @@ private:
     void setInputTabOrder();
     void wireEvents();
     void startUp();
+    void showProgramFolder();
 
     void btnspeichernClick();
     void MnuDateiItemClick(qint16 index);

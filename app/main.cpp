@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
 #include "app/form1.h"
+#include "app/startarguments.h"
 #include "platform/console.h"
 #include "platform/desktop.h"
 
 #include <QApplication>
 
+#include <QByteArray>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -43,6 +48,24 @@ void explainUnopenedDisplay(QtMsgType type, const QMessageLogContext &context,
         toolkitMessageHandler(type, context, message);
 }
 
+// Help, version and wrong usage are answered on the terminal, with no display needed.
+int answerOnTerminal(const StartArguments &arguments)
+{
+    useCallersConsole();
+    prepareConsoleOutput();
+    using Task = StartArguments::Task;
+    const bool wrong = arguments.task == Task::WrongUsage;
+    const QString text = wrong
+        ? "kelvora-staerkeneditor: "_L1 + arguments.problem + u'\n' + startUsageText()
+        : arguments.task == Task::Help ? startHelpText()
+                                       : startVersionText();
+    // In a Windows console as UTF-16, elsewhere as its code page or UTF-8 expects.
+    const int writeError = writeStandardStream(wrong ? stderr : stdout, text);
+    if (wrong)
+        return 2;
+    return writeError == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -50,6 +73,9 @@ int main(int argc, char *argv[])
     if (!openClosedStandardStreams())
         return 1;
     failCriticalErrorsQuietly();
+    const StartArguments arguments = parseStartArguments(commandLineArguments(argc, argv));
+    if (arguments.task != StartArguments::Task::Window)
+        return answerOnTerminal(arguments);
     if (displayMissing()) {
         std::fputs("Kelvora Stärkeneditor braucht eine grafische Anzeige, aber weder DISPLAY noch "
                    "WAYLAND_DISPLAY ist gesetzt.\n",
@@ -59,11 +85,15 @@ int main(int argc, char *argv[])
     }
     toolkitMessageHandler = qInstallMessageHandler(explainUnopenedDisplay);
     openingDisplay = true;
-    QApplication app(argc, argv);
+    // Qt sees no argument: a folder or file named like one of its options ("-style") is ours.
+    int toolkitArgc = 1;
+    QApplication app(toolkitArgc, argv);
     openingDisplay = false;
     qInstallMessageHandler(toolkitMessageHandler);
     setUpApplication();
-    Form1 window;
+    Form1::Environment environment = Form1::Environment::desktop();
+    environment.startPath = arguments.path;
+    Form1 window(environment);
     window.show();
     return QApplication::exec();
 }

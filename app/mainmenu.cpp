@@ -33,8 +33,11 @@ void createMainMenu(QMainWindow &window, std::function<void(qint16)> MnuDateiIte
             std::move(MnuInfoItemClick));
 }
 
+// A message box wraps lines wider than half the screen; the credit line stays short enough for
+// a 1280-pixel screen at twice the scale, and its hyphen does not break (U+2011), so that
+// narrower still it moves to a line of its own whole instead of splitting the name.
 QString aboutText()
 {
     return u"Kelvora Stärkeneditor v"_s + QLatin1StringView(KELVORA_VERSION) + u'\n'
-        + u"Ein freies Werkzeug des Kelvora-Entwicklerteams."_s;
+        + u"Vom Kelvora\u2011Entwicklerteam."_s;
 }

@@ -76,6 +76,18 @@ void FileList::describeFile(const QString &name, const QString &text)
     entry->setData(Qt::AccessibleDescriptionRole, text);
 }
 
+bool FileList::selectFileName(const QString &name)
+{
+    for (int row = 0; row < count(); ++row) {
+        if (QString::compare(m_exactNames.at(row), name, FileNameCase) == 0) {
+            setCurrentRow(row);
+            scrollToItem(item(row));
+            return true;
+        }
+    }
+    return false;
+}
+
 // Tabbing into the list marks the first entry as current without selecting it, so the first
 // arrow key would skip it. With nothing selected, an arrow key selects the current entry.
 void FileList::keyPressEvent(QKeyEvent *event)

@@ -30,6 +30,9 @@ public:
     int selectedIndex() const;
     // The selected entry's exact bare file name, empty for none.
     QString selectedFileName() const;
+    // Selects the entry with this exact name (any case on Windows), as a click would, and
+    // scrolls to it; false when the list has no such entry.
+    bool selectFileName(const QString &name);
 
     // Gives the entry of that exact name `text` as its tool tip and accessible description,
     // shown as plain text; no entry of that name, nothing.

@@ -36,6 +36,7 @@ FolderList::FolderList(std::shared_ptr<const DriveProvider> provider, QWidget *p
 {
     setHeaderHidden(true);
     setColumnCount(1);
+    setHeaderLabels({QStringLiteral("Ordner")}); // hidden, but screen readers still name the column
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setExpandsOnDoubleClick(false);

@@ -34,6 +34,11 @@ extern const bool ShellExpandsWildcards;
 // --utf8 asks for UTF-8 instead and "/?" asks for help, as Windows' own programs are asked.
 extern const bool ConsoleCodePages;
 
+// A program built for the desktop (the window) has no console of its own on Windows: unless the
+// caller redirected them, its standard output and error lead nowhere. This points them at the
+// console of the command line that started it, if there is one. Nothing to do on Linux.
+void useCallersConsole();
+
 // Prepares standard output and error for the program's text, for a reader that goes away and,
 // in a console, for redrawing a line. What it changes in a console shared with the shell is
 // put back when the program ends, or by endAtOnce().

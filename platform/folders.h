@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+class QUrl;
+
 // What one read of a folder found. Only entries that are regular files or folders after
 // following links are named; a link to a FIFO, device or socket, a dangling link and such
 // objects themselves are left out of both lists. On Linux hidden (dot) entries are named like
@@ -63,6 +65,10 @@ TypedPath typedPath(const QString &typed);
 
 // The folder that holds the program file, absolute with links resolved; empty when unknown.
 QString programFolder();
+
+// The file or folder a "file:" address names, exactly: a file manager's drop gives addresses,
+// and on Linux their percent-escaped bytes need not be valid text. Empty for any other address.
+QString localPathOfUrl(const QUrl &url);
 
 // How this system compares file names: case-sensitively on Linux, not on Windows.
 extern const Qt::CaseSensitivity FileNameCase;

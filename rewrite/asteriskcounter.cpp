@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int FullRow = 20;
+constexpr int FullRow = FullAsteriskRow;
 // A file that grows while it is read would otherwise ask for an ever longer label.
 constexpr double MaxAsterisks = 10.0 * FullRow;
 

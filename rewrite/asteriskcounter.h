@@ -3,6 +3,9 @@
 
 #include <QtGlobal>
 
+// The asterisks that stand for a whole file.
+inline constexpr int FullAsteriskRow = 20;
+
 // Asterisks for `progress` bytes of `length`: twenty for the whole file, rounded half to even.
 int asteriskCount(qint64 progress, qint64 length);
 

@@ -46,6 +46,7 @@ Terminal standardErrorTerminal()
 }
 
 void failCriticalErrorsQuietly() {}
+void useCallersConsole() {}
 
 // Terminals here take UTF-8 as it is. Output into a pipe whose reader has gone ("| head") must
 // not end the program in the middle of a save: the write fails instead, and the saves go on.

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <cerrno>
 #include <climits>
@@ -141,4 +142,13 @@ QString programFolder()
     }
     // Systems without /proc: Qt's answer, right for every name that is valid text.
     return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();
+}
+
+// Qt's own local file decodes the escapes as UTF-8, which turns a Latin-1 byte into "�".
+QString localPathOfUrl(const QUrl &url)
+{
+    if (!url.isLocalFile())
+        return {};
+    const QByteArray escaped = url.path(QUrl::FullyEncoded).toLatin1();
+    return fileNameFromSystem(QByteArray::fromPercentEncoding(escaped));
 }

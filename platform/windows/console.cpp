@@ -137,6 +137,30 @@ QStringList commandLineArguments(int, char *[])
     return result;
 }
 
+namespace {
+
+bool leadsNowhere(DWORD stream)
+{
+    const HANDLE handle = GetStdHandle(stream);
+    return handle == nullptr || handle == INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+// A stream the caller redirected (to a file, a pipe) stays where it leads.
+void useCallersConsole()
+{
+    const bool output = leadsNowhere(STD_OUTPUT_HANDLE);
+    const bool error = leadsNowhere(STD_ERROR_HANDLE);
+    if (!(output || error) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    // A stream that cannot be pointed there stays without a place, as it was.
+    if (output)
+        (void)std::freopen("CONOUT$", "w", stdout);
+    if (error)
+        (void)std::freopen("CONOUT$", "w", stderr);
+}
+
 // The console's code page is the console's, and stays as it was: text to the console goes as
 // UTF-16, which needs none. A file or pipe gets the console's output code page (GetConsoleOutputCP:
 // "chcp" sets it; 850 on a German Windows, 65001 where the user chose UTF-8), which is what

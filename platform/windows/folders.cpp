@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <cerrno>
 #include <cstddef>
@@ -331,4 +332,10 @@ TypedPath typedPath(const QString &typed)
 QString programFolder()
 {
     return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();
+}
+
+// Every Windows name is text, and Qt knows the forms ("/C:/x", a server's share).
+QString localPathOfUrl(const QUrl &url)
+{
+    return url.isLocalFile() ? url.toLocalFile() : QString();
 }

@@ -8,6 +8,7 @@
 #include "browse/folderlist.h"
 #include "platform/filenames.h"
 #include "platform/paths.h"
+#include "support/droppath.h"
 #include "support/removetree.h"
 #include "tests/app/messageboxanswer.h"
 
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void cleanup();
     void chooseRateAndSave_data();
     void chooseRateAndSave();
+    void keyboardOnly_data();
     void keyboardOnly();
     void failureShownInRealMessageBox_data();
     void failureShownInRealMessageBox();
@@ -144,11 +146,16 @@ void tst_EndToEnd::chooseRateAndSave_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("shownFile");
+    QTest::addColumn<QString>("chosenBy"); // clicks, the command line, a drop on the window
 
-    QTest::newRow("plain names") << u"Spielstand"_s << u"team_sp3.cfg"_s << u"team_sp3.cfg"_s;
+    for (const QString &chosenBy : {u"clicks"_s, u"argument"_s, u"drop"_s}) {
+        QTest::addRow("plain names, %s", qPrintable(chosenBy))
+            << u"Spielstand"_s << u"team_sp3.cfg"_s << u"team_sp3.cfg"_s << chosenBy;
 #ifndef Q_OS_WIN
-    QTest::newRow("Latin-1 names") << Latin1Folder << Latin1File << u"täam_sp3.cfg"_s;
+        QTest::addRow("Latin-1 names, %s", qPrintable(chosenBy))
+            << Latin1Folder << Latin1File << u"täam_sp3.cfg"_s << chosenBy;
 #endif
+    }
 }
 
 void tst_EndToEnd::chooseRateAndSave()
@@ -156,17 +163,28 @@ void tst_EndToEnd::chooseRateAndSave()
     QFETCH(QString, folder);
     QFETCH(QString, file);
     QFETCH(QString, shownFile);
+    QFETCH(QString, chosenBy);
 
-    const Controls &c = m_form->controls();
     const QString input = m_dir->filePath(folder + u'/' + file);
-    QCOMPARE(c.Fildatei->count(), 0);
-
-    doubleClickFolder(*c.Dirverzeichnis, readableFileName(folder));
-    QCOMPARE(c.Fildatei->item(0)->text(), shownFile);
+    if (chosenBy == u"argument"_s) {
+        m_form = std::make_unique<Form1>(Form1::Environment{std::make_shared<WindowServices>(),
+                                                            createSystemDriveProvider(),
+                                                            m_dir->path(), input});
+        m_form->show();
+    }
+    const Controls &c = m_form->controls();
+    if (chosenBy == u"clicks"_s) {
+        QCOMPARE(c.Fildatei->count(), 0);
+        doubleClickFolder(*c.Dirverzeichnis, readableFileName(folder));
+        QVERIFY(!c.btnspeichern->isEnabled());
+        QTest::mouseClick(c.Fildatei->viewport(), Qt::LeftButton, {},
+                          c.Fildatei->visualItemRect(c.Fildatei->item(0)).center());
+    } else if (chosenBy == u"drop"_s) {
+        dropPath(c.Fildatei->viewport(), input); // over the file list
+    }
     QCOMPARE(c.Fildatei->count(), 1);
-    QVERIFY(!c.btnspeichern->isEnabled());
-    QTest::mouseClick(c.Fildatei->viewport(), Qt::LeftButton, {},
-                      c.Fildatei->visualItemRect(c.Fildatei->item(0)).center());
+    QCOMPARE(c.Fildatei->item(0)->text(), shownFile);
+    QCOMPARE(c.Fildatei->selectedFileName(), file);
     QVERIFY(c.btnspeichern->isEnabled());
 
     pressDown(c.cbostar[0], 5);                 // "2.5 Sterne"
@@ -186,8 +204,20 @@ void tst_EndToEnd::chooseRateAndSave()
     QCOMPARE(contents(input), Original);
 }
 
+void tst_EndToEnd::keyboardOnly_data()
+{
+    QTest::addColumn<Qt::Key>("saveKey");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("Space") << Qt::Key_Space << Qt::KeyboardModifiers();
+    QTest::newRow("Enter") << Qt::Key_Return << Qt::KeyboardModifiers();
+    QTest::newRow("the keypad's Enter") << Qt::Key_Enter
+                                        << Qt::KeyboardModifiers(Qt::KeypadModifier);
+}
+
 void tst_EndToEnd::keyboardOnly()
 {
+    QFETCH(Qt::Key, saveKey);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
     const Controls &c = m_form->controls();
     const QString &input = m_input;
     auto press = [](Qt::Key key, int times = 1) {
@@ -218,7 +248,7 @@ void tst_EndToEnd::keyboardOnly()
 
     MessageBoxAnswer answer;
     answer.armFor(m_form.get());
-    press(Qt::Key_Space);
+    QTest::keyClick(QApplication::focusWidget(), saveKey, modifiers);
     QVERIFY(answer.answered);
     QCOMPARE(contents(input + ".new"_L1), Saved);
 }

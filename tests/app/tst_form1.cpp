@@ -3,6 +3,7 @@
 #include "app/controls.h"
 #include "app/form1.h"
 #include "app/mainmenu.h"
+#include "app/startarguments.h"
 #include "app/windowservices.h"
 #include "browse/drivelist.h"
 #include "browse/driveprovider.h"
@@ -12,7 +13,9 @@
 #include "rewrite/savemessages.h"
 #include "tests/app/messageboxanswer.h"
 #include "support/denyaccess.h"
+#include "support/droppath.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -33,6 +36,10 @@
 #include <QTimer>
 #include <functional>
 #include <utility>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -163,9 +170,16 @@ private Q_SLOTS:
     void endingDuringSaveDiscardsOutput();
     void conversionsOfferedByTheWindow();
     void ctrlQEndsTheProgram();
+    void screenReadersMeetEachControl_data();
+    void screenReadersMeetEachControl();
+    void starRowsForScreenReaders();
+    void startPath_data();
+    void startPath();
+    void startArguments_data();
+    void startArguments();
 
 private:
-    Form1 &makeWindow();
+    Form1 &makeWindow(const QString &startPath = {});
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_style;    // the application's, restored after each test
@@ -200,10 +214,10 @@ void tst_Form1::cleanup()
     QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(), "a window was left behind");
 }
 
-Form1 &tst_Form1::makeWindow()
+Form1 &tst_Form1::makeWindow(const QString &startPath)
 {
     m_form = std::make_unique<Form1>(
-        Form1::Environment{m_services, createSystemDriveProvider(), m_dir->path()});
+        Form1::Environment{m_services, createSystemDriveProvider(), m_dir->path(), startPath});
     return *m_form;
 }
 
@@ -526,7 +540,7 @@ void tst_Form1::aboutBoxThroughRealMessageBox()
     QVERIFY(answer.answered);
     QCOMPARE(answer.text, aboutText());
     QCOMPARE(answer.text.toUtf8(), "Kelvora St\xc3\xa4rkeneditor v0.1\n"
-                                   "Ein freies Werkzeug des Kelvora-Entwicklerteams.");
+                                   "Vom Kelvora\xe2\x80\x91" "Entwicklerteam.");
     QCOMPARE(answer.title, u"Info"_s);
     QCOMPARE(answer.icon, QMessageBox::Information);
     QCOMPARE(answer.buttons, 1);
@@ -777,6 +791,141 @@ void tst_Form1::ctrlQEndsTheProgram()
     QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(!m_form->isVisible());
     QVERIFY(!QFile::exists(m_dir->filePath(u"a_sp2.cfg.new"_s)));
+}
+
+void tst_Form1::screenReadersMeetEachControl_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QAccessible::Role>("role");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value"); // null: not looked at
+
+    QTest::newRow("drive list") << u"drvlaufwerk"_s << QAccessible::ComboBox << u"Laufwerk"_s
+                                << QString();
+    QTest::newRow("folder list") << u"Dirverzeichnis"_s << QAccessible::Tree << u"Ordner"_s
+                                 << QString();
+    QTest::newRow("start list") << u"cbostar(0)"_s << QAccessible::ComboBox << u"Startsterne"_s
+                                << u"3.5 Sterne"_s;
+    QTest::newRow("maximum list") << u"cbostar(1)"_s << QAccessible::ComboBox << u"Max.-sterne"_s
+                                  << u"4.0 Sterne"_s;
+    QTest::newRow("progress, half done") << u"lblprobar"_s << QAccessible::ProgressBar
+                                         << u"Fortschritt"_s << u"50 %"_s;
+}
+
+// As UI Automation and AT-SPI take them from Qt.
+void tst_Form1::screenReadersMeetEachControl()
+{
+    QFETCH(QString, control);
+    QFETCH(QAccessible::Role, role);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    const Controls &c = makeWindow().controls();
+    c.cbostar[0]->setCurrentIndex(7);
+    c.cbostar[1]->setCurrentIndex(8);
+    c.lblprobar->setText(QString(10, u'*'));
+    auto *face = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget *>(control));
+    QVERIFY(face);
+    QCOMPARE(face->role(), role);
+    QCOMPARE(face->text(QAccessible::Name), name);
+    if (!value.isNull())
+        QCOMPARE(face->text(QAccessible::Value), value);
+}
+
+// Each star row is one picture named by its rating; no star picture or template is in sight.
+void tst_Form1::starRowsForScreenReaders()
+{
+    const Controls &c = makeWindow().controls();
+    c.cbostar[1]->setCurrentIndex(12);
+    c.cbostar[0]->setCurrentIndex(7);
+    QStringList rows;
+    QAccessibleInterface *area = QAccessible::queryAccessibleInterface(c.Frame2);
+    for (int i = 0; i < area->childCount(); ++i) {
+        QAccessibleInterface *child = area->child(i);
+        QVERIFY(!qobject_cast<Picture *>(child->object()) && area->indexOfChild(child) == i);
+        if (child->role() == QAccessible::Graphic)
+            rows << child->text(QAccessible::Description) + u": "_s
+                    + child->text(QAccessible::Name);
+    }
+    QCOMPARE(rows, QStringList({u"Startsterne: 3,5 von 6 Sternen"_s,
+                                u"Max.-sterne: 6 von 6 Sternen"_s}));
+}
+
+void tst_Form1::startPath_data()
+{
+    QTest::addColumn<QString>("path"); // in the test folder, which stands for the program's
+    QTest::addColumn<QString>("folder"); // shown
+    QTest::addColumn<QString>("file");   // chosen
+    QTest::addColumn<QString>("words");  // of the message, none when empty
+
+    QTest::newRow("a folder") << u"sub"_s << u"sub"_s << QString() << QString();
+    QTest::newRow("a file elsewhere") << u"sub/c_sp.cfg"_s << u"sub"_s << u"c_sp.cfg"_s
+                                      << QString();
+    QTest::newRow("missing") << u"sub/fehlt_sp.cfg"_s << QString() << QString()
+                             << u"fehlt_sp.cfg“ lässt sich nicht öffnen."_s;
+    QTest::newRow("no strength file") << u"sub/notiz.txt"_s << QString() << QString()
+                                      << u"ist keine Stärke-Konfigurationsdatei"_s;
+#ifndef Q_OS_WIN
+    QTest::newRow("a FIFO") << u"sub/pipe_sp.cfg"_s << QString() << QString()
+                            << u"ist keine gewöhnliche Datei"_s;
+#endif
+}
+
+// What cannot be shown leaves the start as without a path, a drop the folder as it was, and a
+// message says why.
+void tst_Form1::startPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, folder);
+    QFETCH(QString, file);
+    QFETCH(QString, words);
+    QVERIFY(QDir(m_dir->path()).mkdir(u"sub"_s));
+    QVERIFY(writeFile(m_dir->filePath(u"sub/c_sp.cfg"_s), "x")
+            && writeFile(m_dir->filePath(u"sub/notiz.txt"_s), "x"));
+#ifndef Q_OS_WIN
+    QCOMPARE(::mkfifo(qPrintable(m_dir->filePath(u"sub/pipe_sp.cfg"_s)), 0600), 0);
+#endif
+    // Given as the argument, then dropped on a window that shows its own folder.
+    for (const bool dropped : {false, true}) {
+        m_services->messages.clear();
+        const Controls &c = makeWindow(dropped ? QString() : m_dir->filePath(path)).controls();
+        if (dropped)
+            dropPath(m_form.get(), m_dir->filePath(path));
+        QCoreApplication::processEvents();
+        QCOMPARE(c.Dirverzeichnis->path(), QDir::cleanPath(m_dir->filePath(folder)));
+        QCOMPARE(c.Fildatei->selectedFileName(), file);
+        QCOMPARE(c.btnspeichern->isEnabled(), !file.isEmpty());
+        QCOMPARE(m_services->messages.size(), words.isEmpty() ? 0 : 1);
+        if (!words.isEmpty())
+            QVERIFY2(m_services->messages[0].text.contains(words),
+                     qPrintable(m_services->messages[0].text));
+    }
+}
+
+void tst_Form1::startArguments_data()
+{
+    using Task = StartArguments::Task;
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("task");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("none") << QStringList() << int(Task::Window) << QString();
+    QTest::newRow("a file") << QStringList{u"a_sp.cfg"_s} << int(Task::Window) << u"a_sp.cfg"_s;
+    QTest::newRow("a name like an option, after --") << QStringList{u"--"_s, u"-x_sp.cfg"_s}
+                                                     << int(Task::Window) << u"-x_sp.cfg"_s;
+    QTest::newRow("--help") << QStringList{u"--help"_s} << int(Task::Help) << QString();
+    QTest::newRow("--version") << QStringList{u"--version"_s} << int(Task::Version) << QString();
+    QTest::newRow("Qt's own option") << QStringList{u"-style"_s, u"fusion"_s}
+                                     << int(Task::WrongUsage) << QString();
+}
+
+void tst_Form1::startArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, task);
+    QFETCH(QString, path);
+    const StartArguments parsed = parseStartArguments(arguments);
+    QCOMPARE(int(parsed.task), task);
+    QCOMPARE(parsed.path, path);
+    QCOMPARE(parsed.problem.isEmpty(), task != int(StartArguments::Task::WrongUsage));
 }
 
 QTEST_MAIN(tst_Form1)

@@ -170,7 +170,7 @@ function(check_tree root label)
 
     set(entry ${root}/share/applications/${program}.desktop)
     set(wanted_Name "Kelvora Stärkeneditor")
-    set(wanted_Exec ${program})
+    set(wanted_Exec "${program} %f") # a file manager hands over the file or folder opened with it
     set(wanted_TryExec ${program})
     set(wanted_Icon ${program})
     set(wanted_Type Application)

@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QStringList>
+
+class FileList;
+class FolderList;
+
+// Shows a folder or file the user named, on the command line or by dropping it on the window:
+// a folder in the folder list; a file's folder, with the file chosen in the file list as a
+// click would choose it (which enables Save). Returns why it cannot be shown, in German
+// paragraphs, or nothing when it is shown. A file the file list would not show (no
+// "*_sp*.cfg" name, no regular file) is explained; a name is used as its exact bytes.
+QStringList openInLists(const QString &path, FolderList &Dirverzeichnis, FileList &Fildatei);
