@@ -146,6 +146,7 @@ public:
 
     // False on failure (failure()). Finished blocks start on their way to the disk meanwhile.
     bool write(const char *bytes, qint64 count) override;
+    bool writeGathered(const ByteRange *ranges, qsizetype count) override;
     SaveFailure failure() const; // of the last write
 
     // Forces the bytes onto the disk, puts the file in place and makes its name durable.

@@ -8,12 +8,14 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/xattr.h>
 
 using namespace Qt::StringLiterals;
@@ -516,8 +518,26 @@ bool ReplacementFile::foundEarlierFile() const
 
 bool ReplacementFile::write(const char *bytes, qint64 count)
 {
-    while (count > 0) {
-        const ssize_t done = ::write(m->fd.get(), bytes, size_t(count));
+    const ByteRange all{bytes, count};
+    return writeGathered(&all, 1);
+}
+
+// Up to IOV_MAX ranges a call; after a call that wrote less, the next goes on from there.
+bool ReplacementFile::writeGathered(const ByteRange *ranges, qsizetype count)
+{
+    std::array<iovec, IOV_MAX> parts;
+    qint64 skipped = 0; // the bytes of the first range written already
+    for (;;) {
+        for (; count > 0 && skipped >= ranges->count; ++ranges, --count)
+            skipped -= ranges->count;
+        if (count == 0)
+            break;
+        const int n = int(std::min<qsizetype>(count, IOV_MAX));
+        for (int i = 0; i < n; ++i)
+            parts[i] = {const_cast<char *>(ranges[i].bytes), size_t(ranges[i].count)};
+        parts[0].iov_base = static_cast<char *>(parts[0].iov_base) + skipped;
+        parts[0].iov_len -= size_t(skipped);
+        const ssize_t done = ::writev(m->fd.get(), parts.data(), n);
         if (done < 0 && errno == EINTR)
             continue;
         if (done < 0) {
@@ -528,9 +548,8 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
             m->failed(SaveFailure::refused(Step::WriteOutput, Refusal::NothingWritten));
             return false;
         }
-        bytes += done;
-        count -= done;
         m->written += done;
+        skipped += done;
     }
     m->startWriteback();
     return true;

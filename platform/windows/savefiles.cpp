@@ -519,6 +519,12 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
     return true;
 }
 
+// WriteFile takes one piece of memory: the ranges are put together first.
+bool ReplacementFile::writeGathered(const ByteRange *ranges, qsizetype count)
+{
+    return ByteSink::writeGathered(ranges, count);
+}
+
 // The first time only: on the disk, visible again as the .new is to be, no longer marked for
 // deletion, and closed, as ReplaceFileW wants the file. The rename goes by path: the path must
 // still name the folder the file was made in, looked at while the handle can still take the file
