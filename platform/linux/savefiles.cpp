@@ -311,6 +311,7 @@ struct ReplacementFile::State
     QByteArray targetName;     // in `folder`
     bool throughLink = false;  // `folder` is where a link led
     bool targetExisted = false;
+    bool earlierFound = false; // a regular file at the name, whether or not it may be replaced
     struct stat target{};      // when it existed
     FileDescriptor targetPlace; // the existing target, held for its rights and attributes
     FileDescriptor fd;
@@ -392,6 +393,7 @@ std::optional<SaveFailure> ReplacementFile::State::acceptExistingTarget(Followed
         return lastFailure(Step::OpenOutput);
     if (!sameFile(target, f.found) || !S_ISREG(target.st_mode))
         return SaveFailure::refused(Step::OpenOutput, Refusal::SwappedMeanwhile);
+    earlierFound = true;
     if (const std::optional<Refusal> refusal = f.beyondItsOwners(targetPlace.get(), W_OK))
         return SaveFailure::refused(Step::OpenOutput, *refusal);
     if (::faccessat(targetPlace.get(), "", W_OK, AT_EACCESS | AT_EMPTY_PATH) != 0)
@@ -507,6 +509,11 @@ void ReplacementFile::State::setRights(const InputFile::State &input)
 QString ReplacementFile::targetFolder() const
 {
     return fileNameFromSystem(shownPathOf(m->folder.get()));
+}
+
+bool ReplacementFile::foundEarlierFile() const
+{
+    return m->earlierFound;
 }
 
 bool ReplacementFile::write(const char *bytes, qint64 count)

@@ -452,9 +452,9 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
         // link): replacing that would change the selected file.
         if (identityAt(nativePath(m->target)) == input.identity())
             return SaveFailure::refused(Step::OpenOutput, Refusal::LeadsToInput);
+        m->targetExisted = true;
         if (attributes & FILE_ATTRIBUTE_READONLY)
             return SaveFailure::refused(Step::OpenOutput, Refusal::ReadOnly);
-        m->targetExisted = true;
     } else if (const DWORD error = GetLastError();
                error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         return SaveFailure::ofSystem(Step::OpenOutput, systemError(error));
@@ -493,6 +493,11 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
 QString ReplacementFile::targetFolder() const
 {
     return m->folder;
+}
+
+bool ReplacementFile::foundEarlierFile() const
+{
+    return m->targetExisted;
 }
 
 bool ReplacementFile::write(const char *bytes, qint64 count)
