@@ -92,6 +92,8 @@ void Form1::wireEvents()
     connectFileSelection(*c.drvlaufwerk, *c.Dirverzeichnis, *c.Fildatei, *c.btnspeichern, this);
     connectRatingSelectors(c.starControls(), this);
     connect(c.btnspeichern, &QPushButton::clicked, this, &Form1::btnspeichernClick);
+    connect(c.Fildatei, &FileList::fileClicked, this, &Form1::lookAtChosenFile);
+    connect(&m_glance, &FileGlance::seen, this, &Form1::describeChosenFile);
     // The user opened a folder and sees it not open: he is told why.
     connect(c.Dirverzeichnis, &FolderList::folderRefused, this,
             [this](const QString &folder, const SystemError &error) {
@@ -226,7 +228,7 @@ void Form1::SaveStrengthFile()
         return showMessage(noFileChosenMessage());
     const SaveOutcome outcome = saveRewrittenCopy({folder, fileName}, *this, *this);
     if (outcome.end != SaveOutcome::End::Stopped)
-        showMessage(saveMessage(outcome));
+        showMessage(saveMessage(outcome, MessagePlace::Window));
     showAsterisks(0);
 }
 
@@ -235,6 +237,20 @@ void Form1::showMessage(const SaveMessage &message)
     const auto icon = message.icon == SaveMessage::Icon::Information ? QMessageBox::Information
                                                                       : QMessageBox::Warning;
     m_environment.services->showMessage(this, icon, message.title, message.text());
+}
+
+void Form1::lookAtChosenFile()
+{
+    const QString name = m_controls.Fildatei->selectedFileName();
+    if (!name.isEmpty())
+        m_glance.look({m_controls.Fildatei->folder(), name});
+}
+
+// The list may show another folder by now; the words belong to that file only.
+void Form1::describeChosenFile(const QString &folder, const QString &name, const QString &text)
+{
+    if (folder == m_controls.Fildatei->folder())
+        m_controls.Fildatei->describeFile(name, text);
 }
 
 void Form1::showAsterisks(int count)

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window. In: the user's picks in the lists and rating selectors, Save, the menus.
-// Out: the ".new" file written by the save, the about box, the end of the program. It builds
-// the controls, wires their events to the handlers of browse/, rating/ and rewrite/, and runs
-// start-up before it is first shown.
+// Out: the ".new" file written by the save, the about box, the end of the program, and what
+// the chosen file holds now as its entry's tool tip. It builds the controls, wires their events
+// to the handlers of browse/, rating/ and rewrite/, and runs start-up before it is first shown.
 
 #include "app/controls.h"
+#include "browse/fileglance.h"
 #include "rewrite/asteriskcounter.h"
 #include "rewrite/savecore.h"
 
@@ -67,6 +68,9 @@ private:
     // box tells how it went.
     void SaveStrengthFile();
     void showMessage(const SaveMessage &message);
+    // What the chosen file holds now, for its entry's tool tip and description.
+    void lookAtChosenFile();
+    void describeChosenFile(const QString &folder, const QString &name, const QString &text);
     void showAsterisks(int count);
 
     // The save reads the rating lists and reports its progress through these.
@@ -77,6 +81,7 @@ private:
 
     Environment m_environment;
     Controls m_controls;
+    FileGlance m_glance;
     AsteriskCounter m_asterisks{0};
     int m_shownAsterisks = 0;
     bool m_saving = false;

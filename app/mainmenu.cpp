@@ -39,5 +39,5 @@ void createMainMenu(QMainWindow &window, std::function<void(qint16)> MnuDateiIte
 QString aboutText()
 {
     return u"Kelvora Stärkeneditor v"_s + QLatin1StringView(KELVORA_VERSION) + u'\n'
-        + u"Vom Kelvora\u2011Entwicklerteam"_s;
+        + u"Vom Kelvora\u2011Entwicklerteam."_s;
 }

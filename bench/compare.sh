@@ -3,7 +3,14 @@
 # Times the save against the floor of copying the file (cat, and cat + sync, which flushes the
 # copy to disk as the save's commit does) and against GNU sed doing the same rewrite, on a ~200 MB
 # and a 1 MB CR LF strength file, and measures the save's peak memory. Each timing is split into
-# CPU time and time spent waiting, which for the save and cat + sync is the flush to disk.
+# CPU time and time spent waiting, which for the save and cat + sync is the flush to disk. A
+# second input of shorter lines (~150 MB, lines of 20 to 90 bytes, one in eight a strength line,
+# an hour old) shows a cost per line that long lines hide.
+#
+# A file changed less than three seconds before a save is read a second time at its end (its
+# time stamps could not show a change within their tick): the inputs are timed once they are
+# older than that, and the large one once more just after a change, as a freshly made file is
+# saved ("fresh").
 #
 #   BUILD_DIR=build bash bench/compare.sh
 #
@@ -22,6 +29,7 @@ if [[ ! -x /usr/bin/time ]]; then
 fi
 
 large_mb=${LARGE_MB:-200}
+short_mb=${SHORT_MB:-150}
 start_index=7
 max_index=9
 
@@ -32,8 +40,20 @@ trap 'rm -rf "$work"' EXIT
 
 small=$work/small_sp.cfg
 large=$work/large_sp.cfg
+short=$work/short_sp.cfg
 strength_lines 1048576 > "$small"
 for ((i = 0; i < large_mb; i++)); do cat "$small"; done > "$large"
+short_strength_lines 1048576 > "$work/short_block"
+for ((i = 0; i < short_mb; i++)); do cat "$work/short_block"; done > "$short"
+touch -d '1 hour ago' "$short"
+
+# settle <file...>: waits until the files' last change (their change time, which no one can set
+# back, counts as much as the modification time) is more than three seconds past.
+settle() {
+    local newest
+    newest=$(stat -c %Z "$@" | sort -n | tail -n 1)
+    while (($(date +%s) - newest <= 4)); do sleep 1; done
+}
 
 # --- sed with the same rule ----------------------------------------------------------------------
 
@@ -46,12 +66,14 @@ rewrite_sed_script "$start_index" "$max_index" > "$work/rewrite.sed"
 # spent waiting (for the disk, mostly). Each run starts without the output of an earlier one:
 # the save replaces its output by a rename and cat truncates its own, and either would otherwise
 # pay for freeing the old 200 MB inside its timing. The removal, and a sync that lets the disk
-# settle, come before the clock starts.
+# settle, come before the clock starts; so does the command in `before_run`, when set.
+before_run=()
 best_of_3() {
     local output=$1 best="" run
     shift
     for _ in 1 2 3; do
         rm -f "$output"
+        ((${#before_run[@]} == 0)) || "${before_run[@]}"
         sync
         run=$( { TIMEFORMAT='%3R %3U %3S'; time "$@" 2>&3; } 3>&2 2>&1 ) || exit 1
         if [[ -z $best ]] || awk -v t="${run%% *}" -v b="${best%% *}" 'BEGIN { exit !(t < b) }'
@@ -110,11 +132,13 @@ long_line_rss() {
     rm -f "$one" "$one.new"
 }
 
-cat "$large" > /dev/null # into the page cache before the first timing
+cat "$large" "$short" > /dev/null # into the page cache before the first timing
+settle "$small" "$large" "$short"
 
 show() { printf '  %-14s %6s s wall  %6s s CPU  %6s s waiting\n' "$1" "$(wall "$2")" "$(cpu "$2")" "$(waited "$2")"; }
 
-echo "files: $(stat -c %s "$small") bytes (small), $(stat -c %s "$large") bytes (large)"
+echo "files: $(stat -c %s "$small") bytes (small), $(stat -c %s "$large") bytes (large)," \
+    "$(stat -c %s "$short") bytes (short lines)"
 echo "timing the large file, best of 3 each, every run without an earlier output..."
 cat_run=$(best_of_3 "$large.cat" run_cat "$large")
 show "cat > out:" "$cat_run"
@@ -129,16 +153,32 @@ echo "  (save's own report: $(tr '\n' ' ' < "$work/save.log"))"
 window_s=$(window_best_of_3 "$large")
 printf '  %-14s %6s s from the click on Save to the message\n' "window:" "$window_s"
 
+echo "timing the file of short lines, best of 3 each..."
+short_cat_sync_run=$(best_of_3 "$short.cat" run_cat_sync "$short")
+show "cat + sync:" "$short_cat_sync_run"
+short_save_run=$(best_of_3 "$short.new" run_save "$short")
+show "headless_save:" "$short_save_run"
+
 run_sed "$small"
 run_save "$small"
+run_sed "$short"
 identical=yes
 cmp -s "$large.sed" "$large.new" || identical=no
 cmp -s "$small.sed" "$small.new" || identical=no
+cmp -s "$short.sed" "$short.new" || identical=no
 
 rss_small_kib=$(peak_rss_kib "$small")
 rss_large_kib=$(peak_rss_kib "$large")
 long_line_rss_kib=$(long_line_rss)
 lines=$(wc -l < "$large")
+short_lines=$(wc -l < "$short")
+
+# Last, as it leaves the large file freshly changed.
+echo "timing the large file just after a change (read twice), best of 3..."
+before_run=(touch "$large")
+fresh_run=$(best_of_3 "$large.new" run_save "$large")
+before_run=()
+show "headless_save:" "$fresh_run"
 
 cat_s=$(wall "$cat_run")
 cat_sync_s=$(wall "$cat_sync_run")
@@ -152,11 +192,36 @@ save_cpu_over_cat_cpu=$(ratio "$save_cpu_s" "$cat_cpu_s")
 sed_over_save=$(ratio "$sed_s" "$save_s")
 window_over_save=$(ratio "$window_s" "$save_s")
 rss_growth_kib=$((rss_large_kib - rss_small_kib))
-cpu_ns_per_line=$(awk -v s="$save_cpu_s" -v n="$lines" 'BEGIN { printf "%.1f", s * 1e9 / n }')
+ns_per_line() { awk -v s="$1" -v n="$2" 'BEGIN { printf "%.1f", s * 1e9 / n }'; }
+cpu_ns_per_line=$(ns_per_line "$save_cpu_s" "$lines")
+cat_sync_cpu_s=$(cpu "$cat_sync_run")
+save_cpu_over_cat_sync_cpu=$(ratio "$save_cpu_s" "$cat_sync_cpu_s")
+# against_copy <prefix> <cat + sync run> <save run> <lines>: the save beside cat + sync, as
+# key=value lines whose keys start with the prefix.
+against_copy() {
+    local copy=$2 save=$3
+    echo "$1cat_sync_s=$(wall "$copy")"
+    echo "$1save_s=$(wall "$save")"
+    echo "$1cat_sync_cpu_s=$(cpu "$copy")"
+    echo "$1save_cpu_s=$(cpu "$save")"
+    echo "$1save_over_cat_sync=$(ratio "$(wall "$save")" "$(wall "$copy")")"
+    echo "$1save_cpu_over_cat_sync_cpu=$(ratio "$(cpu "$save")" "$(cpu "$copy")")"
+    echo "$1cpu_ns_per_line=$(ns_per_line "$(cpu "$save")" "$4")"
+}
+short_values=$(against_copy short_ "$short_cat_sync_run" "$short_save_run" "$short_lines")
+short() { sed -n "s/^short_$1=//p" <<< "$short_values"; }
+fresh_save_s=$(wall "$fresh_run")
+fresh_save_cpu_s=$(cpu "$fresh_run")
+fresh_cpu_over_save_cpu=$(ratio "$fresh_save_cpu_s" "$save_cpu_s")
 echo "save is ${save_over_cat}x cat, ${save_over_cat_sync}x cat + sync (target <= 1.3);" \
     "sed is ${sed_over_save}x the save (target >= 10)"
 echo "CPU per line (user + system, the system's copying included): ${cpu_ns_per_line} ns" \
-    "(target <= 20) over $lines lines"
+    "(target <= 20) over $lines lines; ${save_cpu_over_cat_sync_cpu}x the CPU of cat + sync"
+echo "short lines: the save's CPU is $(short save_cpu_over_cat_sync_cpu)x that of cat + sync" \
+    "(target <= 1.5), $(short cpu_ns_per_line) ns per line over $short_lines lines; its wall" \
+    "time $(short save_over_cat_sync)x (target <= 1.0)"
+echo "just changed, the large file is read a second time: ${fresh_cpu_over_save_cpu}x the CPU" \
+    "of the save of a settled file"
 echo "  cat leaves its copy in the page cache; the save waits until its output is on disk" \
     "(its commit), as cat + sync does: its waiting time is what that flush costs."
 echo "  CPU alone the save takes ${save_cpu_over_cat_cpu}x cat's; beyond cat + sync it spends" \
@@ -173,8 +238,9 @@ echo "cat_s=$cat_s"
 echo "sed_s=$sed_s"
 echo "save_s=$save_s"
 echo "cat_cpu_s=$cat_cpu_s"
-echo "cat_sync_cpu_s=$(cpu "$cat_sync_run")"
+echo "cat_sync_cpu_s=$cat_sync_cpu_s"
 echo "save_cpu_s=$save_cpu_s"
+echo "save_cpu_over_cat_sync_cpu=$save_cpu_over_cat_sync_cpu"
 echo "save_over_cat=$save_over_cat"
 echo "save_over_cat_sync=$save_over_cat_sync"
 echo "save_cpu_over_cat_cpu=$save_cpu_over_cat_cpu"
@@ -185,4 +251,8 @@ echo "long_line_rss_kib=$long_line_rss_kib"
 echo "cpu_ns_per_line=$cpu_ns_per_line"
 echo "window_s=$window_s"
 echo "window_over_save=$window_over_save"
+echo "$short_values"
+echo "fresh_save_s=$fresh_save_s"
+echo "fresh_save_cpu_s=$fresh_save_cpu_s"
+echo "fresh_cpu_over_save_cpu=$fresh_cpu_over_save_cpu"
 echo "identical=$identical"

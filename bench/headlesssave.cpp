@@ -111,7 +111,7 @@ int main(int argc, char *argv[])
     const SaveOutcome outcome =
         saveRewrittenCopy(splitPath(fileNameFromSystem(args.at(0))), ratings, progress, settings);
     if (outcome.end != SaveOutcome::End::Stopped)
-        printMessage(saveMessage(outcome));
+        printMessage(saveMessage(outcome, MessagePlace::Window));
     std::printf("outcome|%d|%d\nprogress|%d\n", int(outcome.failure.step),
                 outcome.failure.systemError.number, progress.asterisks);
     return exitCode(outcome.end);

@@ -74,3 +74,29 @@ s/^(..MAX.{0,7}).*/\1$max_value/
 s/\$/\r/
 EOS
 }
+
+# short_strength_lines <bytes> [seed]: at least that many bytes of CR LF lines of 20 to 90 bytes
+# each, one in eight a start or maximum line: a file with more lines per megabyte than
+# strength_lines gives, where a cost per line shows beside the copying.
+short_strength_lines() {
+    awk -v bytes="$1" -v seed="${2:-7}" 'BEGIN {
+        srand(seed)
+        for (i = 0; i < 4096; i++)
+            pool = pool sprintf("%c", rand() < 0.03 ? 128 + int(rand() * 128) : 32 + int(rand() * 95))
+        size = 0
+        while (size < bytes) {
+            length_wanted = 20 + int(rand() * 71)
+            id = sprintf("%02d", int(rand() * 100))
+            r = rand()
+            if (r < 1 / 16)
+                head = id "STRENGTH  " int(rand() * 13) * 1000 " "
+            else if (r < 1 / 8)
+                head = id "MAXSTRENGTH   " int(rand() * 13) * 1000 " "
+            else
+                head = id "NAME" int(rand() * 1000) "  "
+            line = head substr(pool, 1 + int(rand() * 4000), length_wanted - length(head))
+            printf "%s\r\n", line
+            size += length(line) + 2
+        }
+    }'
+}

@@ -8,6 +8,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTextDocument>
 
 FileList::FileList(const QString &pattern, QWidget *parent)
     : QListWidget(parent), m_pattern(pattern)
@@ -62,6 +63,17 @@ QString FileList::selectedFileName() const
 {
     const int row = selectedIndex();
     return row >= 0 ? m_exactNames.at(row) : QString();
+}
+
+void FileList::describeFile(const QString &name, const QString &text)
+{
+    const qsizetype row = m_exactNames.indexOf(name);
+    if (row < 0)
+        return;
+    QListWidgetItem *entry = item(int(row));
+    // A tool tip that looks like markup is shown as markup; this one holds a file's path.
+    entry->setToolTip(Qt::convertFromPlainText(text));
+    entry->setData(Qt::AccessibleDescriptionRole, text);
 }
 
 bool FileList::selectFileName(const QString &name)

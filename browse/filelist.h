@@ -34,6 +34,10 @@ public:
     // scrolls to it; false when the list has no such entry.
     bool selectFileName(const QString &name);
 
+    // Gives the entry of that exact name `text` as its tool tip and accessible description,
+    // shown as plain text; no entry of that name, nothing.
+    void describeFile(const QString &name, const QString &text);
+
 Q_SIGNALS:
     void fileClicked();
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -89,31 +90,48 @@ private:
         while (reported < m_slots.size()) {
             if (alone)
                 workOnNext();
-            std::vector<FileOutcome> ready;
+            std::vector<std::pair<FileOutcome, bool>> ready; // with whether it was settled
             size_t finished;
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait_for(lock, ProgressInterval,
                                    [&] { return m_slots[reported].outcome.has_value(); });
-                while (reported < m_slots.size() && m_slots[reported].outcome)
-                    ready.push_back(*std::exchange(m_slots[reported++].outcome, std::nullopt));
+                for (; reported < m_slots.size() && m_slots[reported].outcome; ++reported)
+                    ready.emplace_back(*std::exchange(m_slots[reported].outcome, std::nullopt),
+                                       m_jobs.at(qsizetype(reported)).settled);
                 finished = m_finished;
             }
-            for (const FileOutcome &outcome : ready)
-                report(outcome, output);
+            for (const auto &[outcome, settled] : ready)
+                report(outcome, settled, output);
             output.progress(qsizetype(finished), qsizetype(m_slots.size()), bytesDone(), m_bytes);
         }
         output.endProgress();
     }
 
-    void report(const FileOutcome &outcome, ConsoleOutput &output)
+    void report(const FileOutcome &outcome, bool settled, ConsoleOutput &output)
     {
-        ++(outcome.end == FileOutcome::End::Done     ? m_tally.done
-           : outcome.end == FileOutcome::End::Failed ? m_tally.failed
-                                                     : m_tally.stopped);
+        tally(outcome, settled);
         output.failure(outcome.failure);
         output.note(outcome.note);
         output.report(outcome.report);
+    }
+
+    void tally(const FileOutcome &outcome, bool settled)
+    {
+        switch (outcome.end) {
+        case FileOutcome::End::Done:
+            if (!settled) {
+                ++m_tally.done;
+                m_tally.warned += outcome.failure.isEmpty() ? 0 : 1;
+            }
+            break;
+        case FileOutcome::End::Failed:
+            ++m_tally.failed;
+            break;
+        case FileOutcome::End::Stopped:
+            ++m_tally.stopped;
+            break;
+        }
     }
 
     qint64 bytesDone() const

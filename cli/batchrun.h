@@ -8,9 +8,12 @@
 class ConsoleOutput;
 struct Invocation;
 
+// Files and folders by how they ended; what was settled with nothing to do (a folder without
+// strength files) counts nowhere.
 struct BatchTally
 {
     qsizetype done = 0;
+    qsizetype warned = 0; // of those done
     qsizetype failed = 0;
     qsizetype stopped = 0;
 };

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/commandline.h"
 
+#include "platform/console.h"
+
 #include <algorithm>
+#include <set>
 
 using namespace Qt::StringLiterals;
 
@@ -65,6 +68,8 @@ private:
             m_result.utf8 = true;
         else if (name == "show"_L1)
             setTask(Task::Show);
+        else if (name == "json"_L1)
+            m_result.json = true;
         else if (name == "dry-run"_L1)
             setTask(Task::DryRun);
         else if (name == "help"_L1)
@@ -108,8 +113,13 @@ private:
         return m_arguments.at(++m_at);
     }
 
+    // A second value would silently override the first, which a script builder rarely means.
     void valueOption(char which, const QString &option, const QString &value)
     {
+        if (!m_valuesGiven.insert(which).second) {
+            m_problem = u"Die Option %1 steht mehr als einmal im Aufruf."_s.arg(option);
+            return;
+        }
         if (which == 'j') {
             jobsOption(option, value);
             return;
@@ -152,7 +162,9 @@ private:
             return;
         }
         const bool ratingsGiven = m_result.startIndex >= 0 || m_result.maxIndex >= 0;
-        if (m_result.task == Task::Show && ratingsGiven) {
+        if (m_result.json && m_result.task != Task::Show) {
+            m_problem = u"--json gibt es nur zusammen mit --show."_s;
+        } else if (m_result.task == Task::Show && ratingsGiven) {
             m_problem = u"--show zeigt nur, was die Dateien enthalten, und nimmt weder --start "
                         "noch --max."_s;
         } else if (m_result.task != Task::Show
@@ -173,6 +185,7 @@ private:
     bool m_optionsEnded = false;
     bool m_wantsHelp = false;
     bool m_wantsVersion = false;
+    std::set<char> m_valuesGiven;
     Invocation m_result;
     QString m_problem;
 };
@@ -206,43 +219,100 @@ std::optional<int> ratingIndexFromText(const QString &text)
     return index;
 }
 
+namespace {
+
+QString synopsis()
+{
+    return u"Aufruf: kelvora-staerken [OPTIONEN] --start STERNE --max STERNE DATEI|ORDNER...\n"
+           "        kelvora-staerken [OPTIONEN] --show [--json] DATEI|ORDNER...\n"
+           "        kelvora-staerken --help | --version\n"_s;
+}
+
+// One line for each request to stop this system knows, with the exit status it ends with:
+// "  130  nach Strg+C,".
+QString stopStatuses()
+{
+    const QList<StopRequest> requests = stopRequests();
+    QString lines;
+    for (const StopRequest &request : requests) {
+        const QString how = [&] {
+            switch (request.way) {
+            case StopRequest::Way::CtrlC:
+                return u"nach Strg+C"_s;
+            case StopRequest::Way::CtrlBreak:
+                return u"nach Strg+Untbr"_s;
+            case StopRequest::Way::Termination:
+                return u"nach SIGTERM"_s;
+            case StopRequest::Way::TerminalClosed:
+                return u"nach SIGHUP (das Terminal wurde geschlossen)"_s;
+            case StopRequest::Way::ConsoleClosed:
+                return u"nach dem Schließen des Konsolenfensters"_s;
+            }
+            return QString();
+        }();
+        lines += u"  %1  %2%3\n"_s.arg(128 + request.signal)
+                     .arg(how, &request == &requests.last() ? u"."_s : u","_s);
+    }
+    return lines;
+}
+
+} // namespace
+
 QString usageText()
 {
-    return u"Aufruf: kelvora-staerken --start STERNE --max STERNE [-r] [-j N] [-q] DATEI|ORDNER...\n"
-           "        kelvora-staerken --show [-r] [-j N] DATEI|ORDNER...\n"
-           "„kelvora-staerken --help“ erklärt alle Optionen.\n"_s;
+    return synopsis() + u"„kelvora-staerken --help“ erklärt alle Optionen.\n"_s;
 }
 
 QString helpText()
 {
-    return u"Aufruf: kelvora-staerken --start STERNE --max STERNE [OPTIONEN] DATEI|ORDNER...\n"
-           "        kelvora-staerken --show [OPTIONEN] DATEI|ORDNER...\n"
-           "\n"
-           "Setzt Start- und Maximalsterne in Stärke-Konfigurationsdateien (*_sp*.cfg) wie\n"
-           "„Speichern“ im Kelvora Stärkeneditor: jede DATEI wird nach DATEI.new geschrieben,\n"
-           "die Datei selbst bleibt unverändert. Ein ORDNER steht für seine *_sp*.cfg-Dateien\n"
-           "(Groß- und Kleinschreibung egal).\n"
-           "\n"
-           "  --start STERNE  Startsterne, 0.0 bis 6.0 in halben Schritten (auch 3,5)\n"
-           "  --max STERNE    Maximalsterne; unter den Startsternen wird auf sie angehoben\n"
-           "  --show          nichts schreiben, nur zeigen, welche Werte die Start- und\n"
-           "                  Maximalzeilen jetzt tragen\n"
-           "  --dry-run       nichts schreiben, nur zählen, welche Zeilen umgeschrieben würden\n"
-           "  -r, --recursive auch in Unterordnern suchen\n"
-           "  -j, --jobs N    N Dateien gleichzeitig, höchstens %1 (Vorgabe: eine je\n"
-           "                  Prozessorkern); mehr werden auf %1 gesenkt\n"
-           "  -q, --quiet     keine Fortschrittsanzeige, keine Erfolgsmeldungen, keine Hinweise\n"
-           "  --utf8          umgeleitete Ausgabe in UTF-8 statt in der Codepage der Konsole\n"
-           "                  (Windows)\n"
-           "  -h, --help, /?  diese Hilfe\n"
-           "  --version       die Version\n"
-           "\n"
-           "Werte stehen ohne Leerzeichen und Vorzeichen: „-j 4“, „--start 3,5“.\n"
-           "Fehler nennen Datei und Grund; die übrigen Dateien werden trotzdem bearbeitet.\n"
-           "Rückgabewert: 0 alles gespeichert, 1 mindestens eine Datei nicht, 2 falscher Aufruf,\n"
-           "3 die Ausgabe ließ sich nicht schreiben (die Dateien wurden trotzdem bearbeitet),\n"
-           "130 abgebrochen mit Strg+C (143 mit SIGTERM oder beim Schließen des Konsolenfensters,\n"
-           "129 mit SIGHUP, 149 mit Strg+Untbr).\n"_s.arg(MaxJobs);
+    const QString wildcards = ShellExpandsWildcards
+        ? QString()
+        : u"„*“ und „?“ im letzten Teil eines Arguments ersetzt das Programm selbst durch\n"
+          "die passenden Dateien und Ordner, ohne Rücksicht auf Groß- und\n"
+          "Kleinschreibung.\n"_s;
+    const QString utf8 = ConsoleCodePages
+        ? u"  --utf8           Umgeleitete Ausgabe in UTF-8 statt in der Codepage der\n"
+          "                   Konsole.\n"_s
+        : QString();
+    return synopsis()
+        + u"\n"
+          "Setzt Start- und Maximalsterne in Stärke-Konfigurationsdateien (*_sp*.cfg)\n"
+          "wie „Speichern“ im Kelvora Stärkeneditor: Jede DATEI wird nach DATEI.new\n"
+          "geschrieben, die Datei selbst bleibt unverändert. Ein ORDNER steht für seine\n"
+          "*_sp*.cfg-Dateien (Groß- und Kleinschreibung egal).\n"_s
+        + wildcards
+        + u"\n"
+          "  --start STERNE   Startsterne, 0.0 bis 6.0 in halben Schritten (auch 3,5).\n"
+          "  --max STERNE     Maximalsterne; unter den Startsternen werden sie auf diese\n"
+          "                   angehoben.\n"
+          "  --dry-run        Nichts schreiben, nur zählen, welche Zeilen umgeschrieben\n"
+          "                   würden.\n"
+          "  --show           Nichts schreiben, nur zeigen, welche Werte die Start- und\n"
+          "                   Maximalzeilen jetzt tragen.\n"
+          "  --json           Mit --show: je Datei eine Zeile JSON mit Pfad, gefundenen\n"
+          "                   Bewertungen, Zahl der Zeilen und Fehler.\n"
+          "  -r, --recursive  Auch in Unterordnern suchen.\n"
+          "  -j, --jobs N     N Dateien gleichzeitig bearbeiten, höchstens %1 (Vorgabe:\n"
+          "                   eine je Prozessorkern); mehr werden auf %1 gesenkt.\n"
+          "  -q, --quiet      Keine Fortschrittsanzeige, keine Erfolgsmeldungen, keine\n"
+          "                   Hinweise; die Zusammenfassung nur, wenn etwas fehlschlug.\n"
+          "%2"
+          "  %3Diese Hilfe ausgeben.\n"
+          "  --version        Die Version ausgeben.\n"
+          "\n"
+          "Werte stehen ohne Leerzeichen und Vorzeichen: „-j 4“, „--start 3,5“. Jede\n"
+          "Option mit Wert darf nur einmal stehen.\n"
+          "Fehler nennen Datei und Grund; die übrigen Dateien werden trotzdem bearbeitet.\n"
+          "Eine Datei ohne Start- und Maximalzeile wird mit einer Warnung gespeichert.\n"
+          "Am Ende sagt eine Zeile auf der Standardfehlerausgabe, wie viele Dateien\n"
+          "gespeichert wurden und wie viele nicht.\n"
+          "\n"
+          "Rückgabewert: 0 alles gespeichert (oder gezeigt), 1 mindestens eine Datei\n"
+          "oder ein Ordner ging nicht, 2 falscher Aufruf, 3 die Ausgabe ließ sich nicht\n"
+          "schreiben (die Dateien wurden trotzdem bearbeitet). Wird es abgebrochen, gibt\n"
+          "es zurück:\n"_s.arg(QString::number(MaxJobs), utf8,
+                                 ConsoleCodePages ? u"-h, --help, /?   "_s : u"-h, --help       "_s)
+        + stopStatuses();
 }
 
 QString versionText()

@@ -27,6 +27,7 @@ struct Invocation
     bool maxRaised = false; // the maximum was below the start and is the start now
     bool recursive = false;
     bool quiet = false;
+    bool json = false; // --show as one JSON object per file
     bool utf8 = false; // redirected output in UTF-8 whatever the console's code page
     int jobs = 0; // 0: one per core; never above MaxJobs
     bool jobsLowered = false; // more were asked for than MaxJobs
@@ -46,6 +47,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments);
 // "3.5" or "3,5" stars as a rating index (7); nothing for anything but 0.0..6.0 in half steps.
 std::optional<int> ratingIndexFromText(const QString &text);
 
+// The short usage after a wrong call and the help begin with the same synopsis. Both name only
+// what this system offers.
 QString usageText();
 QString helpText();
 QString versionText();

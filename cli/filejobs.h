@@ -13,8 +13,10 @@ struct FileOutcome
     enum class End { Done, Failed, Stopped };
     End end = End::Done;
     QString report;  // for standard output: a success line, what --show or --dry-run found
-    QString failure; // for standard error, naming the file and the reason
-    QString note;    // for standard error unless quiet: a remark that is no failure
+    // For standard error, even when quiet: naming the file and the reason it failed, or for a
+    // file done, a warning of something doubtful about it.
+    QString failure;
+    QString note; // for standard error unless quiet: a remark that is no failure
 };
 
 // One file to work on, or an outcome settled while the arguments were read (a folder that

@@ -31,14 +31,36 @@ int threadsFor(const Invocation &invocation, qsizetype jobs)
     return int(std::clamp<qsizetype>(jobs, 1, wanted));
 }
 
-void reportStop(const Invocation &invocation, const BatchTally &tally, ConsoleOutput &output)
+// "2000 Dateien", "1 Datei", "keine Datei"
+QString fileCount(qsizetype count)
 {
-    if (invocation.task == Task::Save)
-        output.failure(u"Abgebrochen. %1 gespeichert; für die übrigen ist keine .new-Datei "
-                       "entstanden und eine frühere unverändert geblieben."_s.arg(
-                           tally.done == 1 ? u"1 Datei"_s : u"%1 Dateien"_s.arg(tally.done)));
-    else
-        output.failure(u"Abgebrochen."_s);
+    if (count == 0)
+        return u"keine Datei"_s;
+    return count == 1 ? u"1 Datei"_s : u"%1 Dateien"_s.arg(count);
+}
+
+// The closing line of a batch, also off a terminal: how many files were done, and how many
+// not. "2000 Dateien gespeichert, 3 fehlgeschlagen."
+QString summary(Task task, const BatchTally &tally, bool stopped)
+{
+    const QString done = task == Task::Save ? u"gespeichert"_s
+        : task == Task::Show                ? u"gelesen"_s
+                                            : u"geprüft"_s;
+    QString counts = fileCount(tally.done) + u' ' + done;
+    if (tally.warned > 0)
+        counts += u" (%1 ohne Start- und Maximalzeile)"_s.arg(tally.warned);
+    if (tally.failed > 0)
+        counts += u", %1 fehlgeschlagen"_s.arg(tally.failed);
+    if (tally.stopped > 0)
+        counts += u", %1 nicht %2"_s.arg(fileCount(tally.stopped), done);
+    counts[0] = counts[0].toUpper();
+    QString text = stopped ? u"Abgebrochen. "_s + counts + u'.' : counts + u'.';
+    if (task == Task::DryRun)
+        text += u" Es wurde nichts geschrieben."_s;
+    else if (task == Task::Save && tally.stopped > 0)
+        text += u" Für die nicht gespeicherten ist keine .new-Datei entstanden oder verändert "
+                "worden."_s;
+    return text;
 }
 
 // Output that could not be written ends as a failure of its own, unless the status already is
@@ -51,9 +73,8 @@ int withOutputChecked(int status, int outputError)
         outputError = errno != 0 ? errno : EIO;
     if (outputError == 0)
         return status;
-    const SystemError error{outputError, qt_error_string(outputError), outputError};
     writeText(stderr, u"kelvora-staerken: Die Standardausgabe konnte nicht geschrieben werden. "
-                      "%1\n"_s.arg(germanReason(error)));
+                      "%1\n"_s.arg(germanReason(SystemError::ofErrno(outputError))));
     return status == ExitDone ? ExitOutput : status;
 }
 
@@ -69,11 +90,11 @@ int run(const Invocation &invocation)
     const QList<FileJob> jobs = gatherFiles(invocation.paths, invocation.recursive);
     const BatchTally tally =
         runBatch(jobs, invocation, threadsFor(invocation, jobs.size()), output);
-    int status = tally.failed > 0 ? ExitFailed : ExitDone;
-    if (const int signal = stopSignal()) {
-        reportStop(invocation, tally, output);
-        status = 128 + signal;
-    }
+    const int signal = stopSignal();
+    // Quiet leaves it out when all went well, as it leaves out the success lines.
+    if (!invocation.quiet || tally.failed > 0 || signal != 0)
+        output.failure(summary(invocation.task, tally, signal != 0));
+    const int status = signal != 0 ? 128 + signal : tally.failed > 0 ? ExitFailed : ExitDone;
     return withOutputChecked(status, output.outputError());
 }
 

@@ -30,6 +30,10 @@ QStringList commandLineArguments(int argc, char *argv[]);
 // cmd.exe and PowerShell hand them over as typed, and Windows programs expand them themselves.
 extern const bool ShellExpandsWildcards;
 
+// Whether text for a file or pipe follows the console's code page, as on Windows, where
+// --utf8 asks for UTF-8 instead and "/?" asks for help, as Windows' own programs are asked.
+extern const bool ConsoleCodePages;
+
 // A program built for the desktop (the window) has no console of its own on Windows: unless the
 // caller redirected them, its standard output and error lead nowhere. This points them at the
 // console of the command line that started it, if there is one. Nothing to do on Linux.
@@ -65,6 +69,16 @@ Terminal standardErrorTerminal(); // after prepareConsoleOutput()
 // Has `handler` called, instead of the program ending, for each signal by which the system
 // asks a command-line program to stop (Ctrl+C, a termination request, a closed terminal).
 void catchStopSignals(void (*handler)(int));
+
+// The requests to stop that catchStopSignals() hears on this system, for the help to name:
+// how each is made, and the signal it arrives as (the program then ends with 128 + it).
+struct StopRequest
+{
+    enum class Way { CtrlC, CtrlBreak, Termination, TerminalClosed, ConsoleClosed };
+    Way way;
+    int signal;
+};
+QList<StopRequest> stopRequests();
 
 // Ends the program at once, as `signal` ends it when nothing catches it: a shell reads status
 // 128 + its number (130 for Ctrl+C). First the line the cursor is on in a terminal is cleared,

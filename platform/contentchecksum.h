@@ -16,6 +16,10 @@ public:
     void add(const char *bytes, qint64 count)
     {
         m_total += count;
+        // Whole chunks straight from where they lie while none is begun: a file read in large
+        // blocks is summed without a copy.
+        for (; m_chunk.isEmpty() && count >= ChunkSize; bytes += ChunkSize, count -= ChunkSize)
+            m_sum = qHashBits(bytes, size_t(ChunkSize), m_sum);
         while (count > 0) {
             const qint64 room = ChunkSize - m_chunk.size();
             const qint64 taken = std::min(room, count);

@@ -140,9 +140,13 @@ public:
 
     // The folder where commit() replaces or creates the file: `folder`, or where a link leads.
     QString targetFolder() const;
+    // Whether open() found an earlier regular file to replace, other than the selected file,
+    // whether or not it may be replaced.
+    bool foundEarlierFile() const;
 
     // False on failure (failure()). Finished blocks start on their way to the disk meanwhile.
     bool write(const char *bytes, qint64 count) override;
+    bool writeGathered(const ByteRange *ranges, qsizetype count) override;
     SaveFailure failure() const; // of the last write
 
     // Forces the bytes onto the disk, puts the file in place and makes its name durable.

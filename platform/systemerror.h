@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QString>
-
 // How the program carries a failed system call, wherever it happens: its errno value (Windows
-// errors are mapped to the same numbers), the system's own words for it, which may be empty,
-// and the system's own number. The German words for it are chosen by the errno value
-// (rewrite/savereasons.h). No failure: number 0.
+// errors are mapped to the same numbers) and the system's own number. The German words for it
+// are chosen by the errno value (rewrite/savereasons.h); the system's own words are not kept,
+// as they would be English on most systems. No failure: number 0.
 struct SystemError
 {
     static constexpr int NoErrno = -1; // a Windows error without an errno value
@@ -22,12 +20,11 @@ struct SystemError
     };
 
     int number = 0;
-    QString words;
     int systemNumber = 0; // the Windows error; on Linux the errno value again
     Transience transience = Transience::Lasting;
 
-    // A failure the program itself names by its errno value, without the system's words.
-    static SystemError ofErrno(int errorNumber) { return {errorNumber, {}, errorNumber}; }
+    // A failure named by its errno value alone, where no other system number stands behind it.
+    static SystemError ofErrno(int errorNumber) { return {errorNumber, errorNumber}; }
 
     bool failed() const { return number != 0; }
     bool transient() const { return transience != Transience::Lasting; }

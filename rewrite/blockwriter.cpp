@@ -1,24 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rewrite/blockwriter.h"
 
-#include "platform/bytestreams.h"
-
+#include <algorithm>
 #include <cstring>
 #include <system_error>
 
-namespace {
-
-// Room beyond a block, so that the lines which fill it need no growing.
-constexpr qsizetype Slack = 64 * 1024;
-
-} // namespace
-
 BlockWriter::BlockWriter(ByteSink &sink, qsizetype blockSize, Mode mode)
-    : m_sink(sink),
-      m_storage(blockSize + Slack, Qt::Uninitialized),
-      m_blockSize(blockSize),
-      m_mode(mode)
+    : m_sink(sink), m_blockSize(std::max<qsizetype>(blockSize, 1)), m_mode(mode)
 {
+    useOwn(m_own);
 }
 
 BlockWriter::~BlockWriter()
@@ -33,67 +23,82 @@ BlockWriter::~BlockWriter()
     m_thread.join();
 }
 
-// Only a line longer than the slack gets here; the storage keeps its size afterwards.
-void BlockWriter::grow(qsizetype count)
+void BlockWriter::append(QByteArrayView bytes)
 {
-    m_storage.resize(m_used + count);
+    if (bytes.isEmpty())
+        return;
+    char *into = room(bytes.size());
+    std::memcpy(into, bytes.data(), size_t(bytes.size()));
+    added(into + bytes.size());
 }
 
-bool BlockWriter::append(QByteArrayView bytes)
+// The block of its own is full: it goes with its batch, and the next batch takes the other
+// block. Only a request larger than a block makes one grow, before anything lies in it.
+void BlockWriter::makeRoom(qsizetype count)
 {
-    if (bytes.size() >= m_blockSize) {
-        if (!flush() || !waitUntilWritten())
-            return false;
-        m_failed = !m_sink.write(bytes.data(), bytes.size());
-        return !m_failed;
+    if (m_fill != m_own.constData())
+        handOver();
+    if (m_own.size() < count) {
+        m_own.resize(std::max(count, m_blockSize));
+        useOwn(m_own);
     }
-    if (!bytes.isEmpty())
-        std::memcpy(room(bytes.size()), bytes.data(), size_t(bytes.size()));
-    m_used += bytes.size();
-    return flushIfFull();
 }
 
-bool BlockWriter::flush()
+// Makes `own`, swapped in or grown, the block of the batch being gathered, an empty one. The
+// second block is made once a second batch needs it.
+void BlockWriter::useOwn(QByteArray &own)
 {
-    if (m_failed || m_used == 0)
-        return !m_failed;
-    return m_mode == Mode::Background ? writeInBackground() : writePendingHere();
+    if (own.isEmpty())
+        own = QByteArray(m_blockSize, Qt::Uninitialized);
+    m_fill = own.data();
+    m_ownEnd = m_fill + own.size();
 }
 
-// The last block is written here: there is nothing left to overlap it with.
+bool BlockWriter::handOver()
+{
+    closeLentRun();
+    return m_mode == Mode::Background ? writeInBackground() : writeHere();
+}
+
+// The last batch is written here: there is nothing left to overlap it with.
 bool BlockWriter::finish()
 {
-    return waitUntilWritten() && writePendingHere();
+    closeLentRun();
+    return waitUntilWritten() && writeHere();
 }
 
-bool BlockWriter::writePendingHere()
+// After a failure the batch is dropped: nothing more reaches the sink.
+bool BlockWriter::writeHere()
 {
-    if (m_used > 0)
-        m_failed = !m_sink.write(m_storage.constData(), m_used);
-    m_used = 0;
+    if (!m_failed && !m_ranges.empty())
+        m_failed = !m_sink.writeGathered(m_ranges.data(), qsizetype(m_ranges.size()));
+    m_ranges.clear();
+    m_rangesEnd = nullptr;
+    useOwn(m_own);
     return !m_failed;
 }
 
-// Once the block before is written, the pending one goes to the thread and the storage it
-// was written from takes the next one.
+// Once the batch before is written, the gathered one goes to the thread, and the block the
+// written one kept its bytes in takes those of the next.
 bool BlockWriter::writeInBackground()
 {
-    if (!waitUntilWritten())
-        return false;
-    if (m_written.size() != m_storage.size())
-        m_written.resize(m_storage.size());
-    m_storage.swap(m_written);
+    if (!waitUntilWritten() || m_ranges.empty())
+        return writeHere();
+    m_ranges.swap(m_written.ranges);
+    m_own.swap(m_written.own);
     {
         const std::lock_guard lock(m_mutex);
-        m_writtenSize = m_used;
         m_writing = true;
     }
-    m_used = 0;
+    m_ranges.clear();
+    m_rangesEnd = nullptr;
+    useOwn(m_own);
     if (!m_thread.joinable() && !startThread()) {
-        // Without a thread of its own (a process limit reached), the block is written here.
+        // Without a thread of its own (a process limit reached), the batch is written here.
         m_mode = Mode::Inline;
         m_writing = false;
-        m_failed = !m_sink.write(m_written.constData(), m_writtenSize);
+        m_failed = !m_sink.writeGathered(m_written.ranges.data(),
+                                         qsizetype(m_written.ranges.size()));
         return !m_failed;
     }
     m_changed.notify_all();
@@ -103,7 +108,7 @@ bool BlockWriter::writeInBackground()
 bool BlockWriter::startThread()
 {
     try {
-        m_thread = std::thread([this] { writeBlocks(); });
+        m_thread = std::thread([this] { writeBatches(); });
         return true;
     } catch (const std::system_error &) {
         return false;
@@ -118,7 +123,7 @@ bool BlockWriter::waitUntilWritten()
     return !m_failed;
 }
 
-void BlockWriter::writeBlocks()
+void BlockWriter::writeBatches()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -126,7 +131,8 @@ void BlockWriter::writeBlocks()
         if (!m_writing)
             return;
         lock.unlock();
-        const bool written = m_sink.write(m_written.constData(), m_writtenSize);
+        const bool written = m_sink.writeGathered(m_written.ranges.data(),
+                                                  qsizetype(m_written.ranges.size()));
         lock.lock();
         m_backgroundFailed = m_backgroundFailed || !written;
         m_writing = false;

@@ -140,5 +140,5 @@ CensusResult takeLineCensus(const FolderAndName &file, int startIndex, int maxIn
 {
     CensusTaker taker(startIndex, maxIndex);
     const SaveOutcome reading = readStrengthFile(file, taker, observer);
-    return {reading, reading.end == SaveOutcome::End::Saved ? taker.census() : LineCensus{}};
+    return {reading, reading.end == SaveOutcome::End::Failed ? LineCensus{} : taker.census()};
 }

@@ -28,12 +28,12 @@ struct LineCensus
 struct CensusResult
 {
     SaveOutcome reading; // Saved: read to its end
-    LineCensus census;
+    LineCensus census;   // when stopped, of the lines read until then
 };
 
 // Reads the file through the save's own reading (readStrengthFile): only a regular file, in
 // pieces of lines with the save's line ends and kinds, in flat memory. `startIndex` and
 // `maxIndex` (-1: none) are the ratings a save would write, for `changing`. `observer` hears
-// the progress and may stop the reading.
+// the progress and may stop the reading, which leaves the census of what was read.
 CensusResult takeLineCensus(const FolderAndName &file, int startIndex, int maxIndex,
                             SaveObserver &observer);

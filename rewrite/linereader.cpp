@@ -9,14 +9,13 @@
 LineReader::LineReader(ByteSource &source, qsizetype blockSize)
     : m_source(source),
       m_blockSize(std::max<qsizetype>(blockSize, 1)),
-      m_buffer(m_blockSize + HeadSize + WordSize, '\0'),
       m_scan(-WordSize)
 {
 }
 
 inline LinePiece LineReader::piece(qsizetype start, qsizetype stop, bool endsLine)
 {
-    const char *data = m_buffer.constData();
+    const char *data = m_data;
     const LinePiece result{QByteArrayView(data + start, data + stop), m_atLineStart, endsLine, 0};
     m_atLineStart = endsLine;
     return result;
@@ -72,31 +71,38 @@ bool LineReader::skipLineFeedAfterCarriageReturn()
     m_lastEndedWithCr = false;
     if (m_pos == m_end && !readMore())
         return !m_failed;
-    if (m_buffer.at(m_pos) == '\n')
+    if (m_data[m_pos] == '\n')
         ++m_pos;
     return true;
 }
 
-// Moves what is left (at most the short start of a line) to the front and reads a block
-// behind it. False at the end of input or after a read error.
+// Reads a block into the other buffer, behind what is left of this one (at most the short
+// start of a line). False at the end of input or after a read error.
 bool LineReader::readMore()
 {
     if (m_beforeRead)
         m_beforeRead();
-    char *data = m_buffer.data();
     const qsizetype kept = m_end - m_pos;
-    std::memmove(data, data + m_pos, size_t(kept));
+    QByteArray &next = m_buffers[1 - m_current];
+    if (next.isEmpty())
+        next = QByteArray(m_blockSize + HeadSize + WordSize, Qt::Uninitialized);
+    char *data = next.data();
+    if (kept > 0)
+        std::memcpy(data, m_data + m_pos, size_t(kept));
+    m_current = 1 - m_current;
+    m_data = data;
     m_pos = 0;
     m_end = kept;
     m_scan = -WordSize;
     m_ends = 0;
-    if (m_atEnd)
-        return false;
-    const qint64 got = m_source.read(data + kept, m_blockSize);
-    m_failed = got < 0;
-    m_atEnd = got <= 0;
-    if (m_atEnd)
-        return false;
-    m_end += got;
-    return true;
+    if (!m_atEnd) {
+        const qint64 got = m_source.read(data + kept, m_blockSize);
+        m_failed = got < 0;
+        m_atEnd = got <= 0;
+        if (!m_atEnd)
+            m_end += got;
+    }
+    // A scan looks at whole words: the bytes behind those read count as no line end.
+    std::memset(data + m_end, 0, WordSize);
+    return !m_atEnd;
 }

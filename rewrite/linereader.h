@@ -33,18 +33,63 @@ struct LinePiece
 // first piece, middle pieces and a last piece, which may be empty (a line running to the end
 // of input). A line's first piece holds at least its first HeadSize bytes, or the whole line
 // when it is shorter: all that the rewrite rule looks at or keeps.
+//
+// It reads into two buffers in turn, so that what it handed out of one stays where it is while
+// the next block is read into the other, and can be written from there.
 class LineReader
 {
 public:
-    static constexpr qsizetype DefaultBlockSize = 1 << 20;
+    // A block stays in the core's cache from the read to its writing.
+    static constexpr qsizetype DefaultBlockSize = 256 << 10;
     static constexpr qsizetype HeadSize = 12;
 
     // Reads `blockSize` bytes at a time; a source may hand over fewer.
     explicit LineReader(ByteSource &source, qsizetype blockSize = DefaultBlockSize);
 
-    // Runs just before the reader reads into its buffer again, which ends the life of every
-    // view it has handed out; until then they all stay valid.
+    // Runs just before each read. A view handed out stays valid until the read after the
+    // next: that read goes into its buffer again.
     void setBeforeRead(std::function<void()> beforeRead) { m_beforeRead = std::move(beforeRead); }
+
+    // Whole lines ended by CR LF from here on, each passed to `take` (without its end, which
+    // lies right behind it in the buffer) with whether it brings the bytes passed, ends
+    // included, to `atLeast` or more; that line is the last. It stops before a line that `take`
+    // refuses (returns false for), and before a line not ended by CR LF or not wholly
+    // buffered yet: next() hands that one out. Returns the bytes passed, ends included. The
+    // common case, kept in registers.
+    template <typename Take>
+    qint64 crLfLines(Take take, qint64 atLeast)
+    {
+        if (m_lastEndedWithCr || !m_atLineStart)
+            return 0;
+        const char *data = m_data;
+        const qsizetype start = m_pos;
+        qsizetype pos = start;
+        qsizetype scan = m_scan;
+        quint64 ends = m_ends;
+        for (;;) {
+            while (ends == 0) {
+                if (scan + WordSize >= m_end)
+                    return passed(start, pos, scan, ends);
+                scan += WordSize;
+                ends = wordEnds(scan, pos);
+            }
+            const qsizetype stop = scan + std::countr_zero(ends);
+            // A CR read last is followed by a zero, not by its LF.
+            if (data[stop] != '\r' || data[stop + 1] != '\n')
+                return passed(start, pos, scan, ends);
+            const bool last = stop + 2 - start >= atLeast;
+            if (!take(QByteArrayView(data + pos, data + stop), last))
+                return passed(start, pos, scan, ends);
+            ends &= ends - 1;
+            ends &= ends - 1; // the LF's bit, when it lies in this word
+            pos = stop + 2;
+            if (last)
+                return passed(start, pos, scan, ends);
+        }
+    }
+
+    // Where the next line starts in the buffer.
+    const char *position() const { return m_data + m_pos; }
 
     // The next piece, or nothing at the end of input or after a read error.
     std::optional<LinePiece> next()
@@ -62,11 +107,19 @@ public:
     bool failed() const { return m_failed; }
 
 private:
+    qint64 passed(qsizetype start, qsizetype pos, qsizetype scan, quint64 ends)
+    {
+        m_pos = pos;
+        m_scan = scan;
+        m_ends = ends;
+        return pos - start;
+    }
+
     // The line, or its last piece, from m_pos to the terminator at `stop`, which is passed.
     LinePiece pieceToLineEnd(qsizetype stop)
     {
         m_ends &= m_ends - 1;
-        const char *data = m_buffer.constData();
+        const char *data = m_data;
         const qsizetype start = m_pos;
         qint8 terminator = 1;
         m_pos = stop + 1;
@@ -86,16 +139,20 @@ private:
 
     static constexpr qsizetype WordSize = 64; // bytes looked at for line ends at a time
 
-    // The line end bits of the next word, leaving out bytes before m_pos or past m_end.
+    // The line end bits of the word at `scan`, leaving out bytes before `pos`. The bytes past
+    // m_end are zeros, no line end.
+    quint64 wordEnds(qsizetype scan, qsizetype pos) const
+    {
+        quint64 ends = lineEndBits(m_data + scan);
+        if (pos > scan)
+            ends &= ~quint64(0) << (pos - scan);
+        return ends;
+    }
+
     void scanNextWord()
     {
         m_scan += WordSize;
-        quint64 ends = lineEndBits(m_buffer.constData() + m_scan);
-        if (const qsizetype valid = m_end - m_scan; valid < WordSize)
-            ends &= (quint64(1) << valid) - 1;
-        if (m_pos > m_scan)
-            ends &= ~quint64(0) << (m_pos - m_scan);
-        m_ends = ends;
+        m_ends = wordEnds(m_scan, m_pos);
     }
 
     std::optional<LinePiece> nextSlowly();
@@ -107,8 +164,11 @@ private:
 
     ByteSource &m_source;
     qsizetype m_blockSize;
-    // A block, room for the head of a line carried over, and slack for scanning 64 at a time.
-    QByteArray m_buffer;
+    // Each a block, room for the head of a line carried over, and the zeros behind what was
+    // read that a scan of 64 bytes at a time looks at; m_data is the one read into last.
+    QByteArray m_buffers[2];
+    int m_current = 0;
+    char *m_data = nullptr;
     qsizetype m_pos = 0;
     qsizetype m_end = 0;
     // Line end bits of the 64 bytes from m_scan on, for bytes from m_pos on.

@@ -66,19 +66,11 @@ char *writeValueText(char *out, int ratingIndex)
     return out + text.size;
 }
 
-// The padding and value text of every common rating, for each kind: one fixed-size copy
-// writes all that follows the kept bytes of a line long enough to keep them all.
-struct Tail
+constexpr std::array<RewrittenTail, RatingIndexCount> makeTails(qsizetype padding)
 {
-    std::array<char, 32> bytes{};
-    qsizetype size = 0;
-};
-
-constexpr std::array<Tail, RatingIndexCount> makeTails(qsizetype padding)
-{
-    std::array<Tail, RatingIndexCount> tails;
+    std::array<RewrittenTail, RatingIndexCount> tails;
     for (int index = 0; index < RatingIndexCount; ++index) {
-        Tail &tail = tails[index];
+        RewrittenTail &tail = tails[index];
         for (; tail.size < padding; ++tail.size)
             tail.bytes[tail.size] = ' ';
         const ValueText text = CommonValueTexts[index];
@@ -88,18 +80,6 @@ constexpr std::array<Tail, RatingIndexCount> makeTails(qsizetype padding)
     return tails;
 }
 
-constexpr auto StartTails = makeTails(StartPadding);
-constexpr auto MaximumTails = makeTails(MaximumPadding);
-
-template <qsizetype Kept>
-char *writeKeptAndTail(char *out, const char *line, const Tail &tail)
-{
-    std::memcpy(out, line, Kept);
-    std::memcpy(out + Kept, tail.bytes.data(), sizeof tail.bytes);
-    return out + Kept + tail.size;
-}
-
-// Any line, any index: a short line moves the value left, an odd index wraps.
 char *writeKeptAndValue(char *out, QByteArrayView line, qsizetype kept, qsizetype padding,
                         int ratingIndex)
 {
@@ -112,21 +92,20 @@ char *writeKeptAndValue(char *out, QByteArrayView line, qsizetype kept, qsizetyp
 
 } // namespace
 
+const std::array<RewrittenTail, RatingIndexCount> StartTails = makeTails(StartPadding);
+const std::array<RewrittenTail, RatingIndexCount> MaximumTails = makeTails(MaximumPadding);
+
+char *writeStrengthLineSlowly(char *out, QByteArrayView line, StrengthLine kind, int ratingIndex)
+{
+    return kind == StrengthLine::Start
+        ? writeKeptAndValue(out, line, StartKept, StartPadding, ratingIndex)
+        : writeKeptAndValue(out, line, MaximumKept, MaximumPadding, ratingIndex);
+}
+
 char *writeRewrittenLine(char *out, QByteArrayView line, StrengthLine kind, int ratingIndex)
 {
-    const bool common = ratingIndex >= 0 && ratingIndex < RatingIndexCount;
-    switch (kind) {
-    case StrengthLine::Start:
-        if (common && line.size() >= StartKept)
-            return writeKeptAndTail<StartKept>(out, line.data(), StartTails[ratingIndex]);
-        return writeKeptAndValue(out, line, StartKept, StartPadding, ratingIndex);
-    case StrengthLine::Maximum:
-        if (common && line.size() >= MaximumKept)
-            return writeKeptAndTail<MaximumKept>(out, line.data(), MaximumTails[ratingIndex]);
-        return writeKeptAndValue(out, line, MaximumKept, MaximumPadding, ratingIndex);
-    case StrengthLine::Other:
-        break;
-    }
+    if (kind != StrengthLine::Other)
+        return writeStrengthLine(out, line, kind, ratingIndex);
     if (!line.isEmpty())
         std::memcpy(out, line.data(), size_t(line.size()));
     return out + line.size();

@@ -4,8 +4,13 @@
 // Out: the ".new" file beside it, every start- and maximum-strength line carrying the chosen
 // value at column 34. This header holds the per-line rule; savestrengthfile.h streams a file.
 
+#include "rewrite/ratings.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
+
+#include <array>
+#include <cstring>
 
 enum class StrengthLine { Start, Maximum, Other };
 
@@ -49,6 +54,37 @@ constexpr qsizetype maxRewrittenLineSize(QByteArrayView line)
 // appendRewrittenLine into raw memory, for the save's output buffer: writes the output line at
 // `out`, which must have room for maxRewrittenLineSize(line) bytes, and returns its end.
 char *writeRewrittenLine(char *out, QByteArrayView line, StrengthLine kind, int ratingIndex);
+
+// The padding and value text behind the kept bytes of a strength line, for each rating the
+// selectors offer, made once: one copy of a fixed size writes all of it.
+struct RewrittenTail
+{
+    std::array<char, 32> bytes{};
+    qsizetype size = 0;
+};
+extern const std::array<RewrittenTail, RatingIndexCount> StartTails;
+extern const std::array<RewrittenTail, RatingIndexCount> MaximumTails;
+
+// Any line, any index: a short line moves the value left, an odd index wraps.
+char *writeStrengthLineSlowly(char *out, QByteArrayView line, StrengthLine kind, int ratingIndex);
+
+// writeRewrittenLine for a strength line, with the common case inline: the save runs it for
+// every strength line.
+inline char *writeStrengthLine(char *out, QByteArrayView line, StrengthLine kind, int ratingIndex)
+{
+    const auto keptAndTail = [&](qsizetype kept, const RewrittenTail &tail) {
+        std::memcpy(out, line.data(), size_t(kept));
+        std::memcpy(out + kept, tail.bytes.data(), sizeof tail.bytes);
+        return out + kept + tail.size;
+    };
+    if (ratingIndex >= 0 && ratingIndex < RatingIndexCount) {
+        if (kind == StrengthLine::Start && line.size() >= StartKeptBytes)
+            return keptAndTail(StartKeptBytes, StartTails[ratingIndex]);
+        if (kind == StrengthLine::Maximum && line.size() >= MaximumKeptBytes)
+            return keptAndTail(MaximumKeptBytes, MaximumTails[ratingIndex]);
+    }
+    return writeStrengthLineSlowly(out, line, kind, ratingIndex);
+}
 
 // The whole rule for one line: the output line, without terminator.
 QByteArray RewriteLine(QByteArrayView line, int startIndex, int maxIndex);

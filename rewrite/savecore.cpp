@@ -169,6 +169,7 @@ private:
     {
         const std::optional<SaveFailure> failure =
             m_output.open(m_folder, m_outcome.input.name + ".new"_L1, m_input);
+        m_outcome.earlierOutputFound = m_output.foundEarlierFile();
         if (failure)
             m_outcome.outputFolder = m_output.targetFolder();
         return goesOn(failure);

@@ -53,6 +53,9 @@ struct SaveOutcome
     SaveFailure failure; // when Failed: at which step, and why
     FolderAndName input; // the selected file, as given
     qint64 inputSize = 0; // when it was opened
+    // Whether an earlier .new lay at its name when the save looked there, which it does once
+    // the selected file is open: a regular file, other than the selected one.
+    bool earlierOutputFound = false;
     QString outputFolder; // where the .new is made: the input's folder, or where a link leads
     // After a failure that could put neither file back in place (Windows only): where the new
     // content and the earlier .new are kept instead. The new content alone: a temporary file

@@ -23,56 +23,80 @@ public:
           m_length(length),
           m_reportInterval(observer.reportInterval())
     {
-        m_reader.setBeforeRead([this] { copyUnchanged(); });
+        // Unchanged lines are written from the reader's buffer: each read waits until what was
+        // lent from that buffer two reads ago has been written.
+        m_reader.setBeforeRead([this] { m_writer.handOver(); });
     }
 
     LoopEnd run()
     {
-        while (const std::optional<LinePiece> piece = m_reader.next()) {
-            // Nearly every line comes whole.
+        for (;;) {
+            // Nearly every line is ended by CR LF and comes whole. An ordinary one is its own
+            // output: the run of them goes out from the reader's buffer as it is.
+            const char *unchanged = m_reader.position();
+            const auto take = [&](QByteArrayView line, bool last) {
+                const StrengthLine kind = classifyLine(line);
+                if (kind == StrengthLine::Other)
+                    return true;
+                if (last)
+                    return false; // wholeLine() reports before the rating is read
+                lendUnchanged(unchanged, line.data());
+                writeStrengthLine(line, kind);
+                unchanged = line.data() + line.size() + 2;
+                return true;
+            };
+            if (const qint64 bytes =
+                    m_reader.crLfLines(take, m_reportInterval - m_workSinceReport)) {
+                lendUnchanged(unchanged, m_reader.position());
+                m_progress += bytes;
+                if (m_writer.failed())
+                    return LoopEnd::WriteFailed;
+                if (!workedOn(bytes))
+                    return LoopEnd::Stopped;
+                continue;
+            }
+            const std::optional<LinePiece> piece = m_reader.next();
+            if (!piece)
+                break;
             const bool go = piece->startsLine && piece->endsLine ? wholeLine(*piece)
                                                                  : pieceOfLongLine(*piece);
-            if (!go)
-                return m_writer.failed() ? LoopEnd::WriteFailed : LoopEnd::Stopped;
-            if (!m_writer.flushIfFull())
+            if (m_writer.failed())
                 return LoopEnd::WriteFailed;
+            if (!go)
+                return LoopEnd::Stopped;
         }
         if (m_reader.failed())
             return LoopEnd::ReadFailed;
-        copyUnchanged();
         if (m_reportedProgress != m_progress && !report())
             return LoopEnd::Stopped;
         return m_writer.finish() ? LoopEnd::Finished : LoopEnd::WriteFailed;
     }
 
 private:
+    void lendUnchanged(const char *begin, const char *end)
+    {
+        if (end != begin)
+            m_writer.lend(QByteArrayView(begin, end));
+    }
+
+    // False to stop.
     bool wholeLine(const LinePiece &piece)
     {
         if (!lineRead(piece.bytes.size(), piece.bytes.size() + piece.terminatorSize))
             return false;
         const StrengthLine kind = classifyLine(piece.bytes);
-        // An ordinary line that ends in CR LF is its own output: it joins the bytes that are
-        // copied in one go.
-        if (kind == StrengthLine::Other && piece.terminatorSize == 2) {
-            const char *begin = piece.bytes.data();
-            if (begin != m_unchangedEnd) {
-                copyUnchanged();
-                m_unchangedBegin = begin;
-            }
-            m_unchangedEnd = begin + piece.bytes.size() + 2;
-            return true;
-        }
-        copyUnchanged();
-        writeLine(piece.bytes, kind);
+        if (kind == StrengthLine::Other && piece.terminatorSize == 2)
+            m_writer.lend(withLineEnd(piece));
+        else
+            writeLine(piece.bytes, kind);
         return true;
     }
 
     // An ordinary line streams through piece by piece; of a strength line only its head is
     // kept, since the rule drops the rest. Its output follows once the line has been read.
-    // False to stop: asked for, or the output failed.
+    // False to stop.
     bool pieceOfLongLine(const LinePiece &piece)
     {
-        copyUnchanged();
         if (piece.startsLine) {
             m_kind = classifyLine(piece.bytes);
             m_lineLength = 0;
@@ -80,17 +104,25 @@ private:
             std::memcpy(m_head.data(), piece.bytes.data(), size_t(m_headSize));
         }
         m_lineLength += piece.bytes.size();
-        if (m_kind == StrengthLine::Other && !m_writer.append(piece.bytes))
-            return false;
+        const bool ordinary = m_kind == StrengthLine::Other;
+        if (ordinary)
+            m_writer.lend(piece.endsLine && piece.terminatorSize == 2 ? withLineEnd(piece)
+                                                                      : piece.bytes);
         if (!piece.endsLine)
             return workedOn(piece.bytes.size());
         if (!lineRead(m_lineLength, piece.bytes.size() + piece.terminatorSize))
             return false;
-        const QByteArrayView rest = m_kind == StrengthLine::Other
-            ? QByteArrayView()
-            : QByteArrayView(m_head.data(), m_headSize);
-        writeLine(rest, m_kind);
+        if (ordinary && piece.terminatorSize == 2)
+            return true;
+        writeLine(ordinary ? QByteArrayView() : QByteArrayView(m_head.data(), m_headSize),
+                  m_kind);
         return true;
+    }
+
+    // The piece and the CR LF that lies right behind it in the reader's buffer.
+    static QByteArrayView withLineEnd(const LinePiece &piece)
+    {
+        return QByteArrayView(piece.bytes.data(), piece.bytes.size() + 2);
     }
 
     // After each line: the progress, and whether to go on.
@@ -116,24 +148,33 @@ private:
 
     void writeLine(QByteArrayView line, StrengthLine kind)
     {
-        const int rating = kind == StrengthLine::Other
-            ? 0
-            : ratingOfLine(kind, [this] { return m_ratings.startRatingIndex(); },
-                           [this] { return m_ratings.maxRatingIndex(); });
-        char *out = m_writer.room(maxRewrittenLineSize(line) + 2);
-        out = writeRewrittenLine(out, line, kind, rating);
+        if (kind == StrengthLine::Other)
+            writeWithLineEnd(line);
+        else
+            writeStrengthLine(line, kind);
+    }
+
+    // The rule looks at no more than a line's head.
+    void writeStrengthLine(QByteArrayView line, StrengthLine kind)
+    {
+        const int rating = ratingOfLine(kind, [this] { return m_ratings.startRatingIndex(); },
+                                        [this] { return m_ratings.maxRatingIndex(); });
+        const QByteArrayView head = line.first(std::min(line.size(), LineReader::HeadSize));
+        char *out = m_writer.room(maxRewrittenLineSize(head) + 2);
+        out = ::writeStrengthLine(out, head, kind, rating);
         *out++ = '\r';
         *out++ = '\n';
         m_writer.added(out);
     }
 
-    // Puts the unchanged lines gathered so far into the output, before the reader reuses the
-    // buffer they lie in and before any other output.
-    void copyUnchanged()
+    // An ordinary line not ended by CR LF: the same bytes, and a CR LF.
+    void writeWithLineEnd(QByteArrayView line)
     {
-        if (m_unchangedEnd != m_unchangedBegin)
-            m_writer.append(QByteArrayView(m_unchangedBegin, m_unchangedEnd));
-        m_unchangedBegin = m_unchangedEnd = nullptr;
+        m_writer.lend(line);
+        char *out = m_writer.room(2);
+        *out++ = '\r';
+        *out++ = '\n';
+        m_writer.added(out);
     }
 
     LineReader m_reader;
@@ -145,9 +186,6 @@ private:
     qint64 m_progress = 0;
     qint64 m_reportedProgress = 0;
     qint64 m_workSinceReport = 0;
-    // Whole ordinary lines with their CR LF, straight from the reader's buffer, not yet copied.
-    const char *m_unchangedBegin = nullptr;
-    const char *m_unchangedEnd = nullptr;
     // The line being read in pieces.
     StrengthLine m_kind = StrengthLine::Other;
     qint64 m_lineLength = 0;

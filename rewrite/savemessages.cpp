@@ -2,8 +2,12 @@
 #include "rewrite/savemessages.h"
 
 #include "platform/paths.h"
+#include "rewrite/linecensus.h"
 #include "rewrite/savereasons.h"
 
+#include <QLocale>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -29,11 +33,17 @@ QString cannotWrite(const SaveOutcome &outcome)
 QString folderRefusesNewFile(const SaveOutcome &outcome)
 {
     if (!outcome.failure.throughLink)
-        return u"Im Ordner „%1“ kann keine neue Datei angelegt werden, auch nicht neben der "
-               "ausgewählten Datei."_s.arg(shownPath(outcome.input.folder));
+        return u"Im Ordner „%1“ kann keine neue Datei angelegt werden."_s.arg(
+            shownPath(outcome.input.folder));
     return u"Die Datei „%1“ ist eine Verknüpfung in den Ordner „%2“, und dort kann keine neue "
            "Datei angelegt werden."_s.arg(shownPath(outcome.outputPath()),
                                            shownPath(outcome.outputFolder));
+}
+
+// The window names the file the user selected in its list, the companion the one given to it.
+QString chosen(MessagePlace place)
+{
+    return place == MessagePlace::Window ? u"ausgewählte"_s : u"angegebene"_s;
 }
 
 // Why a file was refused, where the words need nothing but the kind of refusal, and for the
@@ -62,8 +72,6 @@ constexpr RefusalWords Refusals[] = {
      u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, und was dieser "
      "selbst darf, kann nur ein Speichern mit Administratorrechten prüfen. Solchen "
      "Verknüpfungen wird darum nicht gefolgt."},
-    {Refusal::LeadsToInput,
-     u"Sie ist die ausgewählte Datei oder eine Verknüpfung auf sie, die dabei ersetzt würde."},
     {Refusal::ReadOnly,
      u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht ersetzt."},
     {Refusal::SwappedMeanwhile,
@@ -88,7 +96,7 @@ QString notRegular(const SaveFailure &failure, bool reading)
 }
 
 // Why a step failed: a refusal of the program's own, or the system's error.
-QString reason(const SaveFailure &failure)
+QString reason(const SaveFailure &failure, MessagePlace place)
 {
     const bool reading = failure.step == Step::OpenInput || failure.step == Step::ReadInput;
     for (const RefusalWords &refused : Refusals) {
@@ -96,6 +104,9 @@ QString reason(const SaveFailure &failure)
             return QString::fromUtf16(reading && refused.forInput ? refused.forInput
                                                                   : refused.words);
     }
+    if (failure.refusal == Refusal::LeadsToInput)
+        return u"Sie ist die %1 Datei oder eine Verknüpfung auf sie, die dabei ersetzt würde."_s
+            .arg(chosen(place));
     if (failure.refusal == Refusal::NotRegular)
         return notRegular(failure, reading);
     if (failure.refusal == Refusal::NotWritable)
@@ -125,13 +136,13 @@ QString howInputChanged(const SaveOutcome &outcome)
 }
 
 // What failed and why.
-QStringList failureWords(const SaveOutcome &outcome)
+QStringList failureWords(const SaveOutcome &outcome, MessagePlace place)
 {
     const SaveFailure &failure = outcome.failure;
     switch (failure.step) {
     case Step::OpenInput:
     case Step::ReadInput:
-        return {cannotRead(outcome), reason(failure)};
+        return {cannotRead(outcome), reason(failure, place)};
     case Step::InputChanged:
         return {u"Die Datei „%1“ wurde während des Speicherns verändert."_s.arg(
                     shownPath(outcome.inputPath())),
@@ -139,9 +150,9 @@ QStringList failureWords(const SaveOutcome &outcome)
     case Step::OpenOutput:
         if (failure.refusal == Refusal::FolderRefusesNewFile)
             return {folderRefusesNewFile(outcome), germanReason(failure.systemError)};
-        return {cannotWrite(outcome), reason(failure)};
+        return {cannotWrite(outcome), reason(failure, place)};
     case Step::WriteOutput:
-        return {cannotWrite(outcome), reason(failure)};
+        return {cannotWrite(outcome), reason(failure, place)};
     case Step::SyncFolder:
         return {u"Die Datei „%1“ wurde geschrieben, aber ihr Eintrag im Ordner konnte nicht auf "
                 "den Datenträger gebracht werden."_s.arg(shownPath(outcome.outputPath())),
@@ -152,36 +163,78 @@ QStringList failureWords(const SaveOutcome &outcome)
     return {};
 }
 
-// What a failure left as it was.
-QString whatWasKept(const SaveOutcome &outcome)
+// What a failure left as it was. Only what exists is said to stay: a selected file that could
+// not be opened may be missing, and the save looks for an earlier .new only after opening it.
+QString whatWasKept(const SaveOutcome &outcome, MessagePlace place)
 {
-    if (outcome.failure.step == Step::SyncFolder)
+    const Step step = outcome.failure.step;
+    const bool earlier = outcome.earlierOutputFound;
+    if (step == Step::OpenInput)
+        return u"Es wurde nichts geschrieben."_s;
+    if (step == Step::SyncFolder)
         return u"Nach einem Stromausfall oder Absturz kann sie fehlen oder die frühere Fassung "
                "zeigen. Speichern Sie erneut, um sicherzugehen."_s;
-    if (outcome.failure.step == Step::InputChanged)
-        return u"Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt unverändert."_s;
+    if (step == Step::InputChanged)
+        return earlier ? u"Das Ergebnis wurde verworfen; die frühere .new-Datei bleibt "
+                         "unverändert."_s
+                       : u"Das Ergebnis wurde verworfen."_s;
     if (!outcome.earlierOutputKept())
         return u"Die frühere .new-Datei liegt jetzt unter „%1“, die neue Fassung unter „%2“. Die "
-               "ausgewählte Datei bleibt unverändert."_s.arg(shownPath(outcome.earlierOutputAt),
-                                                            shownPath(outcome.newContentKeptAt));
-    const QString kept = u"Die ausgewählte Datei und eine frühere .new-Datei bleiben "
-                         "unverändert."_s;
+               "%3 Datei bleibt unverändert."_s.arg(shownPath(outcome.earlierOutputAt),
+                                                    shownPath(outcome.newContentKeptAt),
+                                                    chosen(place));
+    const QString kept = (earlier ? u"Die %1 Datei und die frühere .new-Datei bleiben "
+                                    "unverändert."_s
+                                  : u"Die %1 Datei bleibt unverändert, und es ist keine "
+                                    ".new-Datei entstanden."_s)
+                             .arg(chosen(place));
     if (outcome.newContentKeptAt.isEmpty())
         return kept;
     return kept + u" Die temporäre Datei „%1“ ließ sich nicht entfernen und kann gelöscht "
                   "werden."_s.arg(shownPath(outcome.newContentKeptAt));
 }
 
+// "keine Startzeile", "1 Startzeile", "12 Startzeilen"
+QString lineCount(qint64 lines, const QString &kind)
+{
+    if (lines <= 1)
+        return (lines == 0 ? u"keine %1zeile"_s : u"1 %1zeile"_s).arg(kind);
+    return u"%1 %2zeilen"_s.arg(lines).arg(kind);
+}
+
+// "3.5 Sterne" when every line of the kind carries that rating, else "gemischt", or what
+// stands for the lack of any.
+QString ratingsOf(const LineKindCensus &kind)
+{
+    if (kind.lines == 0)
+        return u"keine Zeile"_s;
+    const auto &rated = kind.withRating;
+    const auto all = std::find(rated.begin(), rated.end(), kind.lines);
+    if (all != rated.end())
+        return ratingText(int(all - rated.begin()));
+    if (std::all_of(rated.begin(), rated.end(), [](qint64 lines) { return lines == 0; }))
+        return u"keine gültige Bewertung"_s;
+    return u"gemischt"_s;
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QLocale(QLocale::German, QLocale::Germany).toString(double(bytes) / 1e6, 'f', 1);
+}
+
 } // namespace
 
-SaveMessage saveMessage(const SaveOutcome &outcome)
+SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place)
 {
     switch (outcome.end) {
     case SaveOutcome::End::Saved:
-        return {SaveMessage::Icon::Information, SaveTitle, {u"Speichern erfolgreich"_s}};
+        // The window's words are fixed; on a command line they end as a sentence does.
+        return {SaveMessage::Icon::Information, SaveTitle,
+                {place == MessagePlace::Window ? u"Speichern erfolgreich"_s
+                                               : u"Speichern erfolgreich."_s}};
     case SaveOutcome::End::Failed:
         return {SaveMessage::Icon::Warning, SaveTitle,
-                failureWords(outcome) << whatWasKept(outcome)};
+                failureWords(outcome, place) << whatWasKept(outcome, place)};
     case SaveOutcome::End::Stopped:
         break;
     }
@@ -197,11 +250,30 @@ SaveMessage noFileChosenMessage()
 
 QStringList readFailureWords(const SaveOutcome &outcome)
 {
-    return failureWords(outcome);
+    // Reading alone meets no refusal that names the selected file.
+    return failureWords(outcome, MessagePlace::CommandLine);
 }
 
 QStringList folderUnreadableWords(const QString &folder, const SystemError &error)
 {
     return {u"Der Ordner „%1“ konnte nicht gelesen werden."_s.arg(shownPath(folder)),
             germanReason(error)};
+}
+
+QString fileRatingsText(const CensusResult &result, qint64 bytesRead)
+{
+    if (result.reading.end == SaveOutcome::End::Failed)
+        return readFailureWords(result.reading).join(u' ');
+    const LineCensus &found = result.census;
+    const QString lines = lineCount(found.start.lines, u"Start"_s) + u" und "_s
+        + lineCount(found.maximum.lines, u"Maximal"_s);
+    const QString ratings = found.start.lines + found.maximum.lines == 0
+        ? QString()
+        : u"Startsterne: %1.\nMax.-sterne: %2.\n"_s.arg(ratingsOf(found.start),
+                                                       ratingsOf(found.maximum));
+    if (result.reading.end == SaveOutcome::End::Saved)
+        return ratings + u"Die Datei hat %1."_s.arg(lines);
+    return ratings
+        + u"Die Datei wurde nicht vollständig gelesen, nur die ersten %1 von %2 MB; darin "
+          "stehen %3."_s.arg(megabytes(bytesRead), megabytes(result.reading.inputSize), lines);
 }

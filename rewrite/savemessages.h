@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+struct CensusResult;
+
 // The German words for what a save came to, for the window's message box and the companion's
 // lines alike. The reasons by error number are in savereasons.h.
 struct SaveMessage
@@ -19,9 +21,14 @@ struct SaveMessage
     QString text() const { return paragraphs.join(QStringLiteral("\n\n")); }
 };
 
+// Where the words are shown: the window speaks of the file the user selected, the
+// command-line companion of the file it was given.
+enum class MessagePlace { Window, CommandLine };
+
 // "Speichern erfolgreich" for a finished save; a warning naming the file, the reason and what
-// was left as it was for a failed one. A stopped save has nothing to say.
-SaveMessage saveMessage(const SaveOutcome &outcome);
+// was left as it was for a failed one, each an ended sentence. A stopped save has nothing to
+// say.
+SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place);
 
 // For Save pressed with no file chosen.
 SaveMessage noFileChosenMessage();
@@ -31,3 +38,9 @@ QStringList readFailureWords(const SaveOutcome &outcome);
 
 // A folder whose entries could not be read: what and why.
 QStringList folderUnreadableWords(const QString &folder, const SystemError &error);
+
+// What a file carries now, at a glance: the start and maximum ratings its lines hold (one
+// rating, "gemischt", or none) and how many lines of each kind it has, one sentence a line; a
+// reading stopped early says so, how far it came (`bytesRead`) and what it found until there.
+// A reading that failed says why.
+QString fileRatingsText(const CensusResult &result, qint64 bytesRead);

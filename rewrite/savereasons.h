@@ -5,9 +5,9 @@
 
 #include <QString>
 
-// The German words for a failed system call, chosen by its error number, with the system's own
-// words after them in brackets when it has any: "Kein Speicherplatz mehr auf dem Datenträger
-// (No space left on device)".
+// The German words for a failed system call, chosen by its error number, as one ended sentence:
+// "Auf dem Datenträger ist kein Speicherplatz mehr frei." An error without German words is
+// named by its number.
 QString germanReason(const SystemError &error);
 
 // What a file system object is, as the messages name it: "ein Ordner", "eine Pipe (FIFO)".

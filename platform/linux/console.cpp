@@ -29,6 +29,7 @@ bool openClosedStandardStreams()
 }
 
 const bool ShellExpandsWildcards = true;
+const bool ConsoleCodePages = false;
 
 QStringList commandLineArguments(int argc, char *argv[])
 {
@@ -65,8 +66,14 @@ void writeRedirectedOutputAsUtf8() {}
 // would leave their hidden temporary files behind.
 void catchStopSignals(void (*handler)(int))
 {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(signal, handler);
+    for (const StopRequest &request : stopRequests())
+        std::signal(request.signal, handler);
+}
+
+QList<StopRequest> stopRequests()
+{
+    using Way = StopRequest::Way;
+    return {{Way::CtrlC, SIGINT}, {Way::Termination, SIGTERM}, {Way::TerminalClosed, SIGHUP}};
 }
 
 // The default action, so that the caller sees the signal itself; "ESC[K" clears what the

@@ -8,12 +8,14 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/xattr.h>
 
 using namespace Qt::StringLiterals;
@@ -309,6 +311,7 @@ struct ReplacementFile::State
     QByteArray targetName;     // in `folder`
     bool throughLink = false;  // `folder` is where a link led
     bool targetExisted = false;
+    bool earlierFound = false; // a regular file at the name, whether or not it may be replaced
     struct stat target{};      // when it existed
     FileDescriptor targetPlace; // the existing target, held for its rights and attributes
     FileDescriptor fd;
@@ -390,6 +393,7 @@ std::optional<SaveFailure> ReplacementFile::State::acceptExistingTarget(Followed
         return lastFailure(Step::OpenOutput);
     if (!sameFile(target, f.found) || !S_ISREG(target.st_mode))
         return SaveFailure::refused(Step::OpenOutput, Refusal::SwappedMeanwhile);
+    earlierFound = true;
     if (const std::optional<Refusal> refusal = f.beyondItsOwners(targetPlace.get(), W_OK))
         return SaveFailure::refused(Step::OpenOutput, *refusal);
     if (::faccessat(targetPlace.get(), "", W_OK, AT_EACCESS | AT_EMPTY_PATH) != 0)
@@ -507,10 +511,33 @@ QString ReplacementFile::targetFolder() const
     return fileNameFromSystem(shownPathOf(m->folder.get()));
 }
 
+bool ReplacementFile::foundEarlierFile() const
+{
+    return m->earlierFound;
+}
+
 bool ReplacementFile::write(const char *bytes, qint64 count)
 {
-    while (count > 0) {
-        const ssize_t done = ::write(m->fd.get(), bytes, size_t(count));
+    const ByteRange all{bytes, count};
+    return writeGathered(&all, 1);
+}
+
+// Up to IOV_MAX ranges a call; after a call that wrote less, the next goes on from there.
+bool ReplacementFile::writeGathered(const ByteRange *ranges, qsizetype count)
+{
+    std::array<iovec, IOV_MAX> parts;
+    qint64 skipped = 0; // the bytes of the first range written already
+    for (;;) {
+        for (; count > 0 && skipped >= ranges->count; ++ranges, --count)
+            skipped -= ranges->count;
+        if (count == 0)
+            break;
+        const int n = int(std::min<qsizetype>(count, IOV_MAX));
+        for (int i = 0; i < n; ++i)
+            parts[i] = {const_cast<char *>(ranges[i].bytes), size_t(ranges[i].count)};
+        parts[0].iov_base = static_cast<char *>(parts[0].iov_base) + skipped;
+        parts[0].iov_len -= size_t(skipped);
+        const ssize_t done = ::writev(m->fd.get(), parts.data(), n);
         if (done < 0 && errno == EINTR)
             continue;
         if (done < 0) {
@@ -521,9 +548,8 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
             m->failed(SaveFailure::refused(Step::WriteOutput, Refusal::NothingWritten));
             return false;
         }
-        bytes += done;
-        count -= done;
         m->written += done;
+        skipped += done;
     }
     m->startWriteback();
     return true;

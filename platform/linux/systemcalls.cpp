@@ -1,16 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/systemcalls.h"
 
-#include <cstring>
-
-using namespace Qt::StringLiterals;
-
 SystemError makeSystemError(int number)
 {
-    char buffer[256];
-    // The GNU strerror_r, safe when several saves run at once.
-    const QString words = QString::fromLocal8Bit(strerror_r(number, buffer, sizeof buffer));
-    return {number, words.startsWith("Unknown error"_L1) ? QString() : words, number};
+    return SystemError::ofErrno(number);
 }
 
 FileType fileTypeOf(mode_t mode)

@@ -17,6 +17,7 @@
 #include <shellapi.h>
 
 const bool ShellExpandsWildcards = false;
+const bool ConsoleCodePages = true;
 
 namespace {
 
@@ -256,6 +257,12 @@ void catchStopSignals(void (*handler)(int))
     stopHandler = handler;
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
     std::signal(SIGTERM, handler);
+}
+
+QList<StopRequest> stopRequests()
+{
+    using Way = StopRequest::Way;
+    return {{Way::CtrlC, SIGINT}, {Way::ConsoleClosed, SIGTERM}, {Way::CtrlBreak, SIGBREAK}};
 }
 
 // Runs on the thread Windows starts for the console event, not in a signal handler: the console

@@ -456,9 +456,9 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
         // link): replacing that would change the selected file.
         if (identityAt(nativePath(m->target)) == input.identity())
             return SaveFailure::refused(Step::OpenOutput, Refusal::LeadsToInput);
+        m->targetExisted = true;
         if (attributes & FILE_ATTRIBUTE_READONLY)
             return SaveFailure::refused(Step::OpenOutput, Refusal::ReadOnly);
-        m->targetExisted = true;
     } else if (const DWORD error = GetLastError();
                error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         return SaveFailure::ofSystem(Step::OpenOutput, systemError(error));
@@ -499,6 +499,11 @@ QString ReplacementFile::targetFolder() const
     return m->folder;
 }
 
+bool ReplacementFile::foundEarlierFile() const
+{
+    return m->targetExisted;
+}
+
 bool ReplacementFile::write(const char *bytes, qint64 count)
 {
     while (count > 0) {
@@ -516,6 +521,12 @@ bool ReplacementFile::write(const char *bytes, qint64 count)
         count -= done;
     }
     return true;
+}
+
+// WriteFile takes one piece of memory: the ranges are put together first.
+bool ReplacementFile::writeGathered(const ByteRange *ranges, qsizetype count)
+{
+    return ByteSink::writeGathered(ranges, count);
 }
 
 // The first time only: on the disk, visible again as the .new is to be, no longer marked for

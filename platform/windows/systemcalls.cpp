@@ -51,13 +51,7 @@ bool isInUse(DWORD error)
 
 SystemError systemError(DWORD error)
 {
-    wchar_t *text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    const QString words = QString::fromWCharArray(text, int(length)).trimmed();
-    LocalFree(text);
-    return {errnoOf(error), words, int(error),
+    return {errnoOf(error), int(error),
             isInUse(error) ? SystemError::Transience::InUse : SystemError::Transience::Lasting};
 }
 

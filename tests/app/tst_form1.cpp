@@ -32,6 +32,7 @@
 #include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <functional>
 #include <utility>
@@ -159,6 +160,8 @@ private Q_SLOTS:
     void aboutBoxThroughRealMessageBox();
     void folderThatDoesNotOpenIsExplained_data();
     void folderThatDoesNotOpenIsExplained();
+    void chosenFileDescribed_data();
+    void chosenFileDescribed();
     void saveThroughTheWindow();
     void saveWithNoFileChosen();
     void ratingChangedDuringSaveAppliesToLaterLines();
@@ -537,7 +540,7 @@ void tst_Form1::aboutBoxThroughRealMessageBox()
     QVERIFY(answer.answered);
     QCOMPARE(answer.text, aboutText());
     QCOMPARE(answer.text.toUtf8(), "Kelvora St\xc3\xa4rkeneditor v0.1\n"
-                                   "Vom Kelvora\xe2\x80\x91" "Entwicklerteam");
+                                   "Vom Kelvora\xe2\x80\x91" "Entwicklerteam.");
     QCOMPARE(answer.title, u"Info"_s);
     QCOMPARE(answer.icon, QMessageBox::Information);
     QCOMPARE(answer.buttons, 1);
@@ -551,8 +554,9 @@ void tst_Form1::folderThatDoesNotOpenIsExplained_data()
     QTest::addColumn<bool>("removed"); // else nobody may read it
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("removed since it was listed") << true << u"Datei oder Ordner nicht gefunden"_s;
-    QTest::newRow("nobody may read it") << false << u"Zugriff verweigert"_s;
+    QTest::newRow("removed since it was listed")
+        << true << u"Datei oder Ordner wurde nicht gefunden."_s;
+    QTest::newRow("nobody may read it") << false << u"Der Zugriff wurde verweigert."_s;
 }
 
 void tst_Form1::folderThatDoesNotOpenIsExplained()
@@ -581,6 +585,60 @@ void tst_Form1::folderThatDoesNotOpenIsExplained()
     QVERIFY2(text.startsWith(u"Der Ordner „%1“ konnte nicht gelesen werden.\n\n%2"_s.arg(
                  QDir::toNativeSeparators(sub), reason)),
              qPrintable(text));
+}
+
+// What the chosen file c_sp.cfg holds, read beside the window, becomes its entry's description
+// and tool tip. A second pick at once (b_sp.cfg) stops the reading of the first.
+void tst_Form1::chosenFileDescribed_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<qint64>("size"); // made larger with zeros; -1: removed after it was listed
+    QTest::addColumn<int>("last"); // the row picked last, after c_sp.cfg
+    QTest::addColumn<QString>("described"); // the beginning
+
+    const QByteArray lines = "01STRENGTH 3000\r\n02MAXSTRENGTH 5000\r\n03STRENGTH 3000\r\n";
+    const QString rated = u"Startsterne: 1.5 Sterne.\nMax.-sterne: 2.5 Sterne.\n"_s;
+    QTest::newRow("one rating each")
+        << lines << 0ll << 2 << rated + u"Die Datei hat 2 Startzeilen und 1 Maximalzeile."_s;
+    QTest::newRow("mixed, and no rating")
+        << "01STRENGTH 1000\r\n01STRENGTH 2000\r\n02MAXSTRENGTH 7500\r\n"_ba << 0ll << 2
+        << u"Startsterne: gemischt.\nMax.-sterne: keine gültige Bewertung.\nDie Datei hat 2 "
+           "Startzeilen und 1 Maximalzeile."_s;
+    QTest::newRow("too large to read whole")
+        << lines << 40'000'000ll << 2
+        << rated + u"Die Datei wurde nicht vollständig gelesen, nur die ersten "_s;
+    QTest::newRow("removed since it was listed")
+        << lines << -1ll << 2
+        << u"Die Datei „PATH“ konnte nicht gelesen werden. Datei oder Ordner wurde nicht "
+           "gefunden."_s;
+    QTest::newRow("picked over") << lines << 40'000'000ll << 1
+                                 << u"Startsterne: keine gültige Bewertung.\n"_s;
+}
+
+void tst_Form1::chosenFileDescribed()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(qint64, size);
+    QFETCH(int, last);
+    QFETCH(QString, described);
+    const QString path = m_dir->filePath(u"c_sp.cfg"_s);
+    QVERIFY(writeFile(path, content) && (size <= 0 || QFile::resize(path, size)));
+    const Controls &c = makeWindow().controls();
+    QVERIFY(size >= 0 || QFile::remove(path));
+
+    c.Fildatei->setCurrentRow(2);
+    c.Fildatei->setCurrentRow(last);
+    const auto description = [&](int row) {
+        return c.Fildatei->item(row)->data(Qt::AccessibleDescriptionRole).toString();
+    };
+    QTRY_VERIFY(!description(last).isEmpty());
+    described.replace(u"PATH"_s, QDir::toNativeSeparators(path));
+    QVERIFY2(description(last).startsWith(described), qPrintable(description(last)));
+    QCOMPARE(c.Fildatei->item(last)->toolTip(), Qt::convertFromPlainText(description(last)));
+    QCOMPARE(description(2).isEmpty(), last != 2);
+    // The window closed while a reading runs waits for it to stop.
+    c.Fildatei->setCurrentRow(2);
+    m_form.reset();
 }
 
 void tst_Form1::saveThroughTheWindow()

@@ -113,15 +113,22 @@ void TestStaerken::arguments_data()
 
     const QString saved = u"FILE.new: Speichern erfolgreich"_s;
     const QString usage = u"Aufruf: kelvora-staerken"_s;
+    const QString oneSaved = u"kelvora-staerken: 1 Datei gespeichert.\n"_s;
     QTest::newRow("half stars") << QStringList{u"--start"_s, u"3.5"_s, u"--max"_s, u"5.0"_s,
                                                u"FILE"_s}
-                                << 0 << "7000"_ba << "10000"_ba << saved << QString();
+                                << 0 << "7000"_ba << "10000"_ba << saved << oneSaved;
     QTest::newRow("decimal comma, equals sign")
         << QStringList{u"--start=3,5"_s, u"--max=4,5"_s, u"FILE"_s} << 0 << "7000"_ba
-        << "9000"_ba << saved << QString();
+        << "9000"_ba << saved << oneSaved;
     QTest::newRow("zero and six, file first, max first")
         << QStringList{u"FILE"_s, u"--max"_s, u"6"_s, u"--start"_s, u"0"_s} << 0 << "0"_ba
-        << "12000"_ba << saved << QString();
+        << "12000"_ba << saved << oneSaved;
+    QTest::newRow("a file without strength lines saved with a warning")
+        << QStringList{u"--start=1"_s, u"--max=2"_s, u"NOTE"_s} << 0 << QByteArray()
+        << QByteArray() << u"NOTE.new: Speichern erfolgreich."_s
+        << u"kelvora-staerken: Warnung: In der Datei „NOTE“ steht keine Start- und keine "
+           "Maximalzeile; „NOTE.new“ ist nur eine Kopie mit CR LF am Ende jeder Zeile.\n"
+           "kelvora-staerken: 1 Datei gespeichert (1 ohne Start- und Maximalzeile).\n"_s;
     QTest::newRow("maximum below start raised with a note")
         << QStringList{u"--start"_s, u"4"_s, u"--max"_s, u"1.5"_s, u"FILE"_s} << 0 << "8000"_ba
         << "8000"_ba << saved << u"Hinweis: Die Maximalsterne liegen unter den Startsternen"_s;
@@ -130,10 +137,18 @@ void TestStaerken::arguments_data()
         << "8000"_ba << "8000"_ba << QString() << QString();
     QTest::newRow("dry run writes nothing")
         << QStringList{u"--dry-run"_s, u"--start"_s, u"1"_s, u"--max"_s, u"2"_s, u"FILE"_s} << 0
-        << QByteArray() << QByteArray() << u"(nichts geschrieben)"_s << QString();
-    QTest::newRow("missing file fails, exit 1")
+        << QByteArray() << QByteArray() << u"(nichts geschrieben)"_s
+        << u"kelvora-staerken: 1 Datei geprüft. Es wurde nichts geschrieben.\n"_s;
+    QTest::newRow("missing file fails in whole German sentences, exit 1")
         << QStringList{u"--start"_s, u"1"_s, u"--max"_s, u"2"_s, u"FILE"_s, u"FILE.nix"_s} << 1
-        << "2000"_ba << "4000"_ba << saved << u"Datei oder Ordner nicht gefunden"_s;
+        << "2000"_ba << "4000"_ba << saved
+        << u"kelvora-staerken: Die Datei „FILE.nix“ konnte nicht gelesen werden. Datei oder "
+           "Ordner wurde nicht gefunden. Es wurde nichts geschrieben.\n"
+           "kelvora-staerken: 1 Datei gespeichert, 1 fehlgeschlagen.\n"_s;
+    QTest::newRow("an option given twice")
+        << QStringList{u"--start"_s, u"1"_s, u"--max=2"_s, u"--start"_s, u"2"_s, u"FILE"_s} << 2
+        << QByteArray() << QByteArray() << QString()
+        << u"Die Option --start steht mehr als einmal im Aufruf."_s;
     QTest::newRow("quarter star") << QStringList{u"--start"_s, u"3.25"_s, u"--max"_s, u"4"_s,
                                                  u"FILE"_s}
                                   << 2 << QByteArray() << QByteArray() << QString()
@@ -184,17 +199,23 @@ void TestStaerken::arguments()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString file = dir.filePath(u"a_sp.cfg"_s);
-    QVERIFY(writeFile(file, Strength));
-    arguments.replaceInStrings(u"FILE"_s, file);
+    const QString note = dir.filePath(u"notiz.txt"_s);
+    QVERIFY(writeFile(file, Strength) && writeFile(note, "hallo\n"));
+    arguments.replaceInStrings(u"FILE"_s, file).replaceInStrings(u"NOTE"_s, note);
+    for (QString *text : {&outputHas, &errorHas})
+        text->replace(u"FILE"_s, QDir::toNativeSeparators(file))
+            .replace(u"NOTE"_s, QDir::toNativeSeparators(note));
 
     const Run run = runStaerken(arguments);
     QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(run.out.contains(outputHas.replace(u"FILE"_s, QDir::toNativeSeparators(file))),
-             qPrintable(run.out));
+    QVERIFY2(run.out.contains(outputHas), qPrintable(run.out));
     if (errorHas.isEmpty())
         QCOMPARE(run.err, QString());
     else
         QVERIFY2(run.err.contains(errorHas), qPrintable(run.err));
+    // The short usage after a wrong call begins as the help does.
+    if (exitCode == 2)
+        QVERIFY(run.err.contains(runStaerken({u"--help"_s}).out.section(u"\n\n"_s, 0, 0)));
     QCOMPARE(readFile(file), Strength);
     if (startValue.isEmpty())
         QVERIFY(!exists(file + ".new"_L1));
@@ -207,26 +228,39 @@ void TestStaerken::reports_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("report");
+    QTest::addColumn<QString>("summary");
 
-    QTest::newRow("show") << QStringList{u"--show"_s}
+    QTest::newRow("show") << QStringList{u"--show"_s, u"FILE"_s}
                           << u"FILE\n"
                              "  Startsterne: 5 Zeilen (2 × 1.5 Sterne, 1 × 3.5 Sterne, "
-                             "1 × keine gültige Bewertung, 1 × keine Zahl)\n"
+                             "1 × keine gültige Bewertung, 1 × keine Zahl).\n"
                              "  Max.-sterne: 3 Zeilen (1 × 0.0 Sterne, 1 × 6.0 Sterne, "
-                             "1 × keine gültige Bewertung)\n"_s;
+                             "1 × keine gültige Bewertung).\n"_s
+                          << u"1 Datei gelesen."_s;
+    // In ASCII alone; a missing file named with the reason, in the argument order.
+    QTest::newRow("show as JSON")
+        << QStringList{u"--show"_s, u"--json"_s, u"FILE"_s, u"FILE.nix"_s}
+        << u"{\"error\":null,\"max\":{\"lines\":3,\"no_rating\":1,\"ratings\":[0,6]},"
+           "\"path\":\"JSON\",\"start\":{\"lines\":5,\"no_rating\":2,\"ratings\":[1.5,3.5]}}\n"
+           "{\"error\":\"Die Datei \\u201eJSON.nix\\u201c konnte nicht gelesen werden. Datei "
+           "oder Ordner wurde nicht gefunden.\",\"max\":null,\"path\":\"JSON.nix\","
+           "\"start\":null}\n"_s
+        << u"1 Datei gelesen, 1 fehlgeschlagen."_s;
     QTest::newRow("dry run") << QStringList{u"--dry-run"_s, u"--start"_s, u"3.5"_s, u"--max"_s,
-                                            u"6"_s}
+                                            u"6"_s, u"FILE"_s}
                              << u"FILE → FILE.new (nichts geschrieben)\n"
                                 "  Startsterne: 5 Zeilen würden auf 3.5 Sterne gesetzt, "
-                                "4 davon ändern sich\n"
+                                "4 davon ändern sich.\n"
                                 "  Max.-sterne: 3 Zeilen würden auf 6.0 Sterne gesetzt, "
-                                "3 davon ändern sich\n"_s;
+                                "3 davon ändern sich.\n"_s
+                             << u"1 Datei geprüft. Es wurde nichts geschrieben."_s;
 }
 
 void TestStaerken::reports()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, report);
+    QFETCH(QString, summary);
 
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
@@ -239,10 +273,12 @@ void TestStaerken::reports()
         + "07MAXSTRENGTH 12000\r\n08MAXSTRENGTH -1000\r\n";
     QVERIFY(writeFile(file, content));
 
-    const Run run = runStaerken(arguments << file);
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.err, QString());
-    QCOMPARE(run.out, report.replace(u"FILE"_s, QDir::toNativeSeparators(file)));
+    const Run run = runStaerken(arguments.replaceInStrings(u"FILE"_s, file));
+    QCOMPARE(run.exitCode, summary.contains(u"fehlgeschlagen"_s) ? 1 : 0);
+    QVERIFY2(run.err.endsWith(u"kelvora-staerken: "_s + summary + u'\n'), qPrintable(run.err));
+    const QString native = QDir::toNativeSeparators(file);
+    QCOMPARE(run.out, report.replace(u"FILE"_s, native)
+                          .replace(u"JSON"_s, QString(native).replace(u"\\"_s, u"\\\\"_s)));
     QCOMPARE(readFile(file), content);
     QVERIFY(!exists(file + ".new"_L1));
 }
@@ -282,7 +318,8 @@ void TestStaerken::unreadableFolder()
                                     << arguments.replaceInStrings(u"DIR"_s, dir.path()),
                                 shell);
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains(u"Der Ordner „%1“ konnte nicht gelesen werden. Zugriff verweigert"_s
+    QVERIFY2(run.err.contains(u"Der Ordner „%1“ konnte nicht gelesen werden. Der Zugriff wurde "
+                              "verweigert."_s
                                   .arg(QDir::toNativeSeparators(locked))),
              qPrintable(run.err));
     QVERIFY2(reported.isEmpty() ? run.out.isEmpty() : run.out.contains(reported),
@@ -319,11 +356,11 @@ void TestStaerken::windowsCommandLine_data()
     QTest::newRow("wildcards ignore case, in the list's order")
         << QStringList{u"b_sp.cfg"_s, u"A_SP.CFG"_s, u"c.cfg"_s} << QString() << 0
         << QStringList{u"*_sp*.cfg"_s} << 0
-        << u"A_SP.CFG.new: Speichern erfolgreich\nb_sp.cfg.new: Speichern erfolgreich\n"_s
+        << u"A_SP.CFG.new: Speichern erfolgreich.\nb_sp.cfg.new: Speichern erfolgreich.\n"_s
         << QStringList{u"A_SP.CFG"_s, u"b_sp.cfg"_s};
     QTest::newRow("question mark, in a folder")
         << QStringList{u"sub/x1_sp.cfg"_s, u"sub/x22_sp.cfg"_s} << QString() << 0
-        << QStringList{u"sub\\x?_sp.cfg"_s} << 0 << u"sub\\x1_sp.cfg.new: Speichern erfolgreich\n"_s
+        << QStringList{u"sub\\x?_sp.cfg"_s} << 0 << u"sub\\x1_sp.cfg.new: Speichern erfolgreich.\n"_s
         << QStringList{u"sub/x1_sp.cfg"_s};
     QTest::newRow("a pattern that matches nothing")
         << QStringList{u"a_sp.cfg"_s} << QString() << 0 << QStringList{u"*.txt"_s} << 1
@@ -457,12 +494,14 @@ void TestStaerken::folderWithMixedFiles()
                                    folder + "/sub/e_sp.cfg"_L1, readableFileName(latin1File)};
     QStringList expected;
     for (const QString &file : savedInOrder)
-        expected.append(file + ".new: Speichern erfolgreich"_L1);
+        expected.append(file + ".new: Speichern erfolgreich."_L1);
     QCOMPARE(run.out.split(u'\n', Qt::SkipEmptyParts), expected);
     QVERIFY2(run.err.startsWith(u"kelvora-staerken: Die Datei „%1/z_sp.cfg.new“ konnte nicht "
                                 "geschrieben werden. An ihrer Stelle liegt ein Ordner"_s.arg(folder)),
              qPrintable(run.err));
-    QCOMPARE(run.err.count(u'\n'), 1); // no progress line off a terminal, nothing else failed
+    // No progress line off a terminal, nothing else failed, and the summary closes.
+    QVERIFY(run.err.endsWith(u".\nkelvora-staerken: 4 Dateien gespeichert, 1 fehlgeschlagen.\n"_s));
+    QCOMPARE(run.err.count(u'\n'), 2);
 
     QCOMPARE(readFile(latin1File + ".new"_L1), savedStrength("4000", "6000"));
     for (const QString &name : {u"a_sp.cfg"_s, u"B_SP.CFG"_s, u"sub/e_sp.cfg"_s})
@@ -489,7 +528,7 @@ void TestStaerken::manyFiles_data()
 
     const QStringList save{u"-j"_s, u"4"_s, u"--start=2"_s, u"--max=3"_s, u"DIR"_s};
     const QString run = u"exec \"$0\" \"$@\""_s;
-    const QString unwritten = u"Die Standardausgabe konnte nicht geschrieben werden. Kein"_s;
+    const QString unwritten = u"Die Standardausgabe konnte nicht geschrieben werden. Auf dem"_s;
     // The sanitizers' leak check at the end needs a thread of its own.
     const QString limited = u"ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 exec prlimit "
                             "--nproc=%1:%1 OTHER \"$0\" \"$@\""_s;
@@ -506,15 +545,18 @@ void TestStaerken::manyFiles_data()
                                          << QStringList{u"--show"_s, u"DIR"_s} << 3 << unwritten;
     QTest::newRow("--help, output full") << run + " >/dev/full"_L1 << QStringList{u"--help"_s}
                                          << 3 << unwritten;
+    QTest::newRow("--help names only this system's stops, its own last")
+        << run << QStringList{u"--help"_s} << 0
+        << u"  143  nach SIGTERM,\n  129  nach SIGHUP (das Terminal wurde geschlossen).\n"_s;
     QTest::newRow("no thread to be had") << limited.arg(1) << save << 1 << QString();
-    QTest::newRow("3 threads for -j 50") << limited.arg(3) << save + QStringList{u"-j50"_s} << 1
-                                         << QString();
-    QTest::newRow("-j lowered") << run << save + QStringList{u"-j100000"_s} << 1
+    QTest::newRow("3 threads for -j 50")
+        << limited.arg(3) << QStringList{u"-j50"_s} + save.mid(2) << 1 << QString();
+    QTest::newRow("-j lowered") << run << QStringList{u"-j100000"_s} + save.mid(2) << 1
                                 << u"höchstens 64 Dateien"_s;
     QTest::newRow("bare names as given")
         << "cd DIR && "_L1 + run
         << QStringList{u"--start=2"_s, u"--max=3"_s, u"f001_sp.cfg"_s, u"f050_sp.cfg"_s} << 1
-        << u"f001_sp.cfg.new: Speichern erfolgreich\nkelvora-staerken: Die Datei „f050"_s;
+        << u"f001_sp.cfg.new: Speichern erfolgreich.\nkelvora-staerken: Die Datei „f050"_s;
     QTest::newRow("SIGINT") << signal.arg(u"INT"_s) << save << 130 << u"Abgebrochen."_s;
     QTest::newRow("SIGTERM") << signal.arg(u"TERM"_s) << save << 143 << u"Abgebrochen."_s;
     QTest::newRow("SIGHUP") << signal.arg(u"HUP"_s) << save << 129 << u"Abgebrochen."_s;

@@ -152,7 +152,7 @@ void tst_WindowsFiles::puttingInPlace()
     if (output.isEmpty()) {
         QCOMPARE(readFile(outcome.earlierOutputAt), Earlier);
         QCOMPARE(readFile(outcome.newContentKeptAt), Saved);
-        const QString said = saveMessage(outcome).text();
+        const QString said = saveMessage(outcome, MessagePlace::Window).text();
         QVERIFY(said.contains(shownPath(outcome.earlierOutputAt))
                 && said.contains(shownPath(outcome.newContentKeptAt)));
         kept = QStringList{kept[0], splitPath(outcome.earlierOutputAt).name,

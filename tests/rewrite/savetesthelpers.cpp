@@ -57,12 +57,12 @@ QString successProblem(const SaveOutcome &outcome)
 {
     if (outcome.end == SaveOutcome::End::Saved)
         return {};
-    return u"save did not succeed: "_s + saveMessage(outcome).text();
+    return u"save did not succeed: "_s + saveMessage(outcome, MessagePlace::Window).text();
 }
 
 QString failureProblem(const SaveOutcome &outcome, const ExpectedFailure &expected)
 {
-    const auto said = [&] { return u": "_s + saveMessage(outcome).text(); };
+    const auto said = [&] { return u": "_s + saveMessage(outcome, MessagePlace::Window).text(); };
     const SaveFailure &failure = outcome.failure;
     if (outcome.end != SaveOutcome::End::Failed)
         return u"the save did not fail"_s;
@@ -84,7 +84,7 @@ QString failureProblem(const SaveOutcome &outcome, const ExpectedFailure &expect
     if (failure.systemError.number != expected.errorNumber)
         return u"error %1, not %2"_s.arg(failure.systemError.number).arg(expected.errorNumber)
             + said();
-    if (saveMessage(outcome).paragraphs.size() != 3)
+    if (saveMessage(outcome, MessagePlace::Window).paragraphs.size() != 3)
         return u"no message of three paragraphs"_s + said();
     return {};
 }

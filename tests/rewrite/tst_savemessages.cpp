@@ -14,31 +14,34 @@ using Step = SaveFailure::Step;
 using Icon = SaveMessage::Icon;
 
 const QString Input = u"/daten/liga/a_sp.cfg"_s;
-const QString KeptAll = u"Die ausgewählte Datei und eine frühere .new-Datei bleiben unverändert."_s;
+const QString KeptAll = u"Die ausgewählte Datei und die frühere .new-Datei bleiben unverändert."_s;
+const QString NothingWritten = u"Es wurde nichts geschrieben."_s;
 
-SaveOutcome failure(Step step, int errorNumber = 0, const QString &words = {})
+// An earlier .new was found, unless the save failed before it looked.
+SaveOutcome failure(Step step, int errorNumber = 0, bool earlierOutput = true)
 {
     SaveOutcome outcome;
     outcome.end = SaveOutcome::End::Failed;
-    outcome.failure = SaveFailure::ofSystem(step, {errorNumber, words, errorNumber});
+    outcome.failure = SaveFailure::ofSystem(step, SystemError::ofErrno(errorNumber));
     outcome.input = splitPath(Input);
     outcome.inputSize = 920;
+    outcome.earlierOutputFound = earlierOutput && step != Step::OpenInput;
     return outcome;
 }
 
 SaveOutcome refused(Step step, Refusal refusal, FileType type = FileType::Regular,
-                    bool throughLink = false, int errorNumber = 0, const QString &words = {})
+                    bool throughLink = false, int errorNumber = 0)
 {
-    SaveOutcome outcome = failure(step, errorNumber, words);
+    SaveOutcome outcome = failure(step, errorNumber);
     outcome.failure.refusal = refusal;
     outcome.failure.found = type;
     outcome.failure.throughLink = throughLink;
     return outcome;
 }
 
-SaveOutcome changed(InputChange::Kind kind, qint64 sizeNow = 0)
+SaveOutcome changed(InputChange::Kind kind, qint64 sizeNow = 0, bool earlierOutput = true)
 {
-    SaveOutcome outcome = failure(Step::InputChanged);
+    SaveOutcome outcome = failure(Step::InputChanged, 0, earlierOutput);
     outcome.failure.change = {kind, sizeNow};
     return outcome;
 }
@@ -79,39 +82,38 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     const QString changedWhile =
         u"Die Datei „/daten/liga/a_sp.cfg“ wurde während des Speicherns verändert."_s;
     const QString discarded =
-        u"Das Ergebnis wurde verworfen; eine frühere .new-Datei bleibt unverändert."_s;
+        u"Das Ergebnis wurde verworfen; die frühere .new-Datei bleibt unverändert."_s;
     const QString notFollowed = u" Solchen Verknüpfungen wird nicht gefolgt."_s;
     const auto text = [](const QStringList &paragraphs) { return paragraphs.join(u"\n\n"_s); };
 
     QTest::newRow("selected file missing")
-        << refused(Step::OpenInput, Refusal::None, FileType::Regular, false, ENOENT,
-                   u"No such file or directory"_s)
-        << text({cannotRead, u"Datei oder Ordner nicht gefunden (No such file or directory)"_s,
-                 KeptAll});
+        << failure(Step::OpenInput, ENOENT)
+        << text({cannotRead, u"Datei oder Ordner wurde nicht gefunden."_s, NothingWritten});
     QTest::newRow("selected file a FIFO")
         << refused(Step::OpenInput, Refusal::NotRegular, FileType::Fifo)
         << text({cannotRead,
                  u"Das ist keine gewöhnliche Datei, sondern eine Pipe (FIFO). Gelesen werden "
                  "nur gewöhnliche Dateien."_s,
-                 KeptAll});
+                 NothingWritten});
     QTest::newRow("selected file behind another user's link in a shared folder")
         << refused(Step::OpenInput, Refusal::ForeignLinkInSharedFolder)
         << text({cannotRead,
                  u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen Benutzer "
                  "gehört, in einem Ordner, in den alle schreiben dürfen."_s + notFollowed,
-                 KeptAll});
+                 NothingWritten});
     QTest::newRow("selected file another user's link to what that user may not read")
         << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner)
         << text({cannotRead,
                  u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der sie "
                  "selbst nicht lesen darf."_s + notFollowed,
-                 KeptAll});
-    QTest::newRow("reading fails, without the system's words")
+                 NothingWritten});
+    QTest::newRow("reading fails")
         << failure(Step::ReadInput, EIO)
-        << text({cannotRead, u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s, KeptAll});
+        << text({cannotRead, u"Beim Zugriff auf den Datenträger ist ein Ein-/Ausgabefehler "
+                             "aufgetreten."_s, KeptAll});
     QTest::newRow("an error number without German words")
         << failure(Step::ReadInput, 4242)
-        << text({cannotRead, u"Fehler Nummer 4242"_s, KeptAll});
+        << text({cannotRead, u"Das System meldet Fehler Nummer 4242."_s, KeptAll});
     QTest::newRow("selected file shorter at the end")
         << changed(InputChange::Shorter, 100)
         << text({changedWhile, u"Beim Start war sie 920 Bytes groß, zuletzt nur noch 100 Bytes."_s,
@@ -120,10 +122,10 @@ void tst_SaveMessages::wordsForEachOutcome_data()
         << changed(InputChange::Longer)
         << text({changedWhile, u"Beim Start war sie 920 Bytes groß, beim Lesen war sie länger."_s,
                  discarded});
-    QTest::newRow("selected file changed in place")
-        << changed(InputChange::Modified)
+    QTest::newRow("selected file changed in place, no earlier .new")
+        << changed(InputChange::Modified, 0, false)
         << text({changedWhile, u"Ihr Inhalt wurde geändert, während sie gelesen wurde."_s,
-                 discarded});
+                 u"Das Ergebnis wurde verworfen."_s});
     QTest::newRow("selected file replaced")
         << changed(InputChange::Replaced)
         << text({changedWhile,
@@ -177,7 +179,7 @@ void tst_SaveMessages::wordsForEachOutcome_data()
         << refused(Step::OpenOutput, Refusal::NotWritable, FileType::Regular, false, EROFS)
         << text({cannotWrite,
                  u"Die vorhandene Datei darf nicht ersetzt werden: Das Dateisystem ist "
-                 "schreibgeschützt"_s,
+                 "schreibgeschützt."_s,
                  KeptAll});
     QTest::newRow("the output marked read-only")
         << refused(Step::OpenOutput, Refusal::ReadOnly)
@@ -185,18 +187,17 @@ void tst_SaveMessages::wordsForEachOutcome_data()
                  u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht "
                  "ersetzt."_s,
                  KeptAll});
-    SaveOutcome inUse = failure(Step::WriteOutput, EBUSY, u"Sharing violation."_s);
+    SaveOutcome inUse = failure(Step::WriteOutput, EBUSY);
     inUse.failure.systemError.transience = SystemError::Transience::InUse;
     QTest::newRow("the output held by another program")
         << inUse
-        << text({cannotWrite, u"Ein anderes Programm verwendet die Datei (Sharing violation.)"_s,
-                 KeptAll});
+        << text({cannotWrite, u"Ein anderes Programm verwendet die Datei."_s, KeptAll});
     SaveOutcome stranded = failure(Step::WriteOutput, EROFS);
     stranded.earlierOutputAt = u"/daten/liga/.kelvora-000001.tmp"_s;
     stranded.newContentKeptAt = u"/daten/liga/.kelvora-000002.tmp"_s;
     QTest::newRow("neither file back in place")
         << stranded
-        << text({cannotWrite, u"Das Dateisystem ist schreibgeschützt"_s,
+        << text({cannotWrite, u"Das Dateisystem ist schreibgeschützt."_s,
                  u"Die frühere .new-Datei liegt jetzt unter „/daten/liga/.kelvora-000001.tmp“, die "
                  "neue Fassung unter „/daten/liga/.kelvora-000002.tmp“. Die ausgewählte Datei "
                  "bleibt unverändert."_s});
@@ -204,15 +205,14 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     leftBehind.newContentKeptAt = u"/daten/liga/.kelvora-000002.tmp"_s;
     QTest::newRow("a temporary file the folder would not let go of")
         << leftBehind
-        << text({cannotWrite, u"Vorgang nicht erlaubt"_s,
+        << text({cannotWrite, u"Der Vorgang ist nicht erlaubt."_s,
                  KeptAll + u" Die temporäre Datei „/daten/liga/.kelvora-000002.tmp“ ließ "
                            "sich nicht entfernen und kann gelöscht werden."_s});
     QTest::newRow("no new file in the folder")
         << refused(Step::OpenOutput, Refusal::FolderRefusesNewFile, FileType::Regular, false,
                    EACCES)
-        << text({u"Im Ordner „/daten/liga“ kann keine neue Datei angelegt werden, auch nicht "
-                 "neben der ausgewählten Datei."_s,
-                 u"Zugriff verweigert"_s, KeptAll});
+        << text({u"Im Ordner „/daten/liga“ kann keine neue Datei angelegt werden."_s,
+                 u"Der Zugriff wurde verweigert."_s, KeptAll});
     SaveOutcome throughLink = refused(Step::OpenOutput, Refusal::FolderRefusesNewFile,
                                       FileType::Regular, true, EACCES);
     throughLink.outputFolder = u"/daten/anderswo"_s;
@@ -220,24 +220,26 @@ void tst_SaveMessages::wordsForEachOutcome_data()
         << throughLink
         << text({u"Die Datei „/daten/liga/a_sp.cfg.new“ ist eine Verknüpfung in den Ordner "
                  "„/daten/anderswo“, und dort kann keine neue Datei angelegt werden."_s,
-                 u"Zugriff verweigert"_s, KeptAll});
+                 u"Der Zugriff wurde verweigert."_s, KeptAll});
     QTest::newRow("the output's name too long")
         << refused(Step::OpenOutput, Refusal::None, FileType::Regular, false, ENAMETOOLONG)
-        << text({cannotWrite, u"Der Name oder der Pfad ist zu lang"_s, KeptAll});
+        << text({cannotWrite, u"Der Name oder der Pfad ist zu lang."_s, KeptAll});
     QTest::newRow("the output's place taken meanwhile")
         << refused(Step::WriteOutput, Refusal::SwappedMeanwhile)
         << text({cannotWrite,
                  u"An ihrer Stelle oder auf dem Weg zu ihr wurde inzwischen etwas anderes "
                  "angelegt."_s,
                  KeptAll});
-    QTest::newRow("disk full")
-        << failure(Step::WriteOutput, ENOSPC)
-        << text({cannotWrite, u"Kein Speicherplatz mehr auf dem Datenträger"_s, KeptAll});
+    QTest::newRow("disk full, no earlier .new")
+        << failure(Step::WriteOutput, ENOSPC, false)
+        << text({cannotWrite, u"Auf dem Datenträger ist kein Speicherplatz mehr frei."_s,
+                 u"Die ausgewählte Datei bleibt unverändert, und es ist keine .new-Datei "
+                 "entstanden."_s});
     QTest::newRow("folder not synced")
         << failure(Step::SyncFolder, EIO)
         << text({u"Die Datei „/daten/liga/a_sp.cfg.new“ wurde geschrieben, aber ihr Eintrag im "
                  "Ordner konnte nicht auf den Datenträger gebracht werden."_s,
-                 u"Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s,
+                 u"Beim Zugriff auf den Datenträger ist ein Ein-/Ausgabefehler aufgetreten."_s,
                  u"Nach einem Stromausfall oder Absturz kann sie fehlen oder die frühere Fassung "
                  "zeigen. Speichern Sie erneut, um sicherzugehen."_s});
 }
@@ -247,7 +249,7 @@ void tst_SaveMessages::wordsForEachOutcome()
     QFETCH(SaveOutcome, outcome);
     QFETCH(QString, text);
 
-    const SaveMessage message = saveMessage(outcome);
+    const SaveMessage message = saveMessage(outcome, MessagePlace::Window);
     QCOMPARE(message.title, u"Speichern"_s);
     QCOMPARE(message.icon, outcome.end == SaveOutcome::End::Saved ? Icon::Information : Icon::Warning);
     QCOMPARE(message.text(), native(text));
@@ -261,14 +263,23 @@ void tst_SaveMessages::noFileChosen()
                              "aus der Dateiliste."_s);
 }
 
-// What the companion says of a file it only reads, and of a folder it cannot read.
+// What the companion says of the file it was given, of a file it only reads, and of a folder
+// it cannot read.
 void tst_SaveMessages::readingAndFolders()
 {
+    QCOMPARE(saveMessage({}, MessagePlace::CommandLine).text(), u"Speichern erfolgreich."_s);
+    QCOMPARE(saveMessage(refused(Step::OpenOutput, Refusal::LeadsToInput), MessagePlace::CommandLine)
+                 .paragraphs.join(u' '),
+             native(u"Die Datei „/daten/liga/a_sp.cfg.new“ konnte nicht geschrieben werden. Sie "
+                    "ist die angegebene Datei oder eine Verknüpfung auf sie, die dabei ersetzt "
+                    "würde. Die angegebene Datei und die frühere .new-Datei bleiben "
+                    "unverändert."_s));
     QCOMPARE(readFailureWords(failure(Step::ReadInput, EIO)).join(u' '),
-             native(u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden. "
-                    "Ein-/Ausgabefehler beim Zugriff auf den Datenträger"_s));
-    QCOMPARE(folderUnreadableWords(u"/daten/liga"_s, {EACCES, {}, EACCES}).join(u' '),
-             native(u"Der Ordner „/daten/liga“ konnte nicht gelesen werden. Zugriff verweigert"_s));
+             native(u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden. Beim Zugriff "
+                    "auf den Datenträger ist ein Ein-/Ausgabefehler aufgetreten."_s));
+    QCOMPARE(folderUnreadableWords(u"/daten/liga"_s, SystemError::ofErrno(EACCES)).join(u' '),
+             native(u"Der Ordner „/daten/liga“ konnte nicht gelesen werden. Der Zugriff wurde "
+                    "verweigert."_s));
 }
 
 QTEST_APPLESS_MAIN(tst_SaveMessages)
