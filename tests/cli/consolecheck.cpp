@@ -5,6 +5,7 @@
 // on the screen, and whether the screen shows the text in KELVORA_SCREEN_HAS exactly. With
 // KELVORA_INTERRUPT_MS set, Ctrl+C is pressed twice that many milliseconds after the start, as a
 // user does who means it; the program must then end with 130. Exit status 0 when all is so.
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -43,11 +44,15 @@ int wmain(int argc, wchar_t *argv[])
     std::wstring screen(size_t(info.dwSize.X) * size_t(info.dwCursorPosition.Y + 1), L' ');
     DWORD read = 0;
     ReadConsoleOutputCharacterW(console, screen.data(), DWORD(screen.size()), {0, 0}, &read);
-    const bool left = screen.find(L"[K") != screen.npos || screen.find(L"Dateien") != screen.npos;
+    // The bar ends in its megabytes; the closing line counts files too, and may stay.
+    const size_t leftAt = std::min(screen.find(L"[K"), screen.find(L" MB"));
+    const bool left = leftAt != screen.npos;
     const bool shown = !expected || screen.find(expected) != screen.npos;
     std::printf("\ncode page %u, mode %lx (was %lx), escapes or bar left %d, text shown %d, "
                 "exit status %lu\n",
                 GetConsoleOutputCP(), after, before, left, shown, status);
+    if (left) // the row it was left in
+        std::printf("%ls\n", screen.substr(leftAt - leftAt % info.dwSize.X, info.dwSize.X).c_str());
     return GetConsoleOutputCP() == 850 && after == before && !left && shown
             && (!interrupt || status == 130)
         ? 0
