@@ -549,8 +549,9 @@ void TestStaerken::manyFiles_data()
         << QStringList{u"--start=2"_s, u"--max=3"_s, u"f001_sp.cfg"_s, u"f050_sp.cfg"_s} << 1
         << u"f001_sp.cfg.new: Speichern erfolgreich.\nkelvora-staerken: Die Datei „f050"_s;
     // Each fsync of the folder fails; the .new files are in place, but none may be called saved.
+    // The leak check does not work under a tracer.
     QTest::newRow("one folder sync for the folder's files, each told when it fails")
-        << u"strace -f -qq -o DIR/syncs -e trace=fsync -e inject=fsync:error=EIO \"$0\" \"$@\" "
+        << u"ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 strace -f -qq -o DIR/syncs -e trace=fsync -e inject=fsync:error=EIO \"$0\" \"$@\" "
            "2>DIR/errors; s=$?; grep -q 'f299_sp.cfg.new“ wurde geschrieben, aber' DIR/errors "
            "&& [ $(grep -c fsync DIR/syncs) -lt 30 ] && echo told; exit $s"_s
         << save << 1 << u"told\n"_s;
