@@ -3,7 +3,9 @@
 
 #include "cli/consoleoutput.h"
 #include "cli/interruption.h"
+#include "platform/savefiles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -20,6 +22,42 @@ using namespace std::chrono_literals;
 
 // How long the reporting waits for the next file before it redraws the progress line.
 constexpr auto ProgressInterval = 100ms;
+
+// How long files saved in a folder wait, at most, for the one sync of it that makes them all
+// durable before they are reported saved.
+constexpr auto FolderSyncInterval = 500ms;
+
+// Folders held open for their sync at once, at most: a file saved in yet another folder has it
+// synced at once, so that held folders cannot use up the descriptors the saves need.
+constexpr size_t MaxHeldFolders = 32;
+
+using Clock = std::chrono::steady_clock;
+constexpr Clock::time_point NoSyncDue = Clock::time_point::max();
+
+// Outcomes in the jobs' order, each with whether it was settled while the arguments were read.
+using OutcomesInOrder = std::vector<std::pair<FileOutcome, bool>>;
+
+// One sync for each folder, for all the waiting files saved there.
+void syncFolders(OutcomesInOrder &outcomes)
+{
+    std::vector<std::pair<std::shared_ptr<UnsyncedFolder>, std::optional<SaveFailure>>> synced;
+    for (auto &[outcome, settled] : outcomes) {
+        if (!outcome.unsynced)
+            continue;
+        const std::shared_ptr<UnsyncedFolder> folder = outcome.unsynced->unsyncedFolder;
+        auto done = std::find_if(synced.begin(), synced.end(),
+                                 [&](const auto &sync) { return sync.first == folder; });
+        if (done == synced.end())
+            done = synced.insert(done, {folder, folder->sync()});
+        settleFolderSync(outcome, done->second);
+    }
+}
+
+bool anyUnsynced(const OutcomesInOrder &outcomes)
+{
+    return std::any_of(outcomes.begin(), outcomes.end(),
+                       [](const auto &outcome) { return outcome.first.unsynced.has_value(); });
+}
 
 class BatchRun
 {
@@ -77,6 +115,8 @@ private:
         Slot &slot = m_slots[index];
         FileOutcome outcome = runFileJob(m_jobs.at(qsizetype(index)), m_invocation,
                                          slot.bytesDone);
+        if (outcome.unsynced)
+            shareFolder(outcome);
         const std::lock_guard lock(m_mutex);
         slot.outcome = std::move(outcome);
         ++m_finished;
@@ -84,28 +124,63 @@ private:
         return true;
     }
 
+    // The saved files of a folder wait for its sync, and the files after them with them, so
+    // that the order holds; the sync comes once they have waited FolderSyncInterval, or at the
+    // end.
     void reportInOrder(ConsoleOutput &output, bool alone)
     {
         size_t reported = 0;
+        OutcomesInOrder waiting;
+        Clock::time_point syncDue = NoSyncDue;
         while (reported < m_slots.size()) {
             if (alone)
                 workOnNext();
-            std::vector<std::pair<FileOutcome, bool>> ready; // with whether it was settled
             size_t finished;
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait_for(lock, ProgressInterval,
                                    [&] { return m_slots[reported].outcome.has_value(); });
                 for (; reported < m_slots.size() && m_slots[reported].outcome; ++reported)
-                    ready.emplace_back(*std::exchange(m_slots[reported].outcome, std::nullopt),
-                                       m_jobs.at(qsizetype(reported)).settled);
+                    waiting.emplace_back(*std::exchange(m_slots[reported].outcome, std::nullopt),
+                                         m_jobs.at(qsizetype(reported)).settled);
                 finished = m_finished;
             }
-            for (const auto &[outcome, settled] : ready)
-                report(outcome, settled, output);
+            if (syncDue == NoSyncDue && anyUnsynced(waiting))
+                syncDue = Clock::now() + FolderSyncInterval;
+            if (syncDue != NoSyncDue && (reported == m_slots.size() || Clock::now() >= syncDue)) {
+                syncFolders(waiting);
+                syncDue = NoSyncDue;
+            }
+            if (syncDue == NoSyncDue) {
+                for (const auto &[outcome, settled] : waiting)
+                    report(outcome, settled, output);
+                waiting.clear();
+            }
             output.progress(qsizetype(finished), qsizetype(m_slots.size()), bytesDone(), m_bytes);
         }
         output.endProgress();
+    }
+
+    // One folder held open however many files wait for its sync.
+    void shareFolder(FileOutcome &outcome)
+    {
+        std::shared_ptr<UnsyncedFolder> &folder = outcome.unsynced->unsyncedFolder;
+        {
+            const std::lock_guard lock(m_mutex);
+            std::erase_if(m_heldFolders, [](const auto &held) { return held.expired(); });
+            for (const std::weak_ptr<UnsyncedFolder> &held : m_heldFolders) {
+                if (std::shared_ptr<UnsyncedFolder> same = held.lock();
+                    same && same->identity() == folder->identity()) {
+                    folder = std::move(same);
+                    return;
+                }
+            }
+            if (m_heldFolders.size() < MaxHeldFolders) {
+                m_heldFolders.push_back(folder);
+                return;
+            }
+        }
+        settleFolderSync(outcome, folder->sync());
     }
 
     void report(const FileOutcome &outcome, bool settled, ConsoleOutput &output)
@@ -150,6 +225,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     size_t m_finished = 0; // under m_mutex
+    std::vector<std::weak_ptr<UnsyncedFolder>> m_heldFolders; // under m_mutex
     BatchTally m_tally;
 };
 

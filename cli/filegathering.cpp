@@ -134,7 +134,7 @@ private:
     void settled(const QString &path, FileOutcome::End end, const QString &failure,
                  const QString &note)
     {
-        m_jobs.append(FileJob{path, 0, true, FileOutcome{end, {}, failure, note}});
+        m_jobs.append(FileJob{path, 0, true, FileOutcome{end, {}, failure, note, {}}});
     }
 
     bool m_recursive;

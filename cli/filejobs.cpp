@@ -6,6 +6,7 @@
 #include "platform/filenames.h"
 #include "platform/paths.h"
 #include "rewrite/linecensus.h"
+#include "rewrite/saveloop.h"
 #include "rewrite/savemessages.h"
 
 #include <QDir>
@@ -66,25 +67,39 @@ QString withoutStrengthLines(const QString &path, bool saved)
                  : u"ein Speichern würde nur jede Zeile mit CR LF enden lassen."_s);
 }
 
+FileOutcome failed(const SaveOutcome &outcome)
+{
+    return {FileOutcome::End::Failed, {},
+            saveMessage(outcome, MessagePlace::CommandLine).paragraphs.join(u' '), {}, {}};
+}
+
+// Many files in one folder share one sync of it, done by the batch (batchrun.h). The thread
+// the save would start for its writing and its sync is left out too: the batch runs each save
+// on a thread of its own already.
 FileOutcome save(const FileJob &job, const Invocation &invocation, std::atomic<qint64> &bytesDone)
 {
     CompanionSave companion(job.size, invocation, bytesDone);
-    const SaveOutcome outcome = saveRewrittenCopy(splitPath(job.path), companion, companion);
-    const SaveMessage message = saveMessage(outcome, MessagePlace::CommandLine);
+    SaveSettings settings;
+    settings.writing = BlockWriter::Mode::Inline;
+    settings.folderSync = FolderSync::ByCaller;
+    const SaveOutcome outcome =
+        saveRewrittenCopy(splitPath(job.path), companion, companion, settings);
     switch (outcome.end) {
     case SaveOutcome::End::Saved:
         return {FileOutcome::End::Done,
-                invocation.quiet
-                    ? QString()
-                    : u"%1: %2"_s.arg(shownPath(outcome.outputPath()), message.text()),
+                invocation.quiet ? QString()
+                                 : u"%1: %2"_s.arg(shownPath(outcome.outputPath()),
+                                                   saveMessage(outcome, MessagePlace::CommandLine)
+                                                       .text()),
                 companion.strengthLines() == 0 ? withoutStrengthLines(job.path, true) : QString(),
-                {}};
+                {},
+                outcome.unsyncedFolder ? std::optional(outcome) : std::nullopt};
     case SaveOutcome::End::Failed:
-        return {FileOutcome::End::Failed, {}, message.paragraphs.join(u' '), {}};
+        return failed(outcome);
     case SaveOutcome::End::Stopped:
         break;
     }
-    return {FileOutcome::End::Stopped, {}, {}, {}};
+    return {FileOutcome::End::Stopped, {}, {}, {}, {}};
 }
 
 // JSON for scripts, in ASCII alone: every other character as an escape ("ä" as backslash,
@@ -175,14 +190,14 @@ FileOutcome census(const FileJob &job, const Invocation &invocation,
     case SaveOutcome::End::Failed: {
         const QString failure = readFailureWords(result.reading).join(u' ');
         return {FileOutcome::End::Failed,
-                invocation.json ? fileJson(job.path, nullptr, failure) : QString(), failure, {}};
+                invocation.json ? fileJson(job.path, nullptr, failure) : QString(), failure, {}, {}};
     }
     case SaveOutcome::End::Stopped:
-        return {FileOutcome::End::Stopped, {}, {}, {}};
+        return {FileOutcome::End::Stopped, {}, {}, {}, {}};
     }
     const LineCensus &found = result.census;
     if (invocation.json)
-        return {FileOutcome::End::Done, fileJson(job.path, &found, {}), {}, {}};
+        return {FileOutcome::End::Done, fileJson(job.path, &found, {}), {}, {}, {}};
     const bool noStrengthLine = found.start.lines + found.maximum.lines == 0;
     const QString report = dryRun
         ? u"%1 → %2 (nichts geschrieben)\n  Startsterne: %3\n  Max.-sterne: %4"_s.arg(
@@ -192,10 +207,19 @@ FileOutcome census(const FileJob &job, const Invocation &invocation,
         : u"%1\n  Startsterne: %2\n  Max.-sterne: %3"_s.arg(
               shownPath(job.path), valuesFound(found.start), valuesFound(found.maximum));
     return {FileOutcome::End::Done, report,
-            dryRun && noStrengthLine ? withoutStrengthLines(job.path, false) : QString(), {}};
+            dryRun && noStrengthLine ? withoutStrengthLines(job.path, false) : QString(), {},
+            {}};
 }
 
 } // namespace
+
+void settleFolderSync(FileOutcome &outcome, const std::optional<SaveFailure> &syncFailure)
+{
+    SaveOutcome saved = *std::exchange(outcome.unsynced, std::nullopt);
+    saved.folderSynced(syncFailure);
+    if (syncFailure)
+        outcome = failed(saved);
+}
 
 FileOutcome runFileJob(const FileJob &job, const Invocation &invocation,
                        std::atomic<qint64> &bytesDone)
@@ -208,7 +232,7 @@ FileOutcome runFileJob(const FileJob &job, const Invocation &invocation,
         return outcome;
     }
     if (stopRequested())
-        return {FileOutcome::End::Stopped, {}, {}, {}};
+        return {FileOutcome::End::Stopped, {}, {}, {}, {}};
     FileOutcome outcome =
         invocation.task == Task::Save ? save(job, invocation, bytesDone) : census(job, invocation, bytesDone);
     if (outcome.end != FileOutcome::End::Stopped)

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "rewrite/savecore.h"
+
 #include <QString>
 
 #include <atomic>
+#include <optional>
 
 struct Invocation;
 
@@ -17,6 +20,9 @@ struct FileOutcome
     // file done, a warning of something doubtful about it.
     QString failure;
     QString note; // for standard error unless quiet: a remark that is no failure
+    // Saved with the folder's sync left to the batch, which syncs each folder once for all the
+    // files saved there meanwhile: the words above hold only after settleFolderSync().
+    std::optional<SaveOutcome> unsynced;
 };
 
 // One file to work on, or an outcome settled while the arguments were read (a folder that
@@ -28,6 +34,10 @@ struct FileJob
     bool settled = false;
     FileOutcome outcome; // when settled
 };
+
+// A file saved with its folder's sync left to the batch, once that sync is done: saved as the
+// words say, or failed as a save whose folder sync failed.
+void settleFolderSync(FileOutcome &outcome, const std::optional<SaveFailure> &syncFailure);
 
 // Does the invocation's task for one file. `bytesDone` follows the work on it, for the
 // progress line. Safe to run for several files at once.

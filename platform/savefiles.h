@@ -118,6 +118,33 @@ private:
     SystemError m_error;
 };
 
+// When ReplacementFile::commit() makes the new name durable: at once, with a sync of the folder
+// for this one file, or later, by the caller, with one sync for all the files it put in that
+// folder meanwhile (UnsyncedFolder).
+enum class FolderSync { Now, ByCaller };
+
+// The folder a commit(FolderSync::ByCaller) put its file in, the new entry not yet synced. Held
+// open, so that the sync reaches the folder the name was made in whatever its path names by
+// then; the same folder reached by several saves has the same identity.
+class UnsyncedFolder
+{
+    Q_DISABLE_COPY(UnsyncedFolder)
+
+public:
+    struct State;
+    UnsyncedFolder(std::unique_ptr<State> state, FileIdentity identity);
+    ~UnsyncedFolder();
+
+    FileIdentity identity() const { return m_identity; }
+    // Makes every name made in the folder until now durable. Nothing when that is done; a
+    // SyncFolder failure otherwise.
+    std::optional<SaveFailure> sync() const;
+
+private:
+    std::unique_ptr<State> m;
+    FileIdentity m_identity;
+};
+
 // The ".new" file. Written in the folder where it will live, without a name or under a temporary
 // one, and put in place by commit() only: until then an earlier file of that name stays as it
 // was, and a failed or abandoned save leaves nothing behind. A temporary file that a save
@@ -153,8 +180,12 @@ public:
     // Nothing when all that is done. A WriteOutput failure: nothing changed at the target,
     // unless stranded() names files; after one whose system error is transient, commit() may
     // be called again, and then only tries again to put the file in place. A SyncFolder
-    // failure: the file is in place, but a power loss may still lose it.
-    std::optional<SaveFailure> commit();
+    // failure: the file is in place, but a power loss may still lose it. With
+    // FolderSync::ByCaller the folder is left unsynced where it can be synced later
+    // (unsyncedFolder()), and synced at once where it cannot.
+    std::optional<SaveFailure> commit(FolderSync folderSync = FolderSync::Now);
+    // After a commit that left the folder's sync to the caller: that folder. Empty otherwise.
+    std::shared_ptr<UnsyncedFolder> unsyncedFolder() const;
 
     // Asked once, after the save has failed. Where the files are after a failure that left the
     // earlier file away from its name and could put back neither it nor the new one (only

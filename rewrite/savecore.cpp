@@ -215,21 +215,23 @@ private:
             retry.until([this] { return commitWhileReporting(); });
         if (retry.stopped())
             stopped();
-        else
-            goesOn(failure);
+        else if (goesOn(failure))
+            m_outcome.unsyncedFolder = m_output.unsyncedFolder();
     }
 
     // The sync to disk at the end can take seconds on a slow disk: it runs beside the caller's
     // thread, which goes on reporting meanwhile. A stop asked for now comes too late.
     std::optional<SaveFailure> commitWhileReporting()
     {
+        const FolderSync folderSync = m_settings.folderSync;
         if (m_settings.writing == BlockWriter::Mode::Inline)
-            return m_output.commit();
+            return m_output.commit(folderSync);
         std::future<std::optional<SaveFailure>> committed;
         try {
-            committed = std::async(std::launch::async, [this] { return m_output.commit(); });
+            committed = std::async(std::launch::async,
+                                   [this, folderSync] { return m_output.commit(folderSync); });
         } catch (const std::system_error &) { // no thread to be had
-            return m_output.commit();
+            return m_output.commit(folderSync);
         }
         while (committed.wait_for(std::chrono::milliseconds(EventThrottle::IntervalMs))
                != std::future_status::ready)

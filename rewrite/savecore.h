@@ -12,6 +12,11 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <memory>
+#include <optional>
+
+class UnsyncedFolder; // platform/savefiles.h: sync() makes the names made in it durable
+
 // Where the save reads the ratings: the start rating index for each start-strength line, the
 // maximum rating index for each maximum-strength line, asked just before that line is
 // written, so that a rating changed during a save applies from there on.
@@ -62,6 +67,10 @@ struct SaveOutcome
     // that the folder would not let the save remove. Empty otherwise.
     QString newContentKeptAt;
     QString earlierOutputAt;
+    // Saved by a save that left its folder's sync to the caller (SaveSettings::folderSync): the
+    // folder to sync before the .new may be called saved, as a power loss could still take its
+    // name. Empty otherwise.
+    std::shared_ptr<UnsyncedFolder> unsyncedFolder;
 
     QString inputPath() const { return joinPath(input.folder, input.name); }
     QString outputPath() const { return inputPath() + QStringLiteral(".new"); }
@@ -71,6 +80,16 @@ struct SaveOutcome
     bool earlierOutputKept() const
     {
         return failure.step != SaveFailure::Step::SyncFolder && earlierOutputAt.isEmpty();
+    }
+
+    // Once the caller has synced unsyncedFolder: the outcome a save that synced it itself has.
+    void folderSynced(const std::optional<SaveFailure> &syncFailure)
+    {
+        unsyncedFolder.reset();
+        if (syncFailure) {
+            end = End::Failed;
+            failure = *syncFailure;
+        }
     }
 };
 

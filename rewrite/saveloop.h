@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/savefiles.h"
 #include "rewrite/blockwriter.h"
 #include "rewrite/linereader.h"
 #include "rewrite/savecore.h"
@@ -8,7 +9,7 @@
 class ByteSink;
 class ByteSource;
 
-// How the loop reads and writes; tests and benchmarks set them, the program keeps the defaults.
+// How the loop reads and writes; tests and benchmarks set them, the window keeps the defaults.
 struct SaveSettings
 {
     qsizetype readSize = LineReader::DefaultBlockSize;
@@ -16,6 +17,9 @@ struct SaveSettings
     // Background: output blocks, and at the end of a save the sync to disk, are written beside
     // the caller's thread. Inline keeps the whole save in the one thread.
     BlockWriter::Mode writing = BlockWriter::Mode::Background;
+    // ByCaller: the folder is not synced for this one file; the outcome hands it over to be
+    // synced once for all the files a batch saves there (SaveOutcome::unsyncedFolder).
+    FolderSync folderSync = FolderSync::Now;
 };
 
 enum class LoopEnd { Finished, Stopped, ReadFailed, WriteFailed };

@@ -93,6 +93,27 @@ std::optional<SaveFailure> SaveFolder::open(const QString &path)
     return std::nullopt;
 }
 
+// ---- UnsyncedFolder ---------------------------------------------------------------------------
+
+struct UnsyncedFolder::State
+{
+    FileDescriptor folder; // opened for reading, which fsync needs
+};
+
+UnsyncedFolder::UnsyncedFolder(std::unique_ptr<State> state, FileIdentity identity)
+    : m(std::move(state)), m_identity(identity)
+{
+}
+UnsyncedFolder::~UnsyncedFolder() = default;
+
+// EINVAL: a file system that cannot sync folders, where there is nothing more to do.
+std::optional<SaveFailure> UnsyncedFolder::sync() const
+{
+    if (::fsync(m->folder.get()) == 0 || errno == EINVAL)
+        return std::nullopt;
+    return lastFailure(Step::SyncFolder);
+}
+
 // ---- InputFile --------------------------------------------------------------------------------
 
 namespace {
@@ -320,6 +341,7 @@ struct ReplacementFile::State
     qint64 written = 0;
     qint64 writebackStarted = 0; // bytes handed to writeback so far
     SaveFailure failure;
+    std::shared_ptr<UnsyncedFolder> unsynced; // `folder`, once committed without its sync
 
     std::optional<SaveFailure> chooseTarget(const SaveFolder &saveFolder, const QByteArray &name,
                                             const InputFile::State &input);
@@ -332,6 +354,7 @@ struct ReplacementFile::State
     bool targetStillAsChecked() const;
     bool putInPlace();
     bool putUnnamedInPlace();
+    bool leaveFolderUnsynced();
     void removeTemporaryName();
     void discard();
 };
@@ -630,7 +653,21 @@ std::optional<SaveFailure> ReplacementFile::State::failed(const SaveFailure &why
     return why;
 }
 
-std::optional<SaveFailure> ReplacementFile::commit()
+// A folder opened only as a place (one the user may not list) cannot be synced itself: the
+// file's whole file system is, at once.
+bool ReplacementFile::State::leaveFolderUnsynced()
+{
+    const int flags = ::fcntl(folder.get(), F_GETFL);
+    struct stat status{};
+    if (flags < 0 || (flags & O_PATH) != 0 || ::fstat(folder.get(), &status) != 0)
+        return false;
+    unsynced = std::make_shared<UnsyncedFolder>(
+        std::make_unique<UnsyncedFolder::State>(UnsyncedFolder::State{std::move(folder)}),
+        identityOf(status));
+    return true;
+}
+
+std::optional<SaveFailure> ReplacementFile::commit(FolderSync folderSync)
 {
     State &s = *m;
     // sync_file_range reports nothing reliable; fdatasync is the check that counts.
@@ -645,6 +682,10 @@ std::optional<SaveFailure> ReplacementFile::commit()
         return s.failed(SaveFailure::refused(Step::WriteOutput, Refusal::SwappedMeanwhile));
     if (!s.putInPlace())
         return s.failed(lastFailure(Step::WriteOutput));
+    if (folderSync == FolderSync::ByCaller && s.leaveFolderUnsynced()) {
+        s.fd.reset();
+        return std::nullopt;
+    }
     // The new name is durable only once the folder is. A folder opened only as a place (one
     // the user may not list) cannot be synced itself; its whole file system is, through the
     // file. EINVAL: a file system that cannot sync folders, where there is nothing more to do.
@@ -656,6 +697,11 @@ std::optional<SaveFailure> ReplacementFile::commit()
     if (syncError != 0)
         return s.failed(SaveFailure::ofSystem(Step::SyncFolder, makeSystemError(syncError)));
     return std::nullopt;
+}
+
+std::shared_ptr<UnsyncedFolder> ReplacementFile::unsyncedFolder() const
+{
+    return m->unsynced;
 }
 
 SaveFailure ReplacementFile::failure() const

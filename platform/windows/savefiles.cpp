@@ -240,6 +240,7 @@ struct ReplacementFile::State
     bool shown = false; // no longer hidden
     SaveFailure failure;
     Stranded stranded;
+    std::shared_ptr<UnsyncedFolder> unsynced; // once committed without the folder's flush
 
     bool placed();
     bool replaceTarget();
@@ -247,7 +248,7 @@ struct ReplacementFile::State
     bool moveKeepingAttributes(const std::wstring &to);
     std::optional<SaveFailure> readyToPlace();
     bool failedToPlace(DWORD error);
-    bool syncFolder();
+    bool syncFolder(FolderSync folderSync);
     std::optional<SaveFailure> failed(const SaveFailure &why);
     std::optional<SaveFailure> failedWith(DWORD code);
 };
@@ -402,22 +403,66 @@ bool ReplacementFile::State::replaceTarget()
     return false;
 }
 
+namespace {
+
 // The rename is durable once the folder's entries are on the disk. NTFS flushes them through a
 // handle to the folder opened for writing with backup semantics (FlushFileBuffers needs
 // GENERIC_WRITE); where the folder cannot be opened so, or the file system refuses to flush it
 // (FAT, network shares), there is no more to be had than the rename's own write-through.
-bool ReplacementFile::State::syncFolder()
+Handle folderToFlush(const QString &folder)
 {
-    const Handle handle(CreateFileW(nativePath(folder).c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle.isOpen() || fileCalls().flushFolder(handle.get()))
-        return true;
+    return Handle(CreateFileW(nativePath(folder).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+std::optional<SaveFailure> flushFolder(HANDLE folder)
+{
+    if (fileCalls().flushFolder(folder))
+        return std::nullopt;
     const DWORD code = GetLastError();
-    const bool refused = code == ERROR_ACCESS_DENIED || code == ERROR_INVALID_FUNCTION
-        || code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_PARAMETER;
-    failed(SaveFailure::ofSystem(Step::SyncFolder, systemError(code)));
-    return refused;
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_INVALID_FUNCTION || code == ERROR_NOT_SUPPORTED
+        || code == ERROR_INVALID_PARAMETER)
+        return std::nullopt;
+    return SaveFailure::ofSystem(Step::SyncFolder, systemError(code));
+}
+
+} // namespace
+
+struct UnsyncedFolder::State
+{
+    Handle folder; // the folder itself, not its path: the flush reaches it wherever it is now
+};
+
+UnsyncedFolder::UnsyncedFolder(std::unique_ptr<State> state, FileIdentity identity)
+    : m(std::move(state)), m_identity(identity)
+{
+}
+UnsyncedFolder::~UnsyncedFolder() = default;
+
+std::optional<SaveFailure> UnsyncedFolder::sync() const
+{
+    return flushFolder(m->folder.get());
+}
+
+// Left to the caller, the folder is held open for the later flush.
+bool ReplacementFile::State::syncFolder(FolderSync folderSync)
+{
+    Handle handle = folderToFlush(folder);
+    if (!handle.isOpen())
+        return true;
+    if (folderSync == FolderSync::ByCaller) {
+        const FileIdentity identity = identityOf(handle.get());
+        auto state = std::make_unique<UnsyncedFolder::State>();
+        state->folder = std::move(handle);
+        unsynced = std::make_shared<UnsyncedFolder>(std::move(state), identity);
+        return true;
+    }
+    if (const std::optional<SaveFailure> flushFailed = flushFolder(handle.get())) {
+        failed(*flushFailed);
+        return false;
+    }
+    return true;
 }
 
 ReplacementFile::ReplacementFile() : m(std::make_unique<State>()) {}
@@ -547,7 +592,7 @@ std::optional<SaveFailure> ReplacementFile::State::readyToPlace()
     return std::nullopt;
 }
 
-std::optional<SaveFailure> ReplacementFile::commit()
+std::optional<SaveFailure> ReplacementFile::commit(FolderSync folderSync)
 {
     State &s = *m;
     if (const std::optional<SaveFailure> notReady = s.readyToPlace())
@@ -558,9 +603,14 @@ std::optional<SaveFailure> ReplacementFile::commit()
     if (!s.placed())
         return s.failure;
     s.temporary.clear();
-    if (!s.syncFolder())
+    if (!s.syncFolder(folderSync))
         return s.failure;
     return std::nullopt;
+}
+
+std::shared_ptr<UnsyncedFolder> ReplacementFile::unsyncedFolder() const
+{
+    return m->unsynced;
 }
 
 SaveFailure ReplacementFile::failure() const

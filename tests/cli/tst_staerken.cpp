@@ -557,6 +557,13 @@ void TestStaerken::manyFiles_data()
         << "cd DIR && "_L1 + run
         << QStringList{u"--start=2"_s, u"--max=3"_s, u"f001_sp.cfg"_s, u"f050_sp.cfg"_s} << 1
         << u"f001_sp.cfg.new: Speichern erfolgreich.\nkelvora-staerken: Die Datei „f050"_s;
+    // Each fsync of the folder fails; the .new files are in place, but none may be called saved.
+    // The leak check does not work under a tracer.
+    QTest::newRow("one folder sync for the folder's files, each told when it fails")
+        << u"ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 strace -f -qq -o DIR/syncs -e trace=fsync -e inject=fsync:error=EIO \"$0\" \"$@\" "
+           "2>DIR/errors; s=$?; grep -q 'f299_sp.cfg.new“ wurde geschrieben, aber' DIR/errors "
+           "&& [ $(grep -c fsync DIR/syncs) -lt 30 ] && echo told; exit $s"_s
+        << save << 1 << u"told\n"_s;
     QTest::newRow("SIGINT") << signal.arg(u"INT"_s) << save << 130 << u"Abgebrochen."_s;
     QTest::newRow("SIGTERM") << signal.arg(u"TERM"_s) << save << 143 << u"Abgebrochen."_s;
     QTest::newRow("SIGHUP") << signal.arg(u"HUP"_s) << save << 129 << u"Abgebrochen."_s;
