@@ -117,9 +117,9 @@ private:
         const int rating =
             ratingOfLine(m_kind, [this] { return m_startIndex; }, [this] { return m_maxIndex; });
         if (rating >= 0) {
-            QByteArray rewritten;
-            appendRewrittenLine(rewritten, m_head, m_kind, rating);
-            if (m_length > HeadKept || rewritten != m_head)
+            m_rewritten.resize(0); // keeps its capacity: no allocation per strength line
+            appendRewrittenLine(m_rewritten, m_head, m_kind, rating);
+            if (m_length > HeadKept || m_rewritten != m_head)
                 ++kind.changing;
         }
     }
@@ -130,6 +130,7 @@ private:
     StrengthLine m_kind = StrengthLine::Other;
     qint64 m_length = 0;
     QByteArray m_head;
+    QByteArray m_rewritten; // the line as the save would write it, reused
     ValueScanner m_value;
 };
 
