@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// headless_save [--inline-writes] <file> <startIndex> <maxIndex>
+// headless_save [--one-thread] <file> <startIndex> <maxIndex>
 // Saves <file> to <file>.new as the Save button does, without a window. Prints the message as
 // "icon|title|text" (line breaks in the text written as \n), "outcome|<step>|<error number>"
 // with the step that failed (0: none) for tests, and "progress|<asterisks>" with the last row
 // of asterisks. Exit code: 0 saved, 1 failed, 2 stopped (SIGINT, SIGTERM),
-// 3 wrong arguments. --inline-writes keeps the save in one thread, for tests that count its
-// system calls.
+// 3 wrong arguments. --one-thread keeps the save in one thread, its sync included, for tests
+// that count its system calls.
 #include "platform/filenames.h"
 #include "rewrite/asteriskcounter.h"
 #include "rewrite/ratings.h"
@@ -91,14 +91,14 @@ int main(int argc, char *argv[])
     // The file's name as bytes: Qt's argument list would mangle names that are not valid text.
     QByteArrayList args(argv + 1, argv + argc);
     SaveSettings settings;
-    if (!args.isEmpty() && args.first() == "--inline-writes") {
-        settings.writing = BlockWriter::Mode::Inline;
+    if (!args.isEmpty() && args.first() == "--one-thread") {
+        settings.commit = CommitThread::Caller;
         args.removeFirst();
     }
     const auto startIndex = args.size() == 3 ? ratingIndex(args.at(1)) : std::nullopt;
     const auto maxIndex = args.size() == 3 ? ratingIndex(args.at(2)) : std::nullopt;
     if (!startIndex || !maxIndex) {
-        std::fputs("usage: headless_save [--inline-writes] <file> <startIndex 0..12> "
+        std::fputs("usage: headless_save [--one-thread] <file> <startIndex 0..12> "
                    "<maxIndex 0..12>\n",
                    stderr);
         return 3;

@@ -224,7 +224,7 @@ private:
     std::optional<SaveFailure> commitWhileReporting()
     {
         const FolderSync folderSync = m_settings.folderSync;
-        if (m_settings.writing == BlockWriter::Mode::Inline)
+        if (m_settings.commit == CommitThread::Caller)
             return m_output.commit(folderSync);
         std::future<std::optional<SaveFailure>> committed;
         try {

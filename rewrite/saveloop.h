@@ -9,14 +9,23 @@
 class ByteSink;
 class ByteSource;
 
+enum class CommitThread { Beside, Caller };
+
 // How the loop reads and writes; tests and benchmarks set them, the window keeps the defaults.
 struct SaveSettings
 {
     qsizetype readSize = LineReader::DefaultBlockSize;
     qsizetype writeSize = BlockWriter::DefaultBlockSize;
-    // Background: output blocks, and at the end of a save the sync to disk, are written beside
-    // the caller's thread. Inline keeps the whole save in the one thread.
-    BlockWriter::Mode writing = BlockWriter::Mode::Background;
+    // Inline: the caller's thread writes the output blocks as it goes. A thread of their own
+    // (Background) lets the system's copying run on a second core, but the hand-over of every
+    // block and the bytes moving between the cores cost more CPU than that saves, and the
+    // time to the end is the disk's.
+    BlockWriter::Mode writing = BlockWriter::Mode::Inline;
+    // Beside: the sync to disk at the end, which can take seconds on a slow disk, runs on a
+    // thread of its own while the caller's thread goes on reporting, so a window stays live.
+    // Caller: in the caller's thread, for a caller that runs each save on a thread of its own,
+    // and for tests that count a save's system calls.
+    CommitThread commit = CommitThread::Beside;
     // ByCaller: the folder is not synced for this one file; the outcome hands it over to be
     // synced once for all the files a batch saves there (SaveOutcome::unsyncedFolder).
     FolderSync folderSync = FolderSync::Now;

@@ -138,7 +138,7 @@ ChildSave runHeadlessSave(const QString &inputPath, const QStringList &straceArg
                            asan.isEmpty() ? u"detect_leaks=0"_s : asan + u":detect_leaks=0"_s);
         // Output written in the one thread, so that strace's count of calls is one count.
         arguments = straceArguments + QStringList{u"--"_s, program}
-            + (oneThread ? QStringList{u"--inline-writes"_s} : QStringList{}) + arguments;
+            + (oneThread ? QStringList{u"--one-thread"_s} : QStringList{}) + arguments;
         program = u"strace"_s;
     }
     QProcess process;

@@ -325,7 +325,7 @@ void tst_SaveStrengthFile::callOrder()
     QVERIFY(folder.holds("01STx\r\nplain\r\n01MAXy\r\n"));
     RecordingCaller &caller = folder.caller;
     // In one thread: a slow sync at the end would add reports.
-    QCOMPARE(caller.save({.writing = BlockWriter::Mode::Inline}).end, SaveOutcome::End::Saved);
+    QCOMPARE(caller.save({.commit = CommitThread::Caller}).end, SaveOutcome::End::Saved);
     const QStringList expected{
         u"progressed 6"_s, u"startRatingIndex"_s, u"progressed 13"_s,
         u"progressed 20"_s, u"maxRatingIndex"_s,
