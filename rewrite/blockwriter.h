@@ -6,18 +6,12 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 // Collects the output as a list of ranges and hands it to a sink in batches, each in one
 // gathered write; the first failure sticks. Bytes the caller lends are written from where they
 // lie, so the unchanged lines of a file go from the reader's buffer to the system without a
 // copy of their own; bytes the writer makes or is given (append) it keeps in a block of its own.
-// In the background mode a batch is written by a thread of its own while the next one is
-// gathered, so that the system's copying and the rewriting run on two cores; a failure then
-// shows at the next hand-over or at finish().
 class BlockWriter
 {
 public:
@@ -25,17 +19,14 @@ public:
     // A lent run shorter than this is copied instead: a range of its own costs the system more
     // than copying it does.
     static constexpr qsizetype LendAtLeast = 256;
-    enum class Mode { Inline, Background };
 
     // `blockSize`: how many bytes of its own it collects before it hands them over.
-    explicit BlockWriter(ByteSink &sink, qsizetype blockSize = DefaultBlockSize,
-                         Mode mode = Mode::Inline);
-    ~BlockWriter(); // waits for a batch still being written
+    explicit BlockWriter(ByteSink &sink, qsizetype blockSize = DefaultBlockSize);
     BlockWriter(const BlockWriter &) = delete;
     BlockWriter &operator=(const BlockWriter &) = delete;
 
     // Bytes to be written from where they lie: the caller keeps them there unchanged until the
-    // second handOver() from now returns. Runs lent one right behind the other make one range.
+    // next handOver() or finish() returns. Runs lent one right behind the other make one range.
     void lend(QByteArrayView bytes)
     {
         if (bytes.data() != m_lentEnd) {
@@ -63,24 +54,13 @@ public:
     // Bytes copied into its own block.
     void append(QByteArrayView bytes);
 
-    // Hands everything so far on to be written, once what was handed on before is written:
-    // when it returns, the bytes lent before the last hand-over may change.
+    // Writes everything so far: when it returns, the bytes lent may change.
     bool handOver();
-    // Hands everything on and waits until all of it has been written.
-    bool finish();
+    bool finish() { return handOver(); }
 
     bool failed() const { return m_failed; }
 
 private:
-    // A batch: the ranges to write, in order, and the block that holds the bytes of its own.
-    // A lent range is at least LendAtLeast bytes, and a range of its own lies between two lent
-    // ones, so the list of ranges stays small beside the lent bytes it stands for.
-    struct Batch
-    {
-        std::vector<ByteRange> ranges;
-        QByteArray own;
-    };
-
     void closeLentRun()
     {
         if (m_lentEnd == m_lentBegin)
@@ -105,18 +85,14 @@ private:
         m_rangesEnd = begin + count;
     }
     void makeRoom(qsizetype count);
-    void useOwn(QByteArray &own);
-    bool writeHere();
-    bool writeInBackground();
-    bool startThread();
-    bool waitUntilWritten();
-    void writeBatches();
+    void useOwn();
 
     ByteSink &m_sink;
     qsizetype m_blockSize;
-    Mode m_mode;
     bool m_failed = false;
-    // The batch being gathered: its ranges, and the block of its own, filled up to m_fill.
+    // The batch being gathered: its ranges, and the block of its own, filled up to m_fill. A
+    // lent range is at least LendAtLeast bytes, and a range of its own lies between two lent
+    // ones, so the list of ranges stays small beside the lent bytes it stands for.
     std::vector<ByteRange> m_ranges;
     const char *m_rangesEnd = nullptr; // where the last range ends
     QByteArray m_own;
@@ -125,14 +101,4 @@ private:
     // Lent bytes not yet made a range: a run grows while the next run follows right behind.
     const char *m_lentBegin = nullptr;
     const char *m_lentEnd = nullptr;
-
-    // The background mode: the batch being written, swapped with the one gathered at each
-    // hand-over.
-    Batch m_written;
-    bool m_writing = false;
-    bool m_backgroundFailed = false;
-    bool m_ending = false;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::thread m_thread; // started with the first batch
 };

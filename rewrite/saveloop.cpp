@@ -17,14 +17,17 @@ public:
     LineLoop(ByteSource &input, qint64 length, ByteSink &output, RatingSource &ratings,
              SaveObserver &observer, const SaveSettings &settings)
         : m_reader(input, settings.readSize),
-          m_writer(output, settings.writeSize, settings.writing),
+          m_writer(output, settings.writeSize),
           m_ratings(ratings),
           m_observer(observer),
           m_length(length),
           m_reportInterval(observer.reportInterval())
     {
-        // Unchanged lines are written from the reader's buffer: each read waits until what was
-        // lent from that buffer two reads ago has been written.
+        // Unchanged lines are written from the reader's buffer: what was lent from it is written
+        // before the next read. The saving thread writes itself: a writer thread of its own
+        // would let the system's copying run on a second core, but handing it every block and
+        // moving the bytes between the cores cost more CPU than that saves, and the time to the
+        // end is the disk's flush.
         m_reader.setBeforeRead([this] { m_writer.handOver(); });
     }
 

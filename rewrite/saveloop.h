@@ -16,11 +16,6 @@ struct SaveSettings
 {
     qsizetype readSize = LineReader::DefaultBlockSize;
     qsizetype writeSize = BlockWriter::DefaultBlockSize;
-    // Inline: the caller's thread writes the output blocks as it goes. A thread of their own
-    // (Background) lets the system's copying run on a second core, but the hand-over of every
-    // block and the bytes moving between the cores cost more CPU than that saves, and the
-    // time to the end is the disk's.
-    BlockWriter::Mode writing = BlockWriter::Mode::Inline;
     // Beside: the sync to disk at the end, which can take seconds on a slow disk, runs on a
     // thread of its own while the caller's thread goes on reporting, so a window stays live.
     // Caller: in the caller's thread, for a caller that runs each save on a thread of its own,

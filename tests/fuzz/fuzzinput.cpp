@@ -28,8 +28,6 @@ FuzzInput FuzzInput::decode(QByteArrayView bytes)
     const unsigned reads = headerByte(bytes, 3);
     if ((reads & 0x3FU) != 0)
         input.readSizes = {qint64(reads & 7U) + 1, qint64((reads >> 3) & 7U) + 1, 1};
-    if (reads & 0x40U)
-        input.writing = BlockWriter::Mode::Background;
     if (bytes.size() > HeaderSize)
         input.data = bytes.sliced(HeaderSize);
     return input;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "rewrite/blockwriter.h"
-
 #include <QByteArrayView>
 #include <QList>
 
@@ -14,7 +12,7 @@
 //   byte 2: maximum rating index, modulo 13
 //   byte 3: bits 0-5, how reads come back: 0 whole blocks; else short reads cycling through
 //           the sizes (bits 0-2 + 1), (bits 3-5 + 1) and 1, as a network file system may give
-//           them; bit 6: output blocks written in the background thread
+//           them; bits 6-7 unused (bit 6 once chose a writer thread; corpus files still set it)
 // The block size is the reader's and the writer's.
 // Missing header bytes count as zero; everything after them is the file's content.
 struct FuzzInput
@@ -28,6 +26,5 @@ struct FuzzInput
     int startIndex = 0;
     int maxIndex = 0;
     QList<qint64> readSizes; // empty: every read as large as asked
-    BlockWriter::Mode writing = BlockWriter::Mode::Inline;
     QByteArrayView data;
 };

@@ -44,7 +44,6 @@ SaveRecord productSave(const FuzzInput &input)
     SaveSettings settings;
     if (input.blockSize != FuzzInput::DefaultBlockSize)
         settings.readSize = settings.writeSize = input.blockSize;
-    settings.writing = input.writing;
     const LoopEnd end = rewriteLines(source, input.data.size(), sink, caller, caller, settings);
     SaveRecord record;
     record.output = end == LoopEnd::Finished ? sink.data : QByteArray("loop did not finish");

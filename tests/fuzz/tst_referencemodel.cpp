@@ -106,8 +106,7 @@ void ReferenceModelTest::productMatchesModel_data()
     }
 }
 
-// The file's own ratings at the row's block size, with whole reads and output written in the
-// background, and with short reads and output written inline.
+// The file's own ratings at the row's block size, with whole reads and with short reads.
 void ReferenceModelTest::productMatchesModel()
 {
     QFETCH(QByteArray, input);
@@ -118,10 +117,9 @@ void ReferenceModelTest::productMatchesModel()
     const SaveRecord model = referenceSave(decoded.data, decoded.startIndex, decoded.maxIndex);
     for (const QList<qint64> &reads : {QList<qint64>{}, QList<qint64>{1, 5, 2}}) {
         decoded.readSizes = reads;
-        decoded.writing = reads.isEmpty() ? BlockWriter::Mode::Background : BlockWriter::Mode::Inline;
         const QString difference = describeDifference(productSave(decoded), model);
         QVERIFY2(difference.isEmpty(),
-                 qPrintable((reads.isEmpty() ? u"whole reads, background writes: "_s
+                 qPrintable((reads.isEmpty() ? u"whole reads: "_s
                                              : u"short reads: "_s)
                             + difference));
     }
