@@ -2,7 +2,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Times the save against the floor of copying the file (cat, and cat + sync, which flushes the
 # copy to disk as the save's commit does) and against GNU sed doing the same rewrite, on a ~200 MB
-# and a 1 MB CR LF strength file, and measures the save's peak memory. Each timing is split into
+# and a 1 MB CR LF strength file, and measures the save's peak memory. cat (coreutils 9) copies
+# inside the kernel (copy_file_range), its bytes never reach a program's memory; dd reading into
+# its own buffer and writing from it, with the same sync, is the floor of any program that looks
+# at the bytes ("copy"). The save's start as a program (loading Qt, about as much CPU as 15 MB of
+# saving) is timed on an empty file and left out of the "engine" figures. Each timing is split into
 # CPU time and time spent waiting, which for the save and cat + sync is the flush to disk. A
 # second input of shorter lines (~150 MB, lines of 20 to 90 bytes, one in eight a strength line,
 # an hour old) shows a cost per line that long lines hide.
@@ -92,6 +96,7 @@ run_cat() { cat "$1" > "$1.cat"; }
 # The save flushes its file to disk (fdatasync) before the rename, and the folder after it;
 # this is the copy floor with the same flush.
 run_cat_sync() { cat "$1" > "$1.cat" && sync "$1.cat"; }
+run_copy_sync() { dd if="$1" of="$1.cat" bs=256K conv=fdatasync status=none; }
 run_sed() { sed -E -f "$work/rewrite.sed" "$1" > "$1.sed"; }
 run_save() {
     if ! "$headless" "$1" "$start_index" "$max_index" > "$work/save.log"; then
@@ -144,10 +149,17 @@ cat_run=$(best_of_3 "$large.cat" run_cat "$large")
 show "cat > out:" "$cat_run"
 cat_sync_run=$(best_of_3 "$large.cat" run_cat_sync "$large")
 show "cat + sync:" "$cat_sync_run"
+copy_sync_run=$(best_of_3 "$large.cat" run_copy_sync "$large")
+show "dd + fdatasync:" "$copy_sync_run"
 sed_run=$(best_of_3 "$large.sed" run_sed "$large")
 show "sed -E:" "$sed_run"
 save_run=$(best_of_3 "$large.new" run_save "$large")
 show "headless_save:" "$save_run"
+empty=$work/empty_sp.cfg
+: > "$empty"
+touch -d '1 hour ago' "$empty"
+start_run=$(best_of_3 "$empty.new" run_save "$empty")
+show "empty file:" "$start_run"
 echo "  (save's own report: $(tr '\n' ' ' < "$work/save.log"))"
 # The window writes the same output; the comparison with sed below checks its copy.
 window_s=$(window_best_of_3 "$large")
@@ -196,6 +208,12 @@ ns_per_line() { awk -v s="$1" -v n="$2" 'BEGIN { printf "%.1f", s * 1e9 / n }'; 
 cpu_ns_per_line=$(ns_per_line "$save_cpu_s" "$lines")
 cat_sync_cpu_s=$(cpu "$cat_sync_run")
 save_cpu_over_cat_sync_cpu=$(ratio "$save_cpu_s" "$cat_sync_cpu_s")
+copy_sync_cpu_s=$(cpu "$copy_sync_run")
+save_cpu_over_copy_cpu=$(ratio "$save_cpu_s" "$copy_sync_cpu_s")
+start_cpu_s=$(cpu "$start_run")
+engine_cpu_s=$(awk -v a="$save_cpu_s" -v b="$start_cpu_s" 'BEGIN { printf "%.3f", a - b }')
+engine_cpu_over_copy_cpu=$(ratio "$engine_cpu_s" "$copy_sync_cpu_s")
+engine_cpu_ns_per_line=$(ns_per_line "$engine_cpu_s" "$lines")
 # against_copy <prefix> <cat + sync run> <save run> <lines>: the save beside cat + sync, as
 # key=value lines whose keys start with the prefix.
 against_copy() {
@@ -217,6 +235,9 @@ echo "save is ${save_over_cat}x cat, ${save_over_cat_sync}x cat + sync (target <
     "sed is ${sed_over_save}x the save (target >= 10)"
 echo "CPU per line (user + system, the system's copying included): ${cpu_ns_per_line} ns" \
     "(target <= 20) over $lines lines; ${save_cpu_over_cat_sync_cpu}x the CPU of cat + sync"
+echo "  against a copy through a program's memory (dd + fdatasync): ${save_cpu_over_copy_cpu}x;" \
+    "without the program's start (${start_cpu_s} s on an empty file) ${engine_cpu_over_copy_cpu}x," \
+    "${engine_cpu_ns_per_line} ns per line"
 echo "short lines: the save's CPU is $(short save_cpu_over_cat_sync_cpu)x that of cat + sync" \
     "(target <= 1.5), $(short cpu_ns_per_line) ns per line over $short_lines lines; its wall" \
     "time $(short save_over_cat_sync)x (target <= 1.0)"
@@ -241,6 +262,11 @@ echo "cat_cpu_s=$cat_cpu_s"
 echo "cat_sync_cpu_s=$cat_sync_cpu_s"
 echo "save_cpu_s=$save_cpu_s"
 echo "save_cpu_over_cat_sync_cpu=$save_cpu_over_cat_sync_cpu"
+echo "copy_sync_cpu_s=$copy_sync_cpu_s"
+echo "save_cpu_over_copy_cpu=$save_cpu_over_copy_cpu"
+echo "start_cpu_s=$start_cpu_s"
+echo "engine_cpu_over_copy_cpu=$engine_cpu_over_copy_cpu"
+echo "engine_cpu_ns_per_line=$engine_cpu_ns_per_line"
 echo "save_over_cat=$save_over_cat"
 echo "save_over_cat_sync=$save_over_cat_sync"
 echo "save_cpu_over_cat_cpu=$save_cpu_over_cat_cpu"
