@@ -2,6 +2,7 @@
 #include "platform/savefiles.h"
 
 #include "platform/linux/accesslist.h"
+#include "platform/linux/earlysync.h"
 #include "platform/linux/pathwalk.h"
 
 #include <QFile>
@@ -224,8 +225,9 @@ std::optional<InputFile::Stamp> InputFile::stampNow(bool &nameStillNamesIt) cons
 
 namespace {
 
-// Writeback of finished output starts every so many bytes, so that the final sync has little
-// left to do. It is only started, never waited for: on a slow disk that would stall the save.
+// Every so many bytes of output, what is written so far is synced on a thread of its own, or,
+// while that still runs, its writeback started, so that the final sync has little left to do.
+// Neither is waited for: on a slow disk that would stall the save.
 constexpr qint64 WritebackRange = 8 << 20;
 
 // The new file is private until it has its rights, before anything is written to it.
@@ -340,6 +342,7 @@ struct ReplacementFile::State
     QByteArray temporary;      // its name in `folder` while it has one
     qint64 written = 0;
     qint64 writebackStarted = 0; // bytes handed to writeback so far
+    EarlySync earlySync; // of `fd`, which stays open while it runs
     SaveFailure failure;
     std::shared_ptr<UnsyncedFolder> unsynced; // `folder`, once committed without its sync
 
@@ -578,13 +581,15 @@ bool ReplacementFile::writeGathered(const ByteRange *ranges, qsizetype count)
     return true;
 }
 
-// Hands each finished range to writeback; the disk catches up while the rewrite goes on.
+// The disk catches up while the rewrite goes on.
 void ReplacementFile::State::startWriteback()
 {
-    while (written - writebackStarted >= WritebackRange) {
-        ::sync_file_range(fd.get(), writebackStarted, WritebackRange, SYNC_FILE_RANGE_WRITE);
-        writebackStarted += WritebackRange;
-    }
+    if (written - writebackStarted < WritebackRange)
+        return;
+    if (!earlySync.start(fd.get()))
+        ::sync_file_range(fd.get(), writebackStarted, written - writebackStarted,
+                          SYNC_FILE_RANGE_WRITE);
+    writebackStarted = written;
 }
 
 // What was judged replaceable at open must still be there: a FIFO or device put in its place
@@ -670,6 +675,8 @@ bool ReplacementFile::State::leaveFolderUnsynced()
 std::optional<SaveFailure> ReplacementFile::commit(FolderSync folderSync)
 {
     State &s = *m;
+    if (const int error = s.earlySync.wait(); error != 0)
+        return s.failed(SaveFailure::ofSystem(Step::WriteOutput, makeSystemError(error)));
     // sync_file_range reports nothing reliable; fdatasync is the check that counts.
     if (retryOnInterrupt([&] { return ::fdatasync(s.fd.get()); }) != 0)
         return s.failed(lastFailure(Step::WriteOutput));
@@ -717,6 +724,7 @@ void ReplacementFile::State::removeTemporaryName()
 
 void ReplacementFile::State::discard()
 {
+    earlySync.wait();
     fd.reset();
     removeTemporaryName();
 }

@@ -3,6 +3,8 @@
 #include "savetesthelpers.h"
 #include "support/testusers.h"
 
+#include "platform/linux/earlysync.h"
+#include "platform/linux/systemcalls.h"
 #include "rewrite/linereader.h"
 #include "rewrite/savecore.h"
 #include "rewrite/savemessages.h"
@@ -21,6 +23,7 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <cerrno>
@@ -437,6 +440,7 @@ private Q_SLOTS:
     void injectedSystemCallFault_data();
     void injectedSystemCallFault();
     void savesWithoutThreads();
+    void earlySyncKeepsItsFailure();
 
     void refused_data();
     void refused();
@@ -636,7 +640,7 @@ void tst_SaveFaults::injectedSystemCallFault()
 }
 
 // Where no thread is to be had (a limit of processes reached), the save writes its output and
-// syncs it in the one thread it has.
+// syncs it in the one thread it has, early syncs of a large output included.
 void tst_SaveFaults::savesWithoutThreads()
 {
     if (const QString why = straceUnavailable(); !why.isEmpty())
@@ -644,7 +648,7 @@ void tst_SaveFaults::savesWithoutThreads()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString inputPath = dir.filePath(InputName);
-    const Sample file = sample(53200); // several output blocks
+    const Sample file = sample(260000); // about 18 MB of output: two early syncs
     QVERIFY(writeFile(inputPath, file.input));
 
     const ChildSave save = runHeadlessSave(
@@ -656,6 +660,22 @@ void tst_SaveFaults::savesWithoutThreads()
     QCOMPARE(save.messageLine, SavedLine);
     QVERIFY(readFile(dir.filePath(OutputName)) == file.output);
     QCOMPARE(listing(dir.path()), QStringList({InputName, OutputName}));
+}
+
+// The system reports a failed write back to one sync only: one that failed on the early sync's
+// thread is still told when the save asks at its end.
+void tst_SaveFaults::earlySyncKeepsItsFailure()
+{
+    int pipeEnds[2];
+    QCOMPARE(::pipe(pipeEnds), 0);
+    const FileDescriptor reading(pipeEnds[0]), writing(pipeEnds[1]);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    EarlySync sync;
+    QVERIFY(sync.start(writing.get())); // a pipe has no sync
+    QCOMPARE(sync.wait(), EINVAL);
+    QVERIFY(sync.start(file.handle())); // succeeds
+    QCOMPARE(sync.wait(), EINVAL);
 }
 
 // ---------------------------------------------------------------------------------------------
