@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
 
+#include "app/deferrediconstyle.h"
 #include "resources/images.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ void speakGerman()
 
 void setUpApplication()
 {
+    deferOverflowIcons();
     speakGerman();
     QApplication::setApplicationName(u"Kelvora Stärkeneditor"_s);
     QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));

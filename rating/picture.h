@@ -18,4 +18,13 @@ public:
 
     // Which image is held: pictures holding the same image share this key; 0 for none.
     qint64 imageKey() const;
+
+protected:
+    // Draws as QLabel draws a scaled image, but pictures holding the same image in boxes of the
+    // same size share one scaled copy: a star row's six pictures scale one image once, not six
+    // times.
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPixmap scaledImage(QSize box) const;
 };

@@ -7,14 +7,15 @@ decodes nothing: no GIF or ICO reader, no image plugin loaded.
 
 Each name becomes an `ImagePixels` constant `<name>Pixels` (resources/imagepixels.h): rows top
 to bottom, each pixel 0xAARRGGBB as QImage::Format_RGB32 (opaque images) or
-Format_ARGB32_Premultiplied (images with a mask) hold it. An icon file gives one constant per
-entry, named with its width (`icon32Pixels`). Reads uncompressed 24-bit BMP, single-frame GIF
-without a transparent colour, and ICO with 4- or 8-bit entries and their AND mask: the forms
-make-resources.sh draws. Anything else stops the build with its reason. The output depends on
+Format_ARGB32_Premultiplied (images with a mask or alpha) hold it. An icon file gives one
+constant per entry, named with its width (`icon32Pixels`). Reads uncompressed 24-bit BMP,
+single-frame GIF without a transparent colour, ICO with 4- or 8-bit entries and their AND mask,
+and 8-bit RGBA PNG without interlacing: the forms make-resources.sh draws. Anything else stops the build with its reason. The output depends on
 the images' bytes alone.
 """
 import struct
 import sys
+import zlib
 
 
 class Refused(Exception):
@@ -201,13 +202,84 @@ def read_ico(data):
     return entries
 
 
+def premultiplied(red, green, blue, alpha):
+    """A pixel as Format_ARGB32_Premultiplied holds it, rounded as Qt's qPremultiply rounds."""
+    def times_alpha(channel):
+        product = channel * alpha
+        return (product + (product >> 8) + 0x80) >> 8
+    return alpha << 24 | times_alpha(red) << 16 | times_alpha(green) << 8 | times_alpha(blue)
+
+
+def paeth(left, up, up_left):
+    estimate = left + up - up_left
+    distances = (abs(estimate - left), abs(estimate - up), abs(estimate - up_left))
+    return (left, up, up_left)[distances.index(min(distances))]
+
+
+def unfiltered_rows(data, height, stride, bytes_per_pixel):
+    """PNG's scanlines without their filters: each row starts with its filter type."""
+    rows, previous, pos = [], bytearray(stride), 0
+    for _ in range(height):
+        if pos + 1 + stride > len(data):
+            raise Refused("pixel rows cut short")
+        kind, row = data[pos], bytearray(data[pos + 1:pos + 1 + stride])
+        pos += 1 + stride
+        for i in range(stride):
+            left = row[i - bytes_per_pixel] if i >= bytes_per_pixel else 0
+            up_left = previous[i - bytes_per_pixel] if i >= bytes_per_pixel else 0
+            if kind == 1:
+                row[i] = (row[i] + left) & 0xFF
+            elif kind == 2:
+                row[i] = (row[i] + previous[i]) & 0xFF
+            elif kind == 3:
+                row[i] = (row[i] + (left + previous[i]) // 2) & 0xFF
+            elif kind == 4:
+                row[i] = (row[i] + paeth(left, previous[i], up_left)) & 0xFF
+            elif kind != 0:
+                raise Refused(f"unknown row filter {kind}")
+        rows.append(row)
+        previous = row
+    return rows
+
+
+def read_png(data):
+    """An 8-bit RGBA PNG without interlacing; premultiplied, as the other images with alpha."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise Refused("not a PNG file")
+    pos, header, compressed = 8, None, bytearray()
+    while pos + 8 <= len(data):
+        length, kind = struct.unpack_from(">I 4s", data, pos)
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            header = struct.unpack(">I I B B B B B", body)
+        elif kind == b"IDAT":
+            compressed += body
+        elif kind == b"IEND":
+            break
+    if header is None:
+        raise Refused("no image header")
+    width, height, depth, colour_type, _, _, interlace = header
+    if (depth, colour_type, interlace) != (8, 6, 0):
+        raise Refused("not 8-bit RGBA without interlacing")
+    try:
+        raw = zlib.decompress(bytes(compressed))
+    except zlib.error as reason:
+        raise Refused(f"corrupt image data ({reason})")
+    pixels = []
+    for row in unfiltered_rows(raw, height, width * 4, 4):
+        pixels += [premultiplied(*row[i:i + 4]) for i in range(0, len(row), 4)]
+    return width, height, pixels, False
+
+
 def images_of(name, path):
     """(constant name, width, height, pixels, opaque) for every image the file holds."""
     with open(path, "rb") as file:
         data = file.read()
     if path.endswith(".ico"):
         return [(f"{name}{entry[0]}", *entry) for entry in read_ico(data)]
-    reader = read_gif if path.endswith(".gif") else read_bmp24
+    readers = {".gif": read_gif, ".png": read_png}
+    reader = readers.get(path[path.rfind("."):], read_bmp24)
     return [(name, *reader(data))]
 
 

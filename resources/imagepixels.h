@@ -21,3 +21,7 @@ extern const ImagePixels bannerPixels;
 extern const ImagePixels fullStarPixels;
 extern const ImagePixels halfStarPixels;
 extern const ImagePixels emptyStarPixels;
+extern const ImagePixels openFolder16Pixels;
+extern const ImagePixels openFolder32Pixels;
+extern const ImagePixels closedFolder16Pixels;
+extern const ImagePixels closedFolder32Pixels;

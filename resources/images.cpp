@@ -15,16 +15,22 @@ QImage imageOf(const ImagePixels &pixels)
                   pixels.opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
 }
 
+// An icon of two sizes: the larger one serves screens at twice the scale.
+QIcon iconOf(const ImagePixels &large, const ImagePixels &small)
+{
+    QIcon icon;
+    icon.addPixmap(QPixmap::fromImage(imageOf(large)));
+    icon.addPixmap(QPixmap::fromImage(imageOf(small)));
+    return icon;
+}
+
 } // namespace
 
 namespace Images {
 
 QIcon windowIcon()
 {
-    QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(imageOf(icon32Pixels)));
-    icon.addPixmap(QPixmap::fromImage(imageOf(icon16Pixels)));
-    return icon;
+    return iconOf(icon32Pixels, icon16Pixels);
 }
 
 QImage banner()
@@ -45,6 +51,16 @@ QImage halfStar()
 QImage emptyStar()
 {
     return imageOf(emptyStarPixels);
+}
+
+QIcon openFolderIcon()
+{
+    return iconOf(openFolder32Pixels, openFolder16Pixels);
+}
+
+QIcon closedFolderIcon()
+{
+    return iconOf(closedFolder32Pixels, closedFolder16Pixels);
 }
 
 } // namespace Images

@@ -226,6 +226,54 @@ convert "$work/banner-shapes.png" -font "$bold_font" -density 72 -pointsize 26 \
 convert "$work/banner.ppm" +dither -colors 256 -strip GIF:banner.gif
 
 # ---------------------------------------------------------------------------------------------
+# Folder icons for the folder list, open and closed, 16 x 16 and 32 x 32 with alpha: a blue
+# folder with a tab, its front lit from below; the open one shows a sheet of paper above its
+# lowered front. Drawn 8x larger and reduced by area averaging. Coordinates are in sixteenths
+# of the edge; the outlines lie on pixel centres, so at 16 x 16 each is one crisp pixel wide.
+FOLDER_RIM='rgb(22,86,178)'
+FOLDER_BACK='rgb(70,132,214)'
+FOLDER_FRONT_TOP='rgb(92,156,232)'
+FOLDER_FRONT_BOTTOM='rgb(176,212,248)'
+PAPER='rgb(252,252,250)'
+PAPER_RIM='rgb(168,178,194)'
+
+# folder_box <x0> <y0> <x1> <y1> <pixels per sixteenth>: two corners for -draw.
+folder_box() {
+    awk -v a="$1" -v b="$2" -v c="$3" -v e="$4" -v k="$5" -v d="$to_draw" 'BEGIN {
+        printf "%.3f,%.3f %.3f,%.3f", a * k + d, b * k + d, c * k + d, e * k + d }'
+}
+
+# render_folder <edge in pixels> <open|closed> <output RGBA png>
+render_folder() {
+    local size=$1 kind=$2 out=$3
+    local big=$((size * ss))
+    local k r
+    k=$(awk -v e="$big" 'BEGIN { printf "%.4f", e / 16 }')
+    r=$(times "$k" 1.2)
+    local front_top=5.5 paper=()
+    if [[ $kind == open ]]; then
+        front_top=8.5
+        paper=(-fill "$PAPER" -stroke "$PAPER_RIM" -draw "rectangle $(folder_box 3.5 4.5 12.5 10.5 "$k")")
+    fi
+    local front="roundrectangle $(folder_box 1.5 "$front_top" 14.5 13.5 "$k") $r,$r"
+    convert -size ${big}x${big} xc:none +antialias \
+        -fill "$FOLDER_BACK" -stroke "$FOLDER_RIM" -strokewidth "$k" \
+        -draw "roundrectangle $(folder_box 1.5 1.5 6.5 5.5 "$k") $r,$r" \
+        -draw "roundrectangle $(folder_box 1.5 3.5 14.5 13.5 "$k") $r,$r" \
+        "${paper[@]}" \
+        \( -size ${big}x${big} "gradient:$FOLDER_FRONT_TOP-$FOLDER_FRONT_BOTTOM" \
+           \( -size ${big}x${big} xc:black -fill white -stroke none -draw "$front" -alpha off \) \
+           -compose CopyOpacity -composite \) -compose Over -composite \
+        -fill none -stroke "$FOLDER_RIM" -strokewidth "$k" -draw "$front" \
+        -scale "${size}x${size}!" -strip -define png:exclude-chunks=date,time "PNG32:$out"
+}
+
+for size in 16 32; do
+    render_folder "$size" open "folder-open-$size.png"
+    render_folder "$size" closed "folder-closed-$size.png"
+done
+
+# ---------------------------------------------------------------------------------------------
 # The formats the program relies on, checked on the bytes written.
 python3 - <<'PY'
 import struct
@@ -272,5 +320,14 @@ for i in range(count):
     found.append((w, h, colours, bpp, struct.unpack("<H", ico[offset + 14:offset + 16])[0]))
 if (reserved, kind) != (0, 1) or sorted(found) != [(16, 16, 16, 4, 4), (32, 32, 16, 4, 4)]:
     fail(f"icon.ico: entries {found}, want 32x32 and 16x16 at 16 colours")
+
+for kind in ("open", "closed"):
+    for size in (16, 32):
+        name = f"folder-{kind}-{size}.png"
+        png = open(name, "rb").read()
+        width, height, depth, colour_type, _, _, interlace = struct.unpack(">IIBBBBB", png[16:29])
+        if png[:8] != b"\x89PNG\r\n\x1a\n" or (width, height, depth, colour_type, interlace) != (
+                size, size, 8, 6, 0):
+            fail(f"{name}: not a {size}x{size} 8-bit RGBA PNG without interlacing")
 PY
 echo "make-resources: all images written and checked"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
 #include "app/controls.h"
+#include "app/deferrediconstyle.h"
 #include "app/form1.h"
 #include "app/mainmenu.h"
 #include "app/startarguments.h"
@@ -155,6 +156,8 @@ private Q_SLOTS:
     void templatesNeverShown();
     void menus_data();
     void menus();
+    void overflowIconsAsTheStyleMakesThem_data();
+    void overflowIconsAsTheStyleMakesThem();
     void menuAccessKeys_data();
     void menuAccessKeys();
     void aboutBoxThroughRealMessageBox();
@@ -190,8 +193,8 @@ private:
 
 void tst_Form1::initTestCase()
 {
+    m_style = QApplication::style()->name(); // the program's style wraps it and has no name
     setUpApplication();
-    m_style = QApplication::style()->name();
 }
 
 void tst_Form1::init()
@@ -209,8 +212,10 @@ void tst_Form1::cleanup()
     m_form.reset();
     for (int id : std::exchange(m_fonts, {}))
         QFontDatabase::removeApplicationFont(id);
-    if (QApplication::style()->name() != m_style)
+    if (!qobject_cast<DeferredIconStyle *>(QApplication::style())) {
         QApplication::setStyle(m_style);
+        deferOverflowIcons();
+    }
     QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(), "a window was left behind");
 }
 
@@ -496,6 +501,31 @@ void tst_Form1::menus()
     QCOMPARE(action->shortcut().toString(QKeySequence::NativeText), shortcutShown);
     QVERIFY(action->isEnabled() && action->isVisible() && !action->isChecked());
     QCOMPARE(form.menuBar()->actions().indexOf(menuControl->menuAction()), menu == u"MnuDatei"_s ? 0 : 1);
+}
+
+void tst_Form1::overflowIconsAsTheStyleMakesThem_data()
+{
+    QTest::addColumn<QStyle::StandardPixmap>("which");
+    QTest::addColumn<qreal>("scale");
+    QTest::newRow("menu bar's, 1x") << QStyle::SP_ToolBarHorizontalExtensionButton << 1.0;
+    QTest::newRow("menu bar's, 2x") << QStyle::SP_ToolBarHorizontalExtensionButton << 2.0;
+    QTest::newRow("vertical tool bar's, 2x") << QStyle::SP_ToolBarVerticalExtensionButton << 2.0;
+}
+
+// Made only when first drawn, the icon still has the style's own pixels at every scale.
+void tst_Form1::overflowIconsAsTheStyleMakesThem()
+{
+    QFETCH(QStyle::StandardPixmap, which);
+    QFETCH(qreal, scale);
+    auto *deferring = qobject_cast<DeferredIconStyle *>(QApplication::style());
+    QVERIFY(deferring);
+    const QIcon deferred = deferring->standardIcon(which, nullptr, nullptr);
+    const QIcon direct = deferring->baseStyle()->standardIcon(which, nullptr, nullptr);
+    QVERIFY(!direct.isNull());
+    QCOMPARE(deferred.availableSizes(), direct.availableSizes());
+    const QPixmap shown = deferred.pixmap(QSize(16, 16), scale);
+    QCOMPARE(shown.devicePixelRatio(), scale);
+    QCOMPARE(shown.toImage(), direct.pixmap(QSize(16, 16), scale).toImage());
 }
 
 void tst_Form1::menuAccessKeys_data()

@@ -14,7 +14,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // An image file in resources/, which the build turns into the program's pixels.
-QString imageFile(QLatin1StringView name)
+QString imageFile(const QString &name)
 {
     return QStringLiteral(KELVORA_IMAGE_FOLDER) + u'/' + name;
 }
@@ -132,6 +132,14 @@ void tst_Resources::programShowsThePixelsOfItsFiles_data()
     QTest::newRow("full star") << Images::fullStar() << QImage(imageFile("imgstarv.bmp"_L1));
     QTest::newRow("half star") << Images::halfStar() << QImage(imageFile("imgstarh.bmp"_L1));
     QTest::newRow("empty star") << Images::emptyStar() << QImage(imageFile("imgstarl.bmp"_L1));
+    for (const int size : {16, 32}) {
+        QTest::addRow("open folder, %d x %d", size, size)
+            << Images::openFolderIcon().pixmap(size, size).toImage()
+            << QImage(imageFile(u"folder-open-%1.png"_s.arg(size)));
+        QTest::addRow("closed folder, %d x %d", size, size)
+            << Images::closedFolderIcon().pixmap(size, size).toImage()
+            << QImage(imageFile(u"folder-closed-%1.png"_s.arg(size)));
+    }
 }
 
 // Every pixel as the file holds it, transparent ones included.
