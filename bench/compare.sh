@@ -155,12 +155,12 @@ sed_run=$(best_of_3 "$large.sed" run_sed "$large")
 show "sed -E:" "$sed_run"
 save_run=$(best_of_3 "$large.new" run_save "$large")
 show "headless_save:" "$save_run"
+echo "  (save's own report: $(tr '\n' ' ' < "$work/save.log"))"
 empty=$work/empty_sp.cfg
 : > "$empty"
 touch -d '1 hour ago' "$empty"
 start_run=$(best_of_3 "$empty.new" run_save "$empty")
 show "empty file:" "$start_run"
-echo "  (save's own report: $(tr '\n' ' ' < "$work/save.log"))"
 # The window writes the same output; the comparison with sed below checks its copy.
 window_s=$(window_best_of_3 "$large")
 printf '  %-14s %6s s from the click on Save to the message\n' "window:" "$window_s"

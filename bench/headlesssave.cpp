@@ -5,7 +5,7 @@
 // with the step that failed (0: none) for tests, and "progress|<asterisks>" with the last row
 // of asterisks. Exit code: 0 saved, 1 failed, 2 stopped (SIGINT, SIGTERM),
 // 3 wrong arguments. --one-thread keeps the save in one thread, its sync included, for tests
-// that count its system calls.
+// that count its system calls; an output of 8 MiB or more is still synced early beside it.
 #include "platform/filenames.h"
 #include "rewrite/asteriskcounter.h"
 #include "rewrite/ratings.h"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browse/folderlist.h"
 
+#include "platform/desktop.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
 #include "platform/namematching.h"
@@ -26,15 +27,22 @@ QString rootOfFolder(const QString &folder, const QList<Drive> &drives)
     return drive >= 0 ? cleanFolderPath(drives.at(drive).rootPath) : rootOf(folder);
 }
 
+// The system's own folder icons, or, where the style would search for them at length, our own
+// pictures compiled in.
+QIcon folderIcon(const QWidget *list, QStyle::StandardPixmap which)
+{
+    if (systemFolderIconsWanted())
+        return list->style()->standardIcon(which, nullptr, list);
+    return which == QStyle::SP_DirOpenIcon ? Images::openFolderIcon() : Images::closedFolderIcon();
+}
+
 } // namespace
 
 FolderList::FolderList(std::shared_ptr<const DriveProvider> provider, QWidget *parent)
     : QTreeWidget(parent),
       m_provider(std::move(provider)),
-      // Our own pictures, compiled in: a style reads its folder icons from image files or the
-      // desktop's icon theme, and on Linux either costs start-up more than the whole window.
-      m_openIcon(Images::openFolderIcon()),
-      m_closedIcon(Images::closedFolderIcon())
+      m_openIcon(folderIcon(this, QStyle::SP_DirOpenIcon)),
+      m_closedIcon(folderIcon(this, QStyle::SP_DirClosedIcon))
 {
     setHeaderHidden(true);
     setColumnCount(1);

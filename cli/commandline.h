@@ -15,8 +15,8 @@
 enum class Task { Save, Show, DryRun, Help, Version };
 
 // Files worked on at once, at most. The saves mostly wait for the disk, so a few per core pay,
-// but far beyond that they only queue for it, and each running save holds up to three threads
-// and its buffers.
+// but far beyond that they only queue for it, and each running save holds a thread, a second
+// one while a large output is synced early, and its buffers.
 constexpr int MaxJobs = 64;
 
 struct Invocation

@@ -74,8 +74,8 @@ FileOutcome failed(const SaveOutcome &outcome)
 }
 
 // Many files in one folder share one sync of it, done by the batch (batchrun.h). The thread
-// the save would start for its sync is left out too: the batch runs each save on a thread of
-// its own already.
+// the save would start for its final sync is left out too: the batch runs each save on a
+// thread of its own already.
 FileOutcome save(const FileJob &job, const Invocation &invocation, std::atomic<qint64> &bytesDone)
 {
     CompanionSave companion(job.size, invocation, bytesDone);

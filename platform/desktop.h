@@ -19,3 +19,9 @@ struct DialogFont
 };
 
 DialogFont dialogFont();
+
+// Whether the folder list shows the folder icons the toolkit's style hands out. On Windows they
+// are Explorer's own, had cheaply; on Linux the style looks for them through every icon theme
+// installed, which costs the start more than the rest of the window, so the program shows its
+// own pictures.
+bool systemFolderIconsWanted();

@@ -10,8 +10,8 @@ to bottom, each pixel 0xAARRGGBB as QImage::Format_RGB32 (opaque images) or
 Format_ARGB32_Premultiplied (images with a mask or alpha) hold it. An icon file gives one
 constant per entry, named with its width (`icon32Pixels`). Reads uncompressed 24-bit BMP,
 single-frame GIF without a transparent colour, ICO with 4- or 8-bit entries and their AND mask,
-and 8-bit RGBA PNG without interlacing: the forms make-resources.sh draws. Anything else stops the build with its reason. The output depends on
-the images' bytes alone.
+and 8-bit RGBA PNG without interlacing: the forms make-resources.sh draws. Anything else stops
+the build with its reason. The output depends on the images' bytes alone.
 """
 import struct
 import sys

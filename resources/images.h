@@ -4,7 +4,8 @@
 // folder-*.png), turned into pixel arrays while building (embed-images.py). Out: those images,
 // ready to show without decoding anything at start-up: the window icon (32 x 32 and 16 x 16,
 // sixteen colours), the 400 x 100 banner, the full, half and empty star bitmaps (43 x 41) that
-// the rating rows copy, and the folder list's open and closed folders (16 x 16 and 32 x 32). Qt's own German texts are built in beside them as a Qt resource, at
+// the rating rows copy, and the folder list's open and closed folders (16 x 16 and 32 x 32).
+// Qt's own German texts are built in beside them as a Qt resource, at
 // ":/translations/qtbase_de.qm". Linking kelvora_resources is all it takes; no init call is
 // needed.
 

@@ -16,3 +16,8 @@ DialogFont dialogFont()
 {
     return {{u"MS Sans Serif"_s, u"Arial"_s, u"Liberation Sans"_s}, 8};
 }
+
+bool systemFolderIconsWanted()
+{
+    return false;
+}

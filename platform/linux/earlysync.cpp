@@ -2,28 +2,43 @@
 #include "platform/linux/earlysync.h"
 
 #include <cerrno>
-#include <system_error>
+#include <exception>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <unistd.h>
+
+EarlySync::~EarlySync()
+{
+    if (m_thread.joinable())
+        m_thread.detach();
+}
 
 bool EarlySync::start(int fd)
 {
-    if (m_running.load(std::memory_order_acquire))
+    if (m_shared->running.load(std::memory_order_acquire))
         return false;
     if (m_thread.joinable())
         m_thread.join();
-    m_running.store(true, std::memory_order_relaxed);
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        return false;
+    m_shared->running.store(true, std::memory_order_relaxed);
     try {
-        m_thread = std::thread([this, fd] {
+        m_thread = std::thread([shared = m_shared, own] {
             int result;
             do
-                result = ::fdatasync(fd);
+                result = ::fdatasync(own);
             while (result != 0 && errno == EINTR);
-            if (result != 0 && m_error == 0)
-                m_error = errno;
-            m_running.store(false, std::memory_order_release);
+            int none = 0;
+            if (result != 0)
+                shared->error.compare_exchange_strong(none, errno);
+            ::close(own);
+            shared->running.store(false, std::memory_order_release);
         });
-    } catch (const std::system_error &) {
-        m_running.store(false, std::memory_order_relaxed);
+    } catch (const std::exception &) { // no thread to be had
+        ::close(own);
+        m_shared->running.store(false, std::memory_order_relaxed);
         return false;
     }
     return true;
@@ -33,5 +48,12 @@ int EarlySync::wait()
 {
     if (m_thread.joinable())
         m_thread.join();
-    return m_error;
+    return m_shared->error.load();
+}
+
+bool syncLeavesWritingFree(int fd)
+{
+    struct statfs info{};
+    return ::fstatfs(fd, &info) == 0
+        && (info.f_type == EXT4_SUPER_MAGIC || info.f_type == XFS_SUPER_MAGIC);
 }

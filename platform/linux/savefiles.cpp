@@ -225,9 +225,10 @@ std::optional<InputFile::Stamp> InputFile::stampNow(bool &nameStillNamesIt) cons
 
 namespace {
 
-// Every so many bytes of output, what is written so far is synced on a thread of its own, or,
-// while that still runs, its writeback started, so that the final sync has little left to do.
-// Neither is waited for: on a slow disk that would stall the save.
+// Every so many bytes of output, what is written so far is synced on a thread of its own (where
+// the file system lets the file be written meanwhile), or else its writeback started, so that
+// the final sync has little left to do. Neither is waited for: on a slow disk that would stall
+// the save.
 constexpr qint64 WritebackRange = 8 << 20;
 
 // The new file is private until it has its rights, before anything is written to it.
@@ -341,8 +342,9 @@ struct ReplacementFile::State
     bool unnamed = false;      // made without a name, which it gets only when complete
     QByteArray temporary;      // its name in `folder` while it has one
     qint64 written = 0;
-    qint64 writebackStarted = 0; // bytes handed to writeback so far
-    EarlySync earlySync; // of `fd`, which stays open while it runs
+    qint64 writebackStarted = 0; // bytes synced early or handed to writeback so far
+    std::optional<bool> earlySyncFits; // whether its file system lets it be written meanwhile
+    EarlySync earlySync;
     SaveFailure failure;
     std::shared_ptr<UnsyncedFolder> unsynced; // `folder`, once committed without its sync
 
@@ -586,7 +588,9 @@ void ReplacementFile::State::startWriteback()
 {
     if (written - writebackStarted < WritebackRange)
         return;
-    if (!earlySync.start(fd.get()))
+    if (!earlySyncFits)
+        earlySyncFits = syncLeavesWritingFree(fd.get());
+    if (!*earlySyncFits || !earlySync.start(fd.get()))
         ::sync_file_range(fd.get(), writebackStarted, written - writebackStarted,
                           SYNC_FILE_RANGE_WRITE);
     writebackStarted = written;
@@ -724,7 +728,6 @@ void ReplacementFile::State::removeTemporaryName()
 
 void ReplacementFile::State::discard()
 {
-    earlySync.wait();
     fd.reset();
     removeTemporaryName();
 }

@@ -59,3 +59,8 @@ DialogFont dialogFont()
     ::ReleaseDC(nullptr, screen);
     return font;
 }
+
+bool systemFolderIconsWanted()
+{
+    return true;
+}
