@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <windows.h>
@@ -56,6 +57,10 @@ SHORT cursorColumn(HANDLE console)
     CONSOLE_SCREEN_BUFFER_INFO info{};
     return GetConsoleScreenBufferInfo(console, &info) ? info.dwCursorPosition.X : -1;
 }
+
+// Held while a text goes to the console, and by an end at once for good: a progress row the
+// reporting thread draws while the row is cleared would otherwise stay on the screen.
+std::mutex consoleWriting;
 
 bool writeConsole(HANDLE console, std::wstring_view text)
 {
@@ -194,6 +199,7 @@ int writeStandardStream(std::FILE *stream, QStringView text)
     if (isConsole(handle)) {
         const std::wstring_view wide(reinterpret_cast<const wchar_t *>(text.utf16()),
                                      size_t(text.size()));
+        const std::lock_guard writing(consoleWriting);
         return writeConsole(handle, wide) ? 0 : systemError(GetLastError()).number;
     }
     UINT codePage = redirectedCodePage.load();
@@ -271,6 +277,7 @@ QList<StopRequest> stopRequests()
 // threads may hold the C runtime's locks, which ExitProcess's clean-up would wait for.
 void endAtOnce(int signal)
 {
+    consoleWriting.lock(); // never unlocked: the program ends
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     if (const SHORT column = cursorColumn(error); column > 0 && isConsole(error))
         writeConsole(error, L'\r' + std::wstring(size_t(column), L' ') + L'\r');
