@@ -76,20 +76,18 @@ bool LineReader::skipLineFeedAfterCarriageReturn()
     return true;
 }
 
-// Reads a block into the other buffer, behind what is left of this one (at most the short
-// start of a line). False at the end of input or after a read error.
+// Reads a block into the buffer, behind what is left of it (at most the short start of a line),
+// moved to its start. False at the end of input or after a read error.
 bool LineReader::readMore()
 {
     if (m_beforeRead)
         m_beforeRead();
     const qsizetype kept = m_end - m_pos;
-    QByteArray &next = m_buffers[1 - m_current];
-    if (next.isEmpty())
-        next = QByteArray(m_blockSize + HeadSize + WordSize, Qt::Uninitialized);
-    char *data = next.data();
+    if (m_buffer.isEmpty())
+        m_buffer = QByteArray(m_blockSize + HeadSize + WordSize, Qt::Uninitialized);
+    char *data = m_buffer.data();
     if (kept > 0)
-        std::memcpy(data, m_data + m_pos, size_t(kept));
-    m_current = 1 - m_current;
+        std::memmove(data, m_data + m_pos, size_t(kept));
     m_data = data;
     m_pos = 0;
     m_end = kept;

@@ -34,8 +34,8 @@ struct LinePiece
 // of input). A line's first piece holds at least its first HeadSize bytes, or the whole line
 // when it is shorter: all that the rewrite rule looks at or keeps.
 //
-// It reads into two buffers in turn, so that what it handed out of one stays where it is while
-// the next block is read into the other, and can be written from there.
+// What it hands out lies in its one buffer until the next read, so that it can be written from
+// there: the caller writes what it was lent before each read (setBeforeRead).
 class LineReader
 {
 public:
@@ -46,8 +46,7 @@ public:
     // Reads `blockSize` bytes at a time; a source may hand over fewer.
     explicit LineReader(ByteSource &source, qsizetype blockSize = DefaultBlockSize);
 
-    // Runs just before each read. A view handed out stays valid until the read after the
-    // next: that read goes into its buffer again.
+    // Runs just before each read. A view handed out stays valid until then.
     void setBeforeRead(std::function<void()> beforeRead) { m_beforeRead = std::move(beforeRead); }
 
     // Whole lines ended by CR LF from here on, each passed to `take` (without its end, which
@@ -164,10 +163,9 @@ private:
 
     ByteSource &m_source;
     qsizetype m_blockSize;
-    // Each a block, room for the head of a line carried over, and the zeros behind what was
-    // read that a scan of 64 bytes at a time looks at; m_data is the one read into last.
-    QByteArray m_buffers[2];
-    int m_current = 0;
+    // A block, room for the head of a line carried over, and the zeros behind what was read
+    // that a scan of 64 bytes at a time looks at.
+    QByteArray m_buffer;
     char *m_data = nullptr;
     qsizetype m_pos = 0;
     qsizetype m_end = 0;
