@@ -3,9 +3,19 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <system_error>
+
 // FcInit loads the default configuration once per process and keeps it; the toolkit's own call
-// then finds it there. fontconfig guards that configuration for use from several threads.
-FontWarmUp::FontWarmUp() : m_reading([] { FcInit(); }) { }
+// then finds it there. fontconfig guards that configuration for use from several threads. A
+// thread the system refuses (a process limit reached) leaves the read to the toolkit, as without
+// this class.
+FontWarmUp::FontWarmUp()
+{
+    try {
+        m_reading = std::thread([] { FcInit(); });
+    } catch (const std::system_error &) {
+    }
+}
 
 FontWarmUp::~FontWarmUp()
 {
