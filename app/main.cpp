@@ -4,6 +4,7 @@
 #include "app/startarguments.h"
 #include "platform/console.h"
 #include "platform/desktop.h"
+#include "platform/fontwarmup.h"
 
 #include <QApplication>
 
@@ -83,6 +84,9 @@ int main(int argc, char *argv[])
         std::fputs(DisplayHint, stderr);
         return 1;
     }
+    // Read while the toolkit connects to the display; a display that fails ends the program
+    // with the thread still at work, which _Exit allows.
+    FontWarmUp fonts;
     toolkitMessageHandler = qInstallMessageHandler(explainUnopenedDisplay);
     openingDisplay = true;
     // Qt sees no argument: a folder or file named like one of its options ("-style") is ours.
@@ -90,6 +94,7 @@ int main(int argc, char *argv[])
     QApplication app(toolkitArgc, argv);
     openingDisplay = false;
     qInstallMessageHandler(toolkitMessageHandler);
+    fonts.finish();
     setUpApplication();
     Form1::Environment environment = Form1::Environment::desktop();
     environment.startPath = arguments.path;

@@ -10,12 +10,15 @@
 
 #include "app/applicationsetup.h"
 #include "app/form1.h"
+#include "platform/fontwarmup.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    FontWarmUp fonts;
     QApplication app(argc, argv);
+    fonts.finish();
     setUpApplication();
     Form1 window;
     const FirstFrame::Probe probe(window);

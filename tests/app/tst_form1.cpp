@@ -10,6 +10,7 @@
 #include "browse/driveprovider.h"
 #include "browse/filelist.h"
 #include "browse/folderlist.h"
+#include "platform/fontwarmup.h"
 #include "rating/picture.h"
 #include "rewrite/savemessages.h"
 #include "tests/app/messageboxanswer.h"
@@ -180,6 +181,7 @@ private Q_SLOTS:
     void startPath();
     void startArguments_data();
     void startArguments();
+    void fontWarmUpEndsWithOrWithoutWaiting();
 
 private:
     Form1 &makeWindow(const QString &startPath = {});
@@ -956,6 +958,19 @@ void tst_Form1::startArguments()
     QCOMPARE(int(parsed.task), task);
     QCOMPARE(parsed.path, path);
     QCOMPARE(parsed.problem.isEmpty(), task != int(StartArguments::Task::WrongUsage));
+}
+
+// main() waits for the font read once; a display that fails ends the program without the wait.
+// Neither a second wait nor none at all may end the program, and the toolkit's fonts work after.
+void tst_Form1::fontWarmUpEndsWithOrWithoutWaiting()
+{
+    {
+        FontWarmUp fonts;
+        fonts.finish();
+        fonts.finish();
+    }
+    { const FontWarmUp unwaited; }
+    QVERIFY(QFontDatabase::families().contains(u"Liberation Sans"_s));
 }
 
 QTEST_MAIN(tst_Form1)
