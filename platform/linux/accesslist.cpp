@@ -140,10 +140,19 @@ bool AccessList::hasUserEntry(uid_t user) const
     return user == m_owner || find(ACL_USER, user);
 }
 
-// A named entry needs a mask; a new mask bounds nothing that was granted before.
+// A named entry needs a mask; a new mask bounds nothing that was granted before. Where the
+// entry is to grant more than the mask lets through, the mask is first worked into the entries
+// it bounds (which changes nothing they grant), and then widened for the new one.
 void AccessList::addNamed(acl_tag_t tag, quint32 id, int perms)
 {
-    if (!find(ACL_MASK)) {
+    Entry *mask = find(ACL_MASK);
+    if (mask && (perms & ~mask->perms)) {
+        for (Entry &entry : m_entries)
+            if (entry.tag == ACL_GROUP_OBJ || isNamed(entry.tag))
+                entry.perms &= mask->perms;
+        mask->perms |= perms;
+    }
+    if (!mask) {
         int groupClass = 0;
         for (const Entry &entry : m_entries)
             if (entry.tag == ACL_GROUP_OBJ || isNamed(entry.tag))
@@ -158,9 +167,30 @@ void AccessList::handTo(uid_t owner, gid_t group, bool keepFormer)
     if (keepFormer && owner != m_owner && !find(ACL_USER, m_owner))
         addNamed(ACL_USER, m_owner, classBits(ACL_USER_OBJ));
     if (keepFormer && group != m_group && !find(ACL_GROUP, m_group))
-        addNamed(ACL_GROUP, m_group, find(ACL_GROUP_OBJ)->perms);
+        addNamed(ACL_GROUP, m_group, effective(*find(ACL_GROUP_OBJ)));
     m_owner = owner;
     m_group = group;
+}
+
+void AccessList::letRead(uid_t user, int perms)
+{
+    if (user == m_owner) {
+        find(ACL_USER_OBJ)->perms |= Read;
+        return;
+    }
+    const Entry *entry = find(ACL_USER, user);
+    const int granted = (entry ? effective(*entry) : perms) | Read;
+    m_entries.removeIf([&](const Entry &e) { return e.tag == ACL_USER && e.id == user; });
+    addNamed(ACL_USER, user, granted);
+}
+
+QList<uid_t> AccessList::users() const
+{
+    QList<uid_t> named{m_owner};
+    for (const Entry &entry : m_entries)
+        if (entry.tag == ACL_USER)
+            named.append(entry.id);
+    return named;
 }
 
 void AccessList::narrowByMode(mode_t mode)
@@ -194,16 +224,19 @@ void AccessList::narrowToReadersOf(const AccessList &chosen,
         if (userEntry && user != 0 && !(chosen.effective(entry) & Read) && !hasUserEntry(user))
             addNamed(ACL_USER, user, 0);
     }
-    // Others here are in none of these groups; in the chosen file they may be in its other ones.
-    bool othersRead = chosen.classBits(ACL_OTHER) & Read;
+    // Others here are in none of these groups; in the chosen file they may be in its other
+    // ones. A group the chosen file keeps out is kept out here by an entry of its own, so that
+    // everyone else who could read both still can.
+    if (!(chosen.classBits(ACL_OTHER) & Read)) {
+        find(ACL_OTHER)->perms &= ~Read;
+        return;
+    }
     for (const Entry &entry : chosen.m_entries) {
         const bool groupEntry = entry.tag == ACL_GROUP_OBJ || entry.tag == ACL_GROUP;
         const gid_t group = entry.tag == ACL_GROUP_OBJ ? chosen.m_group : entry.id;
         if (groupEntry && !(chosen.effective(entry) & Read) && !groupReads(group).has_value())
-            othersRead = false;
+            addNamed(ACL_GROUP, group, 0);
     }
-    if (!othersRead)
-        find(ACL_OTHER)->perms &= ~Read;
 }
 
 mode_t AccessList::equivalentMode() const

@@ -27,9 +27,16 @@ public:
 
     // Narrowed so that nobody may read the file who may not read `chosen`: an entry keeps its
     // read right only when all it grants to may read `chosen` (`readsChosen` for one user, the
-    // chosen file's own entries for a group and for others), and a user `chosen` names without
-    // that right is named here too, so that no group or other entry lets that user in.
+    // chosen file's own entries for a group and for others), and a user or group `chosen` names
+    // without that right is named here too, so that no group or other entry lets it in.
     void narrowToReadersOf(const AccessList &chosen, const std::function<bool(uid_t)> &readsChosen);
+
+    // Lets the user read the file by an entry of the user's own (the owner's, where the user
+    // owns it), with `perms` besides for a new entry.
+    void letRead(uid_t user, int perms);
+
+    // The owner and the users named by an entry.
+    QList<uid_t> users() const;
 
     // Whether `chosen`'s own entries let this user read it; where it has no entry for the user,
     // only when it lets everyone read who has none.
@@ -47,7 +54,12 @@ private:
         int perms;  // 4 read, 2 write, 1 execute
     };
 
+public:
     static constexpr int Read = 4;
+    static constexpr int Write = 2;
+    static constexpr int Execute = 1;
+
+private:
 
     Entry *find(acl_tag_t tag, quint32 id = 0);
     const Entry *find(acl_tag_t tag, quint32 id = 0) const;

@@ -267,28 +267,47 @@ bool linkUnnamed(int fd, int folder, const QByteArray &name)
         && ::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0;
 }
 
-// A temporary name as the program gives them (".kelvora-" six hex digits ".tmp"), so that a
-// leftover is known by it.
+// A temporary name as the program gives them (".kelvora-" six lowercase hex digits ".tmp"),
+// so that a leftover is known by it, and no other name is ever taken for one.
 bool isTemporaryName(QByteArrayView name)
 {
-    return name.size() == 19 && name.startsWith(".kelvora-") && name.endsWith(".tmp");
+    const auto hexDigit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    return name.size() == 19 && name.startsWith(".kelvora-") && name.endsWith(".tmp")
+        && std::all_of(name.begin() + 9, name.begin() + 15, hexDigit);
+}
+
+// The file at `place` (an O_PATH descriptor) locked, which no running save can be holding
+// then: each holds a lock on its own temporary file while it lives. Opened for reading or,
+// where the file's rights give the user only writing, for writing; a file it may open neither
+// way stays closed, and counts as held.
+FileDescriptor lockedIfUnheld(int place)
+{
+    const int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    FileDescriptor opened(::open(procPath(place).constData(), O_RDONLY | flags));
+    if (!opened.isOpen())
+        opened = FileDescriptor(::open(procPath(place).constData(), O_WRONLY | flags));
+    if (opened.isOpen() && ::flock(opened.get(), LOCK_EX | LOCK_NB) != 0)
+        opened.reset();
+    return opened;
 }
 
 // A temporary file of an earlier save that ended before it could remove it (killed, or a
-// folder that let it make the file but not remove it): this user's, and held by no running
-// save, each of which holds a lock on its own while it lives.
+// folder that let it make the file but not remove it), whoever it belongs to: root's save
+// that replaced another user's .new gave its temporary file to that user. Only a regular file
+// under one of the program's own names, looked at and removed in the folder held, and only
+// while that very file is still at the name; the folder's own rules (the sticky bit) decide
+// whether this user may remove it. The lock is held until it is gone: a save that made the
+// file a moment ago and waits for its own lock then sees it removed, and makes another.
 void removeIfAbandoned(int folder, const char *name)
 {
     const FileDescriptor place(::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat found{};
-    if (!place.isOpen() || ::fstat(place.get(), &found) != 0 || !S_ISREG(found.st_mode)
-        || found.st_uid != ::geteuid())
+    if (!place.isOpen() || ::fstat(place.get(), &found) != 0 || !S_ISREG(found.st_mode))
         return;
-    const FileDescriptor opened(
-        ::open(procPath(place.get()).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileDescriptor locked = lockedIfUnheld(place.get());
     struct stat now{};
-    if (opened.isOpen() && ::flock(opened.get(), LOCK_EX | LOCK_NB) == 0
-        && ::fstatat(folder, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, found))
+    if (locked.isOpen() && ::fstatat(folder, name, &now, AT_SYMLINK_NOFOLLOW) == 0
+        && sameFile(now, found))
         ::unlinkat(folder, name, 0);
 }
 
@@ -334,6 +353,7 @@ struct ReplacementFile::State
     FileDescriptor folder;     // where the target lives
     QByteArray targetName;     // in `folder`
     bool throughLink = false;  // `folder` is where a link led
+    bool mayClearFolder = true; // every owner of a link that led here may write in `folder`
     bool targetExisted = false;
     bool earlierFound = false; // a regular file at the name, whether or not it may be replaced
     struct stat target{};      // when it existed
@@ -354,6 +374,8 @@ struct ReplacementFile::State
     std::optional<SaveFailure> createTemporary();
     int createNamed();
     void setRights(const InputFile::State &input);
+    bool keepEarlierReaders(AccessList &rights, const AccessList &chosen,
+                            const std::function<bool(uid_t)> &readsChosen);
     std::optional<SaveFailure> failed(const SaveFailure &why);
     void startWriteback();
     bool targetStillAsChecked() const;
@@ -377,7 +399,8 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
     if (std::optional<SaveFailure> refused =
             m->chooseTarget(folder, systemFileName(name), input.state()))
         return refused;
-    removeLeftovers(m->folder.get());
+    if (m->mayClearFolder)
+        removeLeftovers(m->folder.get());
     if (std::optional<SaveFailure> refused = m->createTemporary())
         return refused;
     m->setRights(input.state());
@@ -415,6 +438,8 @@ std::optional<SaveFailure> ReplacementFile::State::chooseTarget(const SaveFolder
 // here, may write it.
 std::optional<SaveFailure> ReplacementFile::State::acceptExistingTarget(Followed &f)
 {
+    // Leftovers of other saves are removed only where the links' owners could remove them.
+    mayClearFolder = !f.beyondItsOwners(f.walk.folder.get(), W_OK | X_OK);
     targetPlace = FileDescriptor(
         ::openat(f.walk.folder.get(), f.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     if (!targetPlace.isOpen() || ::fstat(targetPlace.get(), &target) != 0)
@@ -526,12 +551,46 @@ void ReplacementFile::State::setRights(const InputFile::State &input)
     mode_t special = targetExisted ? target.st_mode & 07000 : 0;
     if (owner != target.st_uid)
         special &= ~mode_t(S_ISUID | S_ISGID);
-    rights->handTo(owner, group, !targetExisted);
+    // The mode narrows the chosen file's entries before the former owner and group are named,
+    // which keep what the mode leaves the owner and what the group could read through the mask.
     if (!targetExisted)
         rights->narrowByMode(input.opened.st_mode & 0666 & ~processUmask());
+    rights->handTo(owner, group, !targetExisted);
     rights->narrowToReadersOf(*chosen, readsChosen);
-    if (rights->applyTo(fd.get(), special) && targetExisted)
+    if (!rights->applyTo(fd.get(), special))
+        return;
+    if (targetExisted && keepEarlierReaders(*rights, *chosen, readsChosen))
+        rights->applyTo(fd.get(), special);
+    if (targetExisted)
         copyUserAttributes(targetPlace.get(), fd.get());
+}
+
+// Every reader of the selected file who could read the earlier .new still can: where the
+// narrowing shut one out (the selected file's owner, a member of a group it keeps out), that
+// user gets an entry of its own. The users asked are those the two files' entries name; the
+// kernel answers for each, on the earlier file and on the new one as it is now.
+bool ReplacementFile::State::keepEarlierReaders(AccessList &rights, const AccessList &chosen,
+                                                const std::function<bool(uid_t)> &readsChosen)
+{
+    const std::optional<AccessList> earlier = AccessList::of(targetPlace.get());
+    if (::geteuid() != 0 || !earlier) // only root may ask for another user
+        return false;
+    QList<uid_t> users = chosen.users() + earlier->users();
+    std::sort(users.begin(), users.end());
+    users.erase(std::unique(users.begin(), users.end()), users.end());
+    bool changed = false;
+    for (const uid_t user : users) {
+        const UserIdentity who = UserIdentity::of(user);
+        using enum UserIdentity::Answer;
+        if (!readsChosen(user) || who.may(targetPlace.get(), R_OK) != Granted
+            || who.may(fd.get(), R_OK) != Denied)
+            continue;
+        const int others = (who.may(fd.get(), W_OK) == Granted ? AccessList::Write : 0)
+            | (who.may(fd.get(), X_OK) == Granted ? AccessList::Execute : 0);
+        rights.letRead(user, others);
+        changed = true;
+    }
+    return changed;
 }
 
 QString ReplacementFile::targetFolder() const

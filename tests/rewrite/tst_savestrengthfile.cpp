@@ -455,7 +455,7 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
 // selected file byte-identical, no partial output and an earlier ".new" untouched.
 
 // Mode, owner and group of a file; -1 for an owner or group as the save or the test made it,
-// TestGroup for kelvora-rg. ACL entries to set (for setfacl -m; "d:" ones on the folder), or
+// TestGroup for kelvora-rg, TestUser1 and TestUser3 for kelvora-r1 and kelvora-r3. ACL entries to set (for setfacl -m; "d:" ones on the folder), or
 // for the output the ACL it has, as getfacl lists it.
 struct Permissions
 {
@@ -465,6 +465,13 @@ struct Permissions
     QString acl = {};
 };
 constexpr int TestGroup = -2;
+constexpr int TestUser1 = -3;
+constexpr int TestUser3 = -5;
+
+int ownerId(int owner)
+{
+    return owner <= TestUser1 ? int(testusers::uid(testusers::Users.at(TestUser1 - owner))) : owner;
+}
 
 void tst_SaveStrengthFile::outputPermissions_data()
 {
@@ -506,11 +513,27 @@ void tst_SaveStrengthFile::outputPermissions_data()
         << Permissions{0644} << Permissions{0640, -1, -1, u"u:kelvora-r1:r--"_s}
         << Permissions{0640, -1, -1, u"user::rw-,user:kelvora-r1:r--,group::r--,mask::r--,"
                                      "other::---"_s};
+    // kelvora-r1, who read the earlier output as one of the others, keeps an entry of its own.
     QTest::newRow("replaced output's ACL entries narrowed to the selected file's readers")
         << Permissions{0640, -1, -1, u"u:kelvora-r1:r--"_s}
         << Permissions{0644, -1, -1, u"u:kelvora-r3:rw-,g:kelvora-rg:r--"_s}
-        << Permissions{0660, -1, -1, u"user::rw-,user:kelvora-r3:-w-,group::r--,"
-                                     "group:kelvora-rg:---,mask::rw-,other::---"_s};
+        << Permissions{0660, -1, -1, u"user::rw-,user:kelvora-r3:-w-,user:kelvora-r1:r--,"
+                                     "group::r--,group:kelvora-rg:---,mask::rw-,other::---"_s};
+    // The selected file is its owner's alone but names another user, under a mask of ---.
+    QTest::newRow("root's new output is read by the selected file's owner under a mask of ---")
+        << Permissions{0600, TestUser1, -1, u"u:kelvora-r2:r--,m::---"_s} << Permissions{}
+        << Permissions{0660, -1, -1, u"user::rw-,user:kelvora-r2:---,user:kelvora-r1:rw-,"
+                                     "group::---,mask::rw-,other::---"_s};
+    QTest::newRow("root's replaced output of a third user is read by the selected file's owner")
+        << Permissions{0600, TestUser1, -1, u"u:kelvora-r2:r--,m::---"_s}
+        << Permissions{0644, TestUser3}
+        << Permissions{0640, -1, -1, u"user::rw-,user:kelvora-r2:---,user:kelvora-r1:r--,"
+                                     "group::---,mask::r--,other::---"_s};
+    QTest::newRow("group the selected file keeps out gets an entry; others still read")
+        << Permissions{0644, TestUser1, -1, u"g:kelvora-rg:---"_s}
+        << Permissions{0644, TestUser3}
+        << Permissions{0644, TestUser3, -1, u"user::rw-,group::r--,group:kelvora-rg:---,"
+                                            "mask::r--,other::r--"_s};
 }
 
 void tst_SaveStrengthFile::outputPermissions()
@@ -533,7 +556,8 @@ void tst_SaveStrengthFile::outputPermissions()
     const auto set = [&](const QString &path, const Permissions &p) {
         const QByteArray name = QFile::encodeName(path);
         const int group = p.group == TestGroup ? int(::getgrnam("kelvora-rg")->gr_gid) : p.group;
-        return ((p.owner < 0 && group < 0) || ::chown(name.constData(), p.owner, group) == 0)
+        return ((p.owner == -1 && group < 0)
+                || ::chown(name.constData(), uid_t(ownerId(p.owner)), gid_t(group)) == 0)
             && ::chmod(name.constData(), mode_t(p.mode)) == 0
             && (p.acl.isEmpty()
                 || testusers::setAcl(p.acl.startsWith(u"d:"_s) ? folder.dir.path() : path, p.acl));
@@ -544,6 +568,9 @@ void tst_SaveStrengthFile::outputPermissions()
     const bool tagged = earlier.mode >= 0
         && ::setxattr(outputName.constData(), "user.kelvora", "kept", 4, 0) == 0;
     const mode_t umaskBefore = ::umask(022);
+    QMap<QString, bool> readEarlier;
+    for (const QString &user : testusers::Users)
+        readEarlier[user] = earlier.mode >= 0 && testusers::reads(user, folder.outputPath);
     const SaveOutcome result = folder.caller.save();
     ::umask(umaskBefore);
     const QString problem = successProblem(result);
@@ -551,7 +578,7 @@ void tst_SaveStrengthFile::outputPermissions()
     struct stat made{};
     QCOMPARE(::stat(QFile::encodeName(folder.outputPath).constData(), &made), 0);
     QCOMPARE(int(made.st_mode & 07777), output.mode);
-    QCOMPARE(int(made.st_uid), output.owner >= 0 ? output.owner : int(::geteuid()));
+    QCOMPARE(int(made.st_uid), output.owner != -1 ? ownerId(output.owner) : int(::geteuid()));
     if (output.group >= 0)
         QCOMPARE(int(made.st_gid), output.group);
     char tag[8] = {};
@@ -561,10 +588,14 @@ void tst_SaveStrengthFile::outputPermissions()
         return;
     const CommandResult acl = run(u"getfacl"_s, {u"-cEp"_s, folder.outputPath});
     QCOMPARE(acl.output.split(u'\n', Qt::SkipEmptyParts).join(u','), output.acl);
-    // As the kernel decides for real users: nobody reads the output who cannot read the input.
-    for (const QString &user : testusers::Users)
-        QVERIFY(!testusers::reads(user, folder.outputPath)
-                || testusers::reads(user, folder.inputPath));
+    // As the kernel decides for real users: nobody reads the output who cannot read the input,
+    // and who read the input and the earlier output reads the new one.
+    for (const QString &user : testusers::Users) {
+        const bool readsInput = testusers::reads(user, folder.inputPath);
+        QCOMPARE(testusers::reads(user, folder.outputPath) && !readsInput, false);
+        QCOMPARE(readEarlier[user] && readsInput && !testusers::reads(user, folder.outputPath),
+                 false);
+    }
 #endif
 }
 
