@@ -58,8 +58,11 @@ std::optional<QByteArray> passLink(Walk &walk, const QByteArray &name)
         walk.refusal = Refusal::ForeignLinkInSharedFolder;
         return std::nullopt;
     }
-    if (link.st_uid != ::geteuid() && link.st_uid != 0)
-        walk.foreignLinkOwners.append(LinkOwner{UserIdentity::of(link.st_uid)});
+    if (link.st_uid != ::geteuid() && link.st_uid != 0) {
+        LinkOwner owner{UserIdentity::of(link.st_uid)};
+        owner.mayReach(walk.folder.get());
+        walk.foreignLinkOwners.append(owner);
+    }
     std::optional<QByteArray> target = readLink(fd.get());
     if (!target)
         walk.fail(errno);
@@ -107,6 +110,27 @@ void LinkOwner::mayGoOn(int fd, int access)
     }
 }
 
+// Up from the folder through "..", as the kernel sees its place now, until ".." is the folder
+// itself: the root (of the process, where it was given another).
+void LinkOwner::mayReach(int fd)
+{
+    FileDescriptor here(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    while (stopped == Refusal::None) {
+        mayGoOn(here.get(), X_OK);
+        FileDescriptor up(::openat(here.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat folder{};
+        struct stat above{};
+        if (!here.isOpen() || !up.isOpen() || ::fstat(here.get(), &folder) != 0
+            || ::fstat(up.get(), &above) != 0) {
+            stopped = Refusal::ForeignLinkUnjudged;
+            return;
+        }
+        if (folder.st_dev == above.st_dev && folder.st_ino == above.st_ino)
+            return;
+        here = std::move(up);
+    }
+}
+
 // Moves on into the folder at `fd`, which the owners of links met so far must be able to
 // search: a link may not lead anyone, root's save least of all, where its owner cannot go.
 void Walk::enter(int fd)
@@ -147,9 +171,9 @@ void walkPath(Walk &walk, const QByteArray &path)
     }
 }
 
-std::optional<Refusal> Followed::beyondItsOwners(int fd, int access) const
+std::optional<Refusal> Walk::beyondItsOwners(int fd, int access) const
 {
-    for (LinkOwner owner : walk.foreignLinkOwners) {
+    for (LinkOwner owner : foreignLinkOwners) {
         owner.mayGoOn(fd, access);
         if (owner.stopped != Refusal::None)
             return owner.stopped;

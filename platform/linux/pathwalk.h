@@ -23,6 +23,9 @@ struct LinkOwner
     Refusal stopped = Refusal::None; // why not, at the first folder the owner could not enter
 
     void mayGoOn(int fd, int access);
+    // Whether the owner could reach the folder at `fd` from the root: search every folder on
+    // the way down, this one included, as the kernel would ask of that user.
+    void mayReach(int fd);
 };
 
 // Where a walk stands: the folder reached, and the link owners met on the way.
@@ -42,6 +45,9 @@ struct Walk
     }
     void fail(int number) { error = makeSystemError(number); }
     void enter(int fd);
+    // Whether each owner of a link on the way may `access` (R_OK, W_OK, ...) the object at
+    // `fd`, as the kernel answers for that user: nothing when all may, else why not.
+    std::optional<Refusal> beyondItsOwners(int fd, int access) const;
 };
 
 // A walk from a copy of `folderFd`, carrying the link owners met on the way to it.
@@ -62,9 +68,10 @@ struct Followed
 
     // Another user's link may only lead where that user could go anyway: otherwise anyone who
     // may put a link into a folder could have root's save read, overwrite or create any file.
-    // Whether each owner on the way may `access` (R_OK, W_OK, ...) the object at `fd`, as the
-    // kernel answers for that user: nothing when all may, else why not.
-    std::optional<Refusal> beyondItsOwners(int fd, int access) const;
+    std::optional<Refusal> beyondItsOwners(int fd, int access) const
+    {
+        return walk.beyondItsOwners(fd, access);
+    }
     // What it came to when it did not reach a regular file; nothing when it did.
     std::optional<SaveFailure> unlessRegular(SaveFailure::Step step) const;
 };

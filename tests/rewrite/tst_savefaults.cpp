@@ -332,6 +332,8 @@ enum class InTheWay {
     ForeignLinkBeyondItsOwnerAsInput,
     ForeignLinkIntoClosedFolderAsInput,
     ForeignLinkAclHidesAsInput,
+    ForeignLinkOfHighUserIdAsInput,
+    ForeignLinkInUnreachableFolderAsInput,
     SocketAsInput,
     // In the output's place
     Fifo,
@@ -463,6 +465,7 @@ void tst_SaveFaults::injectedSystemCallFault_data()
     QTest::addColumn<QString>("errorName");
     QTest::addColumn<int>("errorNumber");
     QTest::addColumn<bool>("earlierOutput");
+    QTest::addColumn<QString>("earlierOwner"); // a test user's, or the saving user's when empty
 
     // Every error the save can meet, each where it may happen, each with its German meaning.
     const struct {
@@ -519,8 +522,12 @@ void tst_SaveFaults::injectedSystemCallFault_data()
     for (const auto &row : rows) {
         QTest::addRow("%s %s, %s", row.name, places[int(row.at)],
                       row.earlierOutput ? "earlier output kept" : "no earlier output")
-            << row.at << QString::fromLatin1(row.name) << row.number << row.earlierOutput;
+            << row.at << QString::fromLatin1(row.name) << row.number << row.earlierOutput
+            << QString();
     }
+    // Root's save keeps the earlier output's owner, and gives its temporary file to that user.
+    QTest::addRow("SIGKILL putting it in place, earlier output another user's")
+        << FaultAt::Commit << u"SIGKILL"_s << 0 << true << testusers::Users.first();
 }
 
 // A clean save is traced first to find the call to fail; the same save then runs with that one
@@ -531,11 +538,16 @@ void tst_SaveFaults::injectedSystemCallFault()
     QFETCH(QString, errorName);
     QFETCH(int, errorNumber);
     QFETCH(bool, earlierOutput);
+    QFETCH(QString, earlierOwner);
 
     if (const QString why = straceUnavailable(); !why.isEmpty())
         QSKIP(qPrintable(why));
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    if (const QString why =
+            earlierOwner.isEmpty() ? QString() : testusers::unavailableIn(dir.path());
+        !why.isEmpty())
+        QSKIP(qPrintable(why));
     QTemporaryDir traces;
     QVERIFY2(traces.isValid(), qPrintable(traces.errorString()));
     const QString inputPath = dir.filePath(InputName);
@@ -543,8 +555,10 @@ void tst_SaveFaults::injectedSystemCallFault()
     // About 3.5 MiB of output: several gathered writes of the save's writer.
     const Sample file = sample(53200);
     QVERIFY(writeFile(inputPath, file.input));
+    const uid_t owner = earlierOwner.isEmpty() ? ::geteuid() : testusers::uid(earlierOwner);
     auto resetOutput = [&] {
         return earlierOutput ? writeFile(outputPath, EarlierOutput)
+                && ::chown(QFile::encodeName(outputPath).constData(), owner, gid_t(-1)) == 0
                              : !QFileInfo::exists(outputPath) || QFile::remove(outputPath);
     };
     QVERIFY(resetOutput());
@@ -610,6 +624,11 @@ void tst_SaveFaults::injectedSystemCallFault()
             at == FaultAt::NamedFileBlock || (at == FaultAt::Commit && earlierOutput);
         QCOMPARE(left.size(), named ? 1 : 0);
         QVERIFY(left.isEmpty() || left.first().startsWith(u".kelvora-"_s));
+        struct stat leftover{};
+        QVERIFY(left.isEmpty()
+                || (::stat(QFile::encodeName(dir.filePath(left.first())).constData(), &leftover)
+                        == 0
+                    && leftover.st_uid == owner));
         QVERIFY(!earlierOutput || readFile(outputPath) == EarlierOutput);
         QVERIFY(writeFile(dir.filePath(held), "held"));
         holder.start(u"flock"_s, {u"-s"_s, dir.filePath(held), u"-c"_s, u"echo; exec sleep 60"_s});
@@ -718,6 +737,14 @@ void tst_SaveFaults::refused_data()
     // ACL or a group lets the link's owner, succeeds.
     QTest::newRow("selected file is another user's link to a file an ACL hides from that user")
         << InTheWay::ForeignLinkAclHidesAsInput
+        << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
+    // User 70000, whom a 16-bit identity call would take for user 4464 (70000 - 65536).
+    QTest::newRow("selected file is a link of user 70000 to a file an ACL hides from that user")
+        << InTheWay::ForeignLinkOfHighUserIdAsInput
+        << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
+    // A link is judged from the root: the folders above the link's own count too.
+    QTest::newRow("selected file is another user's link inside a folder that user cannot reach")
+        << InTheWay::ForeignLinkInUnreachableFolderAsInput
         << refused(Step::OpenInput, Refusal::ForeignLinkBeyondItsOwner);
     QTest::newRow("selected file is a socket")
         << InTheWay::SocketAsInput << input(FileType::Socket);
@@ -851,6 +878,29 @@ void tst_SaveFaults::refused()
         }
         const uid_t owner = testusers::uid(testusers::Users.at(link == at.work ? 1 : 0));
         QCOMPARE(::lchown(QFile::encodeName(link).constData(), owner, 0), 0);
+        break;
+    }
+    case InTheWay::ForeignLinkOfHighUserIdAsInput:
+    case InTheWay::ForeignLinkInUnreachableFolderAsInput: {
+        if (const QString why = testusers::unavailableIn(dir.path()); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        // The file beside the link, its folder closed above it until the way is cleared; or a
+        // file elsewhere that user 70000 may not read until the ACL lets it.
+        const bool highId = inTheWay == InTheWay::ForeignLinkOfHighUserIdAsInput;
+        const QString target = highId ? at.elsewhere + "/conf.txt"_L1 : at.work + "/real.cfg"_L1;
+        QVERIFY(writeFile(target, file.input));
+        QVERIFY(QFile::link(highId ? u"../elsewhere/conf.txt"_s : u"real.cfg"_s, at.input));
+        const uid_t owner = highId ? 70000 : testusers::uid(testusers::Users.first());
+        QCOMPARE(::lchown(QFile::encodeName(at.input).constData(), owner, 0), 0);
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), highId ? 0755 : 0700), 0);
+        if (highId) {
+            QVERIFY(testusers::setAcl(target, u"u:70000:---,u:4464:r--"_s));
+            clearTheWay = [=] { return testusers::setAcl(target, u"u:70000:r--"_s); };
+        } else {
+            clearTheWay = [&] {
+                return ::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0;
+            };
+        }
         break;
     }
     case InTheWay::SocketAsInput:
