@@ -2,6 +2,7 @@
 #include "platform/folders.h"
 
 #include "platform/filenames.h"
+#include "platform/linux/pathwalk.h"
 #include "platform/linux/systemcalls.h"
 #include "platform/namematching.h"
 
@@ -29,10 +30,26 @@ bool isDotOrDotDot(const char *name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
+// A refusal only a privileged process meets means something: one that cannot take on another
+// user's identity sees through another user's link no more than it may see anyway.
+bool refuses(std::optional<Refusal> refusal)
+{
+    return refusal && *refusal != Refusal::ForeignLinkUnjudged;
+}
+
+EntryKind kindOfFound(const struct stat &found)
+{
+    if (S_ISREG(found.st_mode))
+        return EntryKind::File;
+    return S_ISDIR(found.st_mode) ? EntryKind::Folder : EntryKind::Other;
+}
+
 // d_type settles plain entries without a system call per entry, which keeps a folder of
-// 100,000 files quick. Only links, and file systems that leave d_type unknown, cost a stat,
-// which follows the link: where it leads decides, and a dangling link is neither.
-EntryKind kindOf(int folderFd, const dirent &entry)
+// 100,000 files quick. Only links, and file systems that leave d_type unknown, cost more: where
+// a link leads decides, and a dangling link is neither. Root follows a link as the save does
+// (pathwalk.h), another user's only where that user could go; any other user sees through a
+// link only what that user may see anyway, and the kernel's own stat is enough.
+EntryKind kindOf(const Walk &folder, const dirent &entry)
 {
     switch (entry.d_type) {
     case DT_REG:
@@ -45,12 +62,24 @@ EntryKind kindOf(int folderFd, const dirent &entry)
     default:
         return EntryKind::Other; // FIFO, device, socket
     }
-    struct stat target;
-    if (::fstatat(folderFd, entry.d_name, &target, 0) != 0)
+    struct stat target{};
+    if (::geteuid() != 0)
+        return ::fstatat(folder.folder.get(), entry.d_name, &target, 0) == 0
+            ? kindOfFound(target)
+            : EntryKind::Other;
+    const Followed f =
+        follow(startWalk(folder.folder.get(), folder.foreignLinkOwners), entry.d_name);
+    if (f.walk.failed() || !f.exists)
         return EntryKind::Other;
-    if (S_ISREG(target.st_mode))
-        return EntryKind::File;
-    return S_ISDIR(target.st_mode) ? EntryKind::Folder : EntryKind::Other;
+    const EntryKind kind = kindOfFound(f.found);
+    if (kind != EntryKind::Other && !f.walk.foreignLinkOwners.isEmpty()) {
+        const FileDescriptor found(
+            ::openat(f.walk.folder.get(), f.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        const int access = kind == EntryKind::Folder ? X_OK : R_OK;
+        if (!found.isOpen() || refuses(f.beyondItsOwners(found.get(), access)))
+            return EntryKind::Other;
+    }
+    return kind;
 }
 
 struct DirCloser
@@ -64,10 +93,23 @@ FolderEntries readFolder(const QString &folder, QStringView filePattern)
 {
     if (folder.isEmpty())
         return {makeSystemError(ENOENT), {}, {}};
-    const std::unique_ptr<DIR, DirCloser> dir(::opendir(systemFileName(folder).constData()));
-    if (!dir)
-        return {lastSystemError(), {}, {}};
-    const int folderFd = ::dirfd(dir.get());
+    Walk walk;
+    walk.folder = FileDescriptor(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    walkPath(walk, systemFileName(folder));
+    if (walk.error.failed())
+        return {walk.error, {}, {}};
+    // Another user's link leads no further than that user could go, listing included.
+    if (walk.refusal != Refusal::None
+        || refuses(walk.beyondItsOwners(walk.folder.get(), R_OK | X_OK)))
+        return {makeSystemError(EACCES), {}, {}};
+    const int listed = ::openat(walk.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::unique_ptr<DIR, DirCloser> dir(listed >= 0 ? ::fdopendir(listed) : nullptr);
+    if (!dir) {
+        const SystemError error = lastSystemError();
+        if (listed >= 0)
+            ::close(listed);
+        return {error, {}, {}};
+    }
     const bool everyFile = filePattern == u"*";
     const NamePattern wanted(filePattern);
     QString name; // each file's, in storage reused until one is kept
@@ -79,7 +121,7 @@ FolderEntries readFolder(const QString &folder, QStringView filePattern)
             break;
         if (isDotOrDotDot(entry->d_name))
             continue;
-        const EntryKind kind = kindOf(folderFd, *entry);
+        const EntryKind kind = kindOf(walk, *entry);
         if (kind == EntryKind::Folder) {
             entries.folders.append(fileNameFromSystem(entry->d_name));
         } else if (kind == EntryKind::File && everyFile) {

@@ -14,6 +14,8 @@
 #include <QTest>
 
 #ifndef Q_OS_WIN
+#include "support/testusers.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -289,15 +291,23 @@ void TestStaerken::unreadableFolder_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("reported");
+    QTest::addColumn<QString>("unreadable"); // as the message names it; "locked" when empty
 
-    QTest::newRow("named, nothing else reported") << QStringList{u"DIR/locked"_s} << QString();
-    QTest::newRow("met with -r") << QStringList{u"-r"_s, u"DIR"_s} << u"ok_sp.cfg"_s;
+    QTest::newRow("named, nothing else reported")
+        << QStringList{u"DIR/locked"_s} << QString() << QString();
+    QTest::newRow("met with -r") << QStringList{u"-r"_s, u"DIR"_s} << u"ok_sp.cfg"_s << QString();
+#ifndef Q_OS_WIN
+    // Root reads the folder, but the user whose link leads there may only enter it.
+    QTest::newRow("met with -r through another user's link, as root")
+        << QStringList{u"-r"_s, u"DIR/tree"_s} << u"ok_sp.cfg"_s << u"tree/reach"_s;
+#endif
 }
 
 void TestStaerken::unreadableFolder()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, reported);
+    QFETCH(QString, unreadable);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString locked = dir.filePath(u"locked"_s);
@@ -307,22 +317,37 @@ void TestStaerken::unreadableFolder()
     // Root reads every folder: the companion runs as another user, whose folder it is.
     QString shell;
 #ifndef Q_OS_WIN
-    if (::geteuid() == 0)
+    if (!unreadable.isEmpty()) {
+        if (const QString why = testusers::unavailableIn(dir.path()); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        const QString tree = dir.filePath(u"tree"_s);
+        const QString link = dir.filePath(unreadable);
+        QVERIFY(QDir().mkdir(tree) && writeFile(tree + u"/ok_sp.cfg"_s, Strength)
+                && writeFile(locked + u"/secret_sp.cfg"_s, Strength) && QFile::link(locked, link));
+        QCOMPARE(::lchown(QFile::encodeName(link).constData(),
+                          testusers::uid(testusers::Users.first()), 0),
+                 0);
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0711), 0);
+    } else if (::geteuid() == 0)
         shell = u"chown -R 4243:4243 \"%1\" && exec setpriv --reuid=4243 --regid=4243 "
                 "--clear-groups \"$0\" \"$@\""_s.arg(dir.path());
 #endif
-    if (shell.isEmpty() && stillReadable(locked))
+    if (unreadable.isEmpty() && shell.isEmpty() && stillReadable(locked))
         QSKIP("this user reads every folder, whatever its rights say");
 
     const Run run = runStaerken(QStringList{u"--show"_s}
                                     << arguments.replaceInStrings(u"DIR"_s, dir.path()),
                                 shell);
     QCOMPARE(run.exitCode, 1);
+    const QString named = unreadable.isEmpty() ? locked : dir.filePath(unreadable);
     QVERIFY2(run.err.contains(u"Der Ordner „%1“ konnte nicht gelesen werden. Der Zugriff wurde "
                               "verweigert."_s
-                                  .arg(QDir::toNativeSeparators(locked))),
+                                  .arg(QDir::toNativeSeparators(named))),
              qPrintable(run.err));
     QVERIFY2(reported.isEmpty() ? run.out.isEmpty() : run.out.contains(reported),
+             qPrintable(run.out));
+    QVERIFY2(!run.out.contains(u"secret"_s) && !run.err.contains(u"secret"_s),
              qPrintable(run.out));
 }
 
