@@ -5,6 +5,7 @@
 
 #include <acl/libacl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -78,6 +79,12 @@ std::optional<AccessList> AccessList::of(int fd)
     }
     if (!list.find(ACL_USER_OBJ) || !list.find(ACL_GROUP_OBJ) || !list.find(ACL_OTHER))
         return std::nullopt;
+    // Where the group class has no bits (a mask of ---, as chmod 600 leaves one), the kernel
+    // reads the mode bits alone: the named entries neither grant nor keep anyone out.
+    if (const Entry *mask = list.find(ACL_MASK); mask && mask->perms == 0) {
+        list.m_entries.removeIf([](const Entry &e) { return isNamed(e.tag) || e.tag == ACL_MASK; });
+        list.find(ACL_GROUP_OBJ)->perms = 0;
+    }
     return list;
 }
 
@@ -281,9 +288,28 @@ bool AccessList::setAcl(int fd) const
     return ::acl_set_fd(fd, handle.acl) == 0;
 }
 
+// The kernel asks a file's ACL only where its group class has a bit, so that a mask of ---
+// would let the users that entries without rights keep out read as others. Execute then
+// serves as the mask, and no entry of the group class grants anything.
+AccessList AccessList::enforced() const
+{
+    AccessList list = *this;
+    Entry *mask = list.find(ACL_MASK);
+    const bool keepsOut = std::any_of(m_entries.begin(), m_entries.end(),
+                                      [](const Entry &e) { return isNamed(e.tag); });
+    if (!mask || mask->perms != 0 || !keepsOut || classBits(ACL_OTHER) == 0)
+        return list;
+    for (Entry &entry : list.m_entries)
+        if (entry.tag == ACL_GROUP_OBJ || isNamed(entry.tag))
+            entry.perms = 0;
+    mask->perms = Execute;
+    return list;
+}
+
 bool AccessList::applyTo(int fd, mode_t specialBits) const
 {
-    if (setAcl(fd))
-        return !specialBits || ::fchmod(fd, specialBits | equivalentMode()) == 0;
+    const AccessList list = enforced();
+    if (list.setAcl(fd))
+        return !specialBits || ::fchmod(fd, specialBits | list.equivalentMode()) == 0;
     return noAclsHere(errno) && ::fchmod(fd, specialBits | modeWithoutNamedEntries()) == 0;
 }

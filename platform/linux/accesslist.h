@@ -69,6 +69,7 @@ private:
     bool everyoneElseReads() const;
     bool hasUserEntry(uid_t user) const;
     void addNamed(acl_tag_t tag, quint32 id, int perms);
+    AccessList enforced() const;
     mode_t equivalentMode() const;
     mode_t modeWithoutNamedEntries() const;
     bool setAcl(int fd) const;

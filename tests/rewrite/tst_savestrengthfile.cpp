@@ -522,13 +522,20 @@ void tst_SaveStrengthFile::outputPermissions_data()
     // The selected file is its owner's alone but names another user, under a mask of ---.
     QTest::newRow("root's new output is read by the selected file's owner under a mask of ---")
         << Permissions{0600, TestUser1, -1, u"u:kelvora-r2:r--,m::---"_s} << Permissions{}
-        << Permissions{0660, -1, -1, u"user::rw-,user:kelvora-r2:---,user:kelvora-r1:rw-,"
-                                     "group::---,mask::rw-,other::---"_s};
+        << Permissions{0660, -1, -1, u"user::rw-,user:kelvora-r1:rw-,group::---,mask::rw-,"
+                                     "other::---"_s};
     QTest::newRow("root's replaced output of a third user is read by the selected file's owner")
         << Permissions{0600, TestUser1, -1, u"u:kelvora-r2:r--,m::---"_s}
         << Permissions{0644, TestUser3}
-        << Permissions{0640, -1, -1, u"user::rw-,user:kelvora-r2:---,user:kelvora-r1:r--,"
-                                     "group::---,mask::r--,other::---"_s};
+        << Permissions{0640, -1, -1, u"user::rw-,user:kelvora-r1:r--,group::---,mask::r--,"
+                                     "other::---"_s};
+    // Under a mask of --- the kernel reads the mode bits alone, and kelvora-r2 would read as one
+    // of the others: execute, which no entry grants, makes it ask the entries.
+    QTest::newRow("user the selected file keeps out stays out where the mask would be ---")
+        << Permissions{0644, TestUser1, -1, u"u:kelvora-r2:---"_s}
+        << Permissions{0604, TestUser3, -1, u"u:kelvora-r1:---,m::---"_s}
+        << Permissions{0614, TestUser3, -1, u"user::rw-,user:kelvora-r2:---,group::---,"
+                                            "mask::--x,other::r--"_s};
     QTest::newRow("group the selected file keeps out gets an entry; others still read")
         << Permissions{0644, TestUser1, -1, u"g:kelvora-rg:---"_s}
         << Permissions{0644, TestUser3}
