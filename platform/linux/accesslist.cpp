@@ -82,6 +82,9 @@ std::optional<AccessList> AccessList::of(int fd)
     // Where the group class has no bits (a mask of ---, as chmod 600 leaves one), the kernel
     // reads the mode bits alone: the named entries neither grant nor keep anyone out.
     if (const Entry *mask = list.find(ACL_MASK); mask && mask->perms == 0) {
+        for (const Entry &named : list.m_entries)
+            if (named.tag == ACL_USER)
+                list.m_unheededUsers.append(named.id);
         list.m_entries.removeIf([](const Entry &e) { return isNamed(e.tag) || e.tag == ACL_MASK; });
         list.find(ACL_GROUP_OBJ)->perms = 0;
     }
@@ -193,7 +196,8 @@ void AccessList::letRead(uid_t user, int perms)
 
 QList<uid_t> AccessList::users() const
 {
-    QList<uid_t> named{m_owner};
+    QList<uid_t> named = m_unheededUsers;
+    named.append(m_owner);
     for (const Entry &entry : m_entries)
         if (entry.tag == ACL_USER)
             named.append(entry.id);

@@ -35,7 +35,7 @@ public:
     // owns it), with `perms` besides for a new entry.
     void letRead(uid_t user, int perms);
 
-    // The owner and the users named by an entry.
+    // The owner and the users named by an entry, those under a mask of --- included.
     QList<uid_t> users() const;
 
     // Whether `chosen`'s own entries let this user read it; where it has no entry for the user,
@@ -77,4 +77,5 @@ private:
     uid_t m_owner = 0;
     gid_t m_group = 0;
     QList<Entry> m_entries;
+    QList<uid_t> m_unheededUsers; // named under a mask of ---, where the kernel ignores entries
 };
