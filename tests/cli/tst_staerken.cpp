@@ -324,11 +324,10 @@ void TestStaerken::unreadableFolder()
         const QString link = dir.filePath(unreadable);
         QVERIFY(QDir().mkdir(tree) && writeFile(tree + u"/ok_sp.cfg"_s, Strength)
                 && writeFile(locked + u"/secret_sp.cfg"_s, Strength) && QFile::link(locked, link));
-        QCOMPARE(::lchown(QFile::encodeName(link).constData(),
-                          testusers::uid(testusers::Users.first()), 0),
-                 0);
-        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-        QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0711), 0);
+        const uid_t owner = testusers::uid(testusers::Users.first());
+        QVERIFY(::lchown(QFile::encodeName(link).constData(), owner, 0) == 0
+                && ::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0
+                && ::chmod(QFile::encodeName(locked).constData(), 0711) == 0);
     } else if (::geteuid() == 0)
         shell = u"chown -R 4243:4243 \"%1\" && exec setpriv --reuid=4243 --regid=4243 "
                 "--clear-groups \"$0\" \"$@\""_s.arg(dir.path());
@@ -347,8 +346,7 @@ void TestStaerken::unreadableFolder()
              qPrintable(run.err));
     QVERIFY2(reported.isEmpty() ? run.out.isEmpty() : run.out.contains(reported),
              qPrintable(run.out));
-    QVERIFY2(!run.out.contains(u"secret"_s) && !run.err.contains(u"secret"_s),
-             qPrintable(run.out));
+    QVERIFY2(!(run.out + run.err).contains(u"secret"_s), qPrintable(run.out));
 }
 
 #ifdef Q_OS_WIN

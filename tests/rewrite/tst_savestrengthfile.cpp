@@ -455,8 +455,9 @@ void tst_SaveStrengthFile::crLfAcrossBlockBoundaryAndLinesLongerThanABlock()
 // selected file byte-identical, no partial output and an earlier ".new" untouched.
 
 // Mode, owner and group of a file; -1 for an owner or group as the save or the test made it,
-// TestGroup for kelvora-rg, TestUser1 and TestUser3 for kelvora-r1 and kelvora-r3. ACL entries to set (for setfacl -m; "d:" ones on the folder), or
-// for the output the ACL it has, as getfacl lists it.
+// TestGroup for kelvora-rg, TestUser1 and TestUser3 for kelvora-r1 and kelvora-r3. ACL entries
+// to set (for setfacl -m; "d:" ones on the folder), or for the output the ACL it has, as
+// getfacl lists it.
 struct Permissions
 {
     int mode = -1;
