@@ -236,7 +236,8 @@ void Form1::showMessage(const SaveMessage &message)
 {
     const auto icon = message.icon == SaveMessage::Icon::Information ? QMessageBox::Information
                                                                       : QMessageBox::Warning;
-    m_environment.services->showMessage(this, icon, message.title, message.text());
+    m_environment.services->showMessage(this, icon, message.title, message.text(),
+                                        message.detail);
 }
 
 void Form1::lookAtChosenFile()

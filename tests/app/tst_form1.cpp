@@ -56,12 +56,13 @@ public:
         QMessageBox::Icon icon;
         QString title;
         QString text;
+        QString detail;
     };
 
     void showMessage(QWidget *, QMessageBox::Icon icon, const QString &title,
-                     const QString &text) override
+                     const QString &text, const QString &detail) override
     {
-        messages.append({icon, title, text});
+        messages.append({icon, title, text, detail});
     }
     qint64 saveReportInterval() const override { return 0; } // after every line
     void runPendingEvents() override
