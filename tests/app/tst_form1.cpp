@@ -4,6 +4,7 @@
 #include "app/deferrediconstyle.h"
 #include "app/form1.h"
 #include "app/mainmenu.h"
+#include "app/pathopening.h"
 #include "app/startarguments.h"
 #include "app/windowservices.h"
 #include "browse/drivelist.h"
@@ -175,11 +176,14 @@ private Q_SLOTS:
     void endingDuringSaveDiscardsOutput();
     void conversionsOfferedByTheWindow();
     void ctrlQEndsTheProgram();
+    void f5AndActivationReadTheListsAgain();
     void screenReadersMeetEachControl_data();
     void screenReadersMeetEachControl();
     void starRowsForScreenReaders();
     void startPath_data();
     void startPath();
+    void startFolderWithoutPath_data();
+    void startFolderWithoutPath();
     void startArguments_data();
     void startArguments();
     void fontWarmUpEndsWithOrWithoutWaiting();
@@ -826,6 +830,30 @@ void tst_Form1::ctrlQEndsTheProgram()
     QVERIFY(!QFile::exists(m_dir->filePath(u"a_sp2.cfg.new"_s)));
 }
 
+void tst_Form1::f5AndActivationReadTheListsAgain()
+{
+    makeWindow().show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    const Controls &c = m_form->controls();
+    QVERIFY(c.Fildatei->selectFileName(u"b_sp.cfg"_s));
+    QVERIFY(writeFile(m_dir->filePath(u"c_sp.cfg"_s), "x"));
+    QTest::keyClick(c.Fildatei, Qt::Key_F5);
+    QCOMPARE(c.Fildatei->count(), 3);
+    QCOMPARE(c.Fildatei->selectedFileName(), u"b_sp.cfg"_s);
+
+    // Another window in front meanwhile; a folder's time stamp moves in clock ticks.
+    QWidget other;
+    other.show();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTest::qWait(20);
+    QVERIFY(QFile::remove(m_dir->filePath(u"c_sp.cfg"_s)));
+    other.close();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTRY_COMPARE(c.Fildatei->count(), 2);
+    QCOMPARE(c.Fildatei->selectedFileName(), u"b_sp.cfg"_s);
+}
+
 void tst_Form1::screenReadersMeetEachControl_data()
 {
     QTest::addColumn<QString>("control");
@@ -932,6 +960,30 @@ void tst_Form1::startPath()
             QVERIFY2(m_services->messages[0].text.contains(words),
                      qPrintable(m_services->messages[0].text));
     }
+}
+
+void tst_Form1::startFolderWithoutPath_data()
+{
+    QTest::addColumn<QString>("name");   // the one entry of the program's folder
+    QTest::addColumn<bool>("userKnown"); // the user's own folder
+    QTest::addColumn<bool>("shownProgramFolder");
+    QTest::newRow("kept beside a strength file") << u"Liga_SP1.CFG"_s << true << true;
+    QTest::newRow("installed apart") << u"notiz.txt"_s << true << false;
+    QTest::newRow("only a folder named like one") << u"ordner_sp.cfg/"_s << true << false;
+    QTest::newRow("the user's folder unknown") << u"notiz.txt"_s << false << true;
+}
+
+void tst_Form1::startFolderWithoutPath()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, userKnown);
+    QFETCH(bool, shownProgramFolder);
+    const QString program = m_dir->filePath(u"programm"_s);
+    QVERIFY(QDir().mkpath(program));
+    QVERIFY(name.endsWith(u'/') ? QDir(program).mkdir(name)
+                                : writeFile(program + u'/' + name, "x"));
+    const QString user = userKnown ? m_dir->path() : QString();
+    QCOMPARE(startFolder(program, user), shownProgramFolder ? program : user);
 }
 
 void tst_Form1::startArguments_data()
