@@ -81,6 +81,7 @@ if(NOT source_icons)
 endif()
 set(expected share/applications/${program}.desktop
     share/metainfo/invalid.kelvora.staerkeneditor.metainfo.xml
+    share/mime/packages/${program}.xml
     share/doc/${program}/copyright share/doc/${program}/changelog.gz)
 foreach(name IN LISTS programs)
     list(APPEND expected bin/${name} share/man/man1/${name}.1.gz)
@@ -114,6 +115,41 @@ function(check_program root name label)
             fail("${label}: bin/${name} loads ${library} from the build tree")
         endif()
     endforeach()
+    set(failures ${failures} PARENT_SCOPE)
+endfunction()
+
+# The file type of strength files: the menu entry and the AppStream description declare the one
+# the mime package defines, and shared-mime-info's own compiler takes the package.
+function(check_file_type root label)
+    set(type application/x-kelvora-staerken)
+    desktop_value(${root}/share/applications/${program}.desktop MimeType value)
+    if(NOT value STREQUAL "${type};")
+        fail("${label}: ${program}.desktop has MimeType=${value}, not ${type};")
+    endif()
+    file(STRINGS ${root}/share/metainfo/invalid.kelvora.staerkeneditor.metainfo.xml provided
+        REGEX "<mediatype>${type}</mediatype>")
+    if(NOT provided)
+        fail("${label}: the AppStream description provides no mediatype ${type}")
+    endif()
+    find_program(UPDATE_MIME_DATABASE update-mime-database)
+    if(NOT UPDATE_MIME_DATABASE)
+        message(STATUS "SKIP: update-mime-database not found (Debian package shared-mime-info); "
+            "the file type is not compiled")
+        set(failures ${failures} PARENT_SCOPE)
+        return()
+    endif()
+    set(database ${STAGING_DIR}/mime)
+    file(REMOVE_RECURSE ${database})
+    file(COPY ${root}/share/mime/packages DESTINATION ${database})
+    execute_process(COMMAND ${UPDATE_MIME_DATABASE} ${database}
+        RESULT_VARIABLE failed OUTPUT_QUIET ERROR_VARIABLE report)
+    file(STRINGS ${database}/globs2 globs REGEX ":${type}:\\*_sp\\*\\.cfg$")
+    file(STRINGS ${database}/application/x-kelvora-staerken.xml comment
+        REGEX "<comment xml:lang=\"de\">Stärke-Konfigurationsdatei</comment>" ENCODING UTF-8)
+    if(failed OR NOT globs OR NOT comment)
+        fail("${label}: shared-mime-info does not take ${program}.xml as ${type} for *_sp*.cfg "
+            "with its German comment:\n${report}")
+    endif()
     set(failures ${failures} PARENT_SCOPE)
 endfunction()
 
@@ -187,6 +223,8 @@ function(check_tree root label)
             fail("${label}: ${program}.desktop has no ${key}")
         endif()
     endforeach()
+
+    check_file_type(${root} "${label}")
 
     find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
     if(DESKTOP_FILE_VALIDATE)
