@@ -182,7 +182,6 @@ private Q_SLOTS:
     void starRowsForScreenReaders();
     void startPath_data();
     void startPath();
-    void startFolderWithoutPath_data();
     void startFolderWithoutPath();
     void startArguments_data();
     void startArguments();
@@ -962,28 +961,15 @@ void tst_Form1::startPath()
     }
 }
 
-void tst_Form1::startFolderWithoutPath_data()
-{
-    QTest::addColumn<QString>("name");   // the one entry of the program's folder
-    QTest::addColumn<bool>("userKnown"); // the user's own folder
-    QTest::addColumn<bool>("shownProgramFolder");
-    QTest::newRow("kept beside a strength file") << u"Liga_SP1.CFG"_s << true << true;
-    QTest::newRow("installed apart") << u"notiz.txt"_s << true << false;
-    QTest::newRow("only a folder named like one") << u"ordner_sp.cfg/"_s << true << false;
-    QTest::newRow("the user's folder unknown") << u"notiz.txt"_s << false << true;
-}
-
+// Without a path: the program's folder when it holds a strength file, else the user's, if known.
 void tst_Form1::startFolderWithoutPath()
 {
-    QFETCH(QString, name);
-    QFETCH(bool, userKnown);
-    QFETCH(bool, shownProgramFolder);
     const QString program = m_dir->filePath(u"programm"_s);
-    QVERIFY(QDir().mkpath(program));
-    QVERIFY(name.endsWith(u'/') ? QDir(program).mkdir(name)
-                                : writeFile(program + u'/' + name, "x"));
-    const QString user = userKnown ? m_dir->path() : QString();
-    QCOMPARE(startFolder(program, user), shownProgramFolder ? program : user);
+    QVERIFY(QDir().mkpath(program + u"/ordner_sp.cfg"_s) && writeFile(program + u"/a.txt"_s, "x"));
+    QCOMPARE(startFolder(program, m_dir->path()), m_dir->path()); // a folder is no strength file
+    QCOMPARE(startFolder(program, QString()), program);
+    QVERIFY(writeFile(program + u"/Liga_SP1.CFG"_s, "x"));
+    QCOMPARE(startFolder(program, m_dir->path()), program);
 }
 
 void tst_Form1::startArguments_data()
