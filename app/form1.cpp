@@ -15,6 +15,7 @@
 #include "browse/folderlist.h"
 #include "convert/valueconversions.h"
 #include "platform/folders.h"
+#include "platform/paths.h"
 #include "rewrite/savemessages.h"
 
 #include "resources/images.h"
@@ -26,6 +27,7 @@
 #include <QLayout>
 #include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
@@ -35,7 +37,8 @@ using namespace Qt::StringLiterals;
 // whose name is not valid text.
 Form1::Environment Form1::Environment::desktop()
 {
-    return {std::make_shared<WindowServices>(), createSystemDriveProvider(), ::programFolder()};
+    return {std::make_shared<WindowServices>(), createSystemDriveProvider(),
+            ::startFolder(programFolder(), userFilesFolder())};
 }
 
 Form1::Form1(Environment environment) : m_environment(std::move(environment))
@@ -92,6 +95,8 @@ void Form1::wireEvents()
     connectFileSelection(*c.drvlaufwerk, *c.Dirverzeichnis, *c.Fildatei, *c.btnspeichern, this);
     connectRatingSelectors(c.starControls(), this);
     connect(c.btnspeichern, &QPushButton::clicked, this, &Form1::btnspeichernClick);
+    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+            &Form1::rereadLists);
     connect(c.Fildatei, &FileList::fileClicked, this, &Form1::lookAtChosenFile);
     connect(&m_glance, &FileGlance::seen, this, &Form1::describeChosenFile);
     // The user opened a folder and sees it not open: he is told why.
@@ -113,23 +118,23 @@ void Form1::startUp()
         ? QStringList()
         : openInLists(path, *m_controls.Dirverzeichnis, *m_controls.Fildatei);
     if (path.isEmpty() || !problem.isEmpty())
-        showProgramFolder();
+        showStartFolder();
     if (!problem.isEmpty())
         QTimer::singleShot(0, this, [this, problem] {
-            showMessage({SaveMessage::Icon::Warning, u"Öffnen"_s,
-                         problem + QStringList{u"Das Fenster zeigt stattdessen den Ordner des "
-                                               "Programms."_s}});
+            const QString instead = u"Das Fenster zeigt stattdessen den Ordner „%1“."_s.arg(
+                shownPath(m_controls.Dirverzeichnis->path()));
+            showMessage({SaveMessage::Icon::Warning, u"Öffnen"_s, problem + QStringList{instead}});
         });
     m_controls.cbostar[0]->setCurrentIndex(0);
     m_controls.cbostar[1]->setCurrentIndex(0);
 }
 
-// A program folder the list cannot show leaves start-up on the current folder instead, and
+// A start folder the list cannot show leaves start-up on the current folder instead, and
 // failing that on the root.
-void Form1::showProgramFolder()
+void Form1::showStartFolder()
 {
     FolderList &folders = *m_controls.Dirverzeichnis;
-    if (folders.setPath(m_environment.programFolder).failed()
+    if (folders.setPath(m_environment.startFolder).failed()
         && folders.setPath(currentFolder()).failed())
         (void)folders.setPath(QDir::rootPath());
 }
@@ -166,6 +171,20 @@ void Form1::dropEvent(QDropEvent *event)
     if (m_controls.Dirverzeichnis->path() != before)
         (void)m_controls.Dirverzeichnis->setPath(before);
     showMessage({SaveMessage::Icon::Warning, u"Öffnen"_s, problem});
+}
+
+void Form1::rereadLists()
+{
+    if (!m_saving)
+        refreshLists(*m_controls.drvlaufwerk, *m_controls.Dirverzeichnis, *m_controls.Fildatei);
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()
+        && m_controls.Dirverzeichnis->changedSinceRead())
+        rereadLists();
 }
 
 void Form1::btnspeichernClick()
@@ -236,7 +255,8 @@ void Form1::showMessage(const SaveMessage &message)
 {
     const auto icon = message.icon == SaveMessage::Icon::Information ? QMessageBox::Information
                                                                       : QMessageBox::Warning;
-    m_environment.services->showMessage(this, icon, message.title, message.text());
+    m_environment.services->showMessage(this, icon, message.title, message.text(),
+                                        message.detail);
 }
 
 void Form1::lookAtChosenFile()

@@ -27,9 +27,9 @@ public:
     {
         std::shared_ptr<WindowServices> services;
         std::shared_ptr<DriveProvider> drives;
-        QString programFolder; // shown by the folder list at start-up
-        // A folder to show, or a file to show chosen, instead of the program's folder: the
-        // command line's argument. Empty: the program's folder.
+        QString startFolder; // shown by the folder list at start-up (pathopening.h)
+        // A folder to show, or a file to show chosen, instead of the start folder: the
+        // command line's argument. Empty: the start folder.
         QString startPath = {};
 
         static Environment desktop();
@@ -47,6 +47,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Activated after its folder changed (a file manager, another program), the window reads
+    // its lists again.
+    void changeEvent(QEvent *event) override;
     // A folder or file dropped on the window is shown as if it had been the argument.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -57,8 +60,10 @@ private:
     void setInputTabOrder();
     void wireEvents();
     void startUp();
-    void showProgramFolder();
+    void showStartFolder();
 
+    // F5: the drive, folder and file lists read again; not while a save runs.
+    void rereadLists();
     void btnspeichernClick();
     void MnuDateiItemClick(qint16 index);
     void MnuInfoItemClick(qint16 index);

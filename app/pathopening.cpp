@@ -47,3 +47,12 @@ QStringList openInLists(const QString &path, FolderList &Dirverzeichnis, FileLis
     return facts.isFolder ? openFolder(target, Dirverzeichnis)
                           : openFile(target, Dirverzeichnis, Fildatei);
 }
+
+QString startFolder(const QString &programFolder, const QString &userFolder)
+{
+    if (userFolder.isEmpty()
+        || (!programFolder.isEmpty()
+            && !readFolder(programFolder, StrengthFilePattern).files.isEmpty()))
+        return programFolder;
+    return userFolder;
+}

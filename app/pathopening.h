@@ -12,3 +12,8 @@ class FolderList;
 // paragraphs, or nothing when it is shown. A file the file list would not show (no
 // "*_sp*.cfg" name, no regular file) is explained; a name is used as its exact bytes.
 QStringList openInLists(const QString &path, FolderList &Dirverzeichnis, FileList &Fildatei);
+
+// Where the window starts without an argument: the program's folder when it holds a strength
+// file (the program kept beside the files it edits), otherwise the user's own folder (a
+// package's /usr/bin or an installer's folder never holds one). Each is empty when unknown.
+QString startFolder(const QString &programFolder, const QString &userFolder);

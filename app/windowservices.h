@@ -14,10 +14,10 @@ class WindowServices
 public:
     virtual ~WindowServices() = default;
 
-    // Modal; returns when the user has closed the box. The answer is not used. The text is
-    // shown as plain text, whatever it looks like.
+    // Modal; returns when the user has closed the box. The answer is not used. The text, and
+    // the detail below it where there is one, are shown as plain text, whatever they look like.
     virtual void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                             const QString &text);
+                             const QString &text, const QString &detail = {});
 
     // Offered while a save runs. Letting the toolkit process events costs about half a
     // microsecond even when nothing is pending, so it runs at most every few milliseconds.

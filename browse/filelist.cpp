@@ -53,6 +53,14 @@ void FileList::setFolder(const QString &folder, const QStringList &regularFiles)
     m_refilling = false;
 }
 
+void FileList::refresh(const QStringList &regularFiles)
+{
+    const QString chosen = selectedFileName();
+    setFolder(m_folder, regularFiles);
+    if (!chosen.isEmpty())
+        selectFileName(chosen);
+}
+
 int FileList::selectedIndex() const
 {
     const QModelIndexList rows = selectionModel()->selectedRows();

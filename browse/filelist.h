@@ -26,6 +26,10 @@ public:
     // so that the folder list and the file list share one read of the folder.
     void setFolder(const QString &folder, const QStringList &regularFiles);
 
+    // The same folder's files as a new read gave them, the selected entry selected again where
+    // it is still listed: as a click would, so that what it carries is looked at again.
+    void refresh(const QStringList &regularFiles);
+
     // The selected entry's row, -1 for none.
     int selectedIndex() const;
     // The selected entry's exact bare file name, empty for none.

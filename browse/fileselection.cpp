@@ -26,6 +26,15 @@ void DirverzeichnisChange(FolderList &Dirverzeichnis, FileList &Fildatei)
     Fildatei.setFolder(Dirverzeichnis.path(), Dirverzeichnis.files());
 }
 
+void refreshLists(DriveList &drvlaufwerk, FolderList &Dirverzeichnis, FileList &Fildatei)
+{
+    drvlaufwerk.reloadDrives();
+    const QString shown = Dirverzeichnis.path();
+    (void)Dirverzeichnis.reread(); // a folder that cannot be read at all leaves the lists
+    if (Dirverzeichnis.path() == shown)
+        Fildatei.refresh(Dirverzeichnis.files());
+}
+
 void FildateiClick(FileList &Fildatei, QPushButton &btnspeichern)
 {
     if (Fildatei.selectedIndex() != -1)

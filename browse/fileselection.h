@@ -25,6 +25,11 @@ void DirverzeichnisChange(FolderList &Dirverzeichnis, FileList &Fildatei);
 // `Fildatei` click: a selected file enables Save, for good; nothing here disables it.
 void FildateiClick(FileList &Fildatei, QPushButton &btnspeichern);
 
+// F5, or the window activated after its folder changed: the drives, the folder and its files
+// read again, each list's choice kept where it still exists. A folder gone meanwhile gives way
+// to the nearest one above it, whose files the file list shows then, nothing chosen.
+void refreshLists(DriveList &drvlaufwerk, FolderList &Dirverzeichnis, FileList &Fildatei);
+
 // Wires the three handlers to their controls' notifications, for as long as `context` lives.
 void connectFileSelection(DriveList &drvlaufwerk, FolderList &Dirverzeichnis, FileList &Fildatei,
                           QPushButton &btnspeichern, QObject *context);

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 #include <cerrno>
@@ -86,9 +87,12 @@ SystemError FolderList::setPath(const QString &folderOrDrive)
 
 SystemError FolderList::showFolder(const QString &folder, const QList<Drive> &drives)
 {
+    // Looked at first, so that a change during the read shows as one afterwards.
+    PathFacts facts = lookAt(folder);
     FolderEntries entries = readFolder(folder);
     if (entries.error.failed())
         return entries.error;
+    m_readFacts = std::move(facts);
     const QString root = rootOfFolder(folder, drives);
     sortByName(entries.folders);
     rebuild(root, folder, entries.folders);
@@ -139,6 +143,45 @@ void FolderList::rebuild(const QString &root, const QString &folder, const QStri
     setCurrentItem(currentFolderItem);
     scrollToItem(currentFolderItem);
     setUpdatesEnabled(true);
+}
+
+SystemError FolderList::reread()
+{
+    if (m_path.isEmpty())
+        return SystemError::ofErrno(ENOENT);
+    const QString current = currentItem() ? folderOfItem(currentItem()) : QString();
+    const QList<Drive> drives = m_provider->drives();
+    QString folder = m_path;
+    SystemError error = showFolder(folder, drives);
+    for (QString above = splitPath(folder).folder; error.failed() && above != folder;
+         above = splitPath(folder).folder) {
+        folder = above;
+        error = showFolder(folder, drives);
+    }
+    if (!error.failed() && folder == m_path)
+        makeFolderCurrent(current);
+    return error;
+}
+
+bool FolderList::changedSinceRead() const
+{
+    if (m_path.isEmpty())
+        return false;
+    const PathFacts now = lookAt(m_path);
+    return now.error.failed() || now.identity != m_readFacts.identity
+        || now.modified != m_readFacts.modified;
+}
+
+// A row of the chain or a subfolder; none of that folder leaves the current row as it is.
+void FolderList::makeFolderCurrent(const QString &folder)
+{
+    for (QTreeWidgetItemIterator row(this); *row; ++row) {
+        if (folderOfItem(*row) == folder) {
+            setCurrentItem(*row);
+            scrollToItem(*row);
+            return;
+        }
+    }
 }
 
 // Subfolder rows carry only their name, which keeps filling a large folder cheap.

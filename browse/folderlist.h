@@ -2,6 +2,7 @@
 #pragma once
 
 #include "browse/driveprovider.h"
+#include "platform/folders.h"
 #include "platform/systemerror.h"
 
 #include <QHash>
@@ -19,7 +20,8 @@
 // whose name is not valid text opens like any other. A
 // double-click or Enter opens a folder. Every change of path, by the user or by setPath(),
 // raises pathChanged() before returning. Filled synchronously from the disk by one read of the
-// folder, whose regular files the file list takes over; nothing is watched in the background.
+// folder, whose regular files the file list takes over; nothing is watched in the background
+// (F5 and the window's activation read it again: reread(), changedSinceRead()).
 // It starts empty, on no folder, until a path is assigned: the window's start-up assigns the
 // program's folder, and so reads it once.
 class FolderList : public QTreeWidget
@@ -44,6 +46,14 @@ public:
     // Assigning the current path again re-reads it and raises nothing.
     [[nodiscard]] SystemError setPath(const QString &folderOrDrive);
 
+    // Reads the current folder again, keeping the current row where its folder is still
+    // listed. A folder gone meanwhile gives way to the nearest one above it that can be read,
+    // which raises pathChanged(); fails only when none can.
+    SystemError reread();
+    // Whether the current folder is another one or its entries changed since it was read: one
+    // look at it, without reading it. A change within the clock tick of the read goes unseen.
+    bool changedSinceRead() const;
+
 Q_SIGNALS:
     void pathChanged();
     // The user opened a folder that cannot be read; the list stays on the folder it had.
@@ -58,10 +68,12 @@ private:
     void rebuild(const QString &root, const QString &folder, const QStringList &subfolders);
     QString folderOfItem(const QTreeWidgetItem *item) const;
     void open(const QTreeWidgetItem *item);
+    void makeFolderCurrent(const QString &folder);
 
     std::shared_ptr<const DriveProvider> m_provider;
     QString m_path;
     QStringList m_files; // of m_path
+    PathFacts m_readFacts; // of m_path, looked at just before it was read
     QHash<QString, QString> m_lastFolderOfDrive; // by drive root
     QIcon m_openIcon;
     QIcon m_closedIcon;

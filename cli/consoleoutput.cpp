@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/consoleoutput.h"
 
+#include "cli/interruption.h"
+
 #include <QLocale>
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace Qt::StringLiterals;
 
@@ -14,9 +17,16 @@ int writeText(std::FILE *stream, const QString &text)
 
 namespace {
 
+// A reader gone from either stream stops the work, and nothing more is said, as a pipe ends
+// `cat`.
 int writeLine(std::FILE *stream, const QString &text)
 {
-    return writeText(stream, text + u'\n');
+    if (outputClosed())
+        return EPIPE;
+    const int error = writeText(stream, text + u'\n');
+    if (error == EPIPE)
+        stopForClosedOutput();
+    return error;
 }
 
 constexpr int BarWidth = 20;

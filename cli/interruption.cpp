@@ -8,6 +8,7 @@
 namespace {
 
 std::atomic<int> receivedSignal{0};
+std::atomic<bool> closedOutput{false};
 static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
 extern "C" void noteSignal(int signal)
@@ -25,9 +26,20 @@ void stopOnInterrupt()
     catchStopSignals(noteSignal);
 }
 
+void stopForClosedOutput()
+{
+    closedOutput = true;
+}
+
+bool outputClosed()
+{
+    return closedOutput.load();
+}
+
 bool stopRequested()
 {
-    return receivedSignal.load(std::memory_order_relaxed) != 0;
+    return receivedSignal.load(std::memory_order_relaxed) != 0
+        || closedOutput.load(std::memory_order_relaxed);
 }
 
 int stopSignal()

@@ -7,6 +7,12 @@
 // threads are started. A second signal ends the program at once.
 void stopOnInterrupt();
 
+// The reader of standard or error output has gone ("| head -n 1"): a request to stop like the
+// signals above, without a word, after which the program ends as such a pipe ends `cat`.
+void stopForClosedOutput();
+bool outputClosed();
+
+// Asked by a signal or a closed output.
 bool stopRequested();
 
 // The signal that asked to stop, 0 for none.

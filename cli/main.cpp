@@ -2,7 +2,8 @@
 // kelvora-staerken: the window's save for many files at once, from the command line.
 // Exit status: 0 every file done, 1 at least one failed, 2 wrong usage, 3 standard output could
 // not be written (the files were done), 128 + the signal number when stopped by SIGINT (130),
-// SIGTERM (143) or SIGHUP (129).
+// SIGTERM (143) or SIGHUP (129); killed by SIGPIPE (141 in a shell) when the reader of its
+// output went away, as `cat` ends.
 #include "cli/batchrun.h"
 #include "cli/commandline.h"
 #include "cli/consoleoutput.h"
@@ -73,6 +74,8 @@ int withOutputChecked(int status, int outputError)
         outputError = errno != 0 ? errno : EIO;
     if (outputError == 0)
         return status;
+    if (outputError == EPIPE)
+        endForClosedOutput();
     writeText(stderr, u"kelvora-staerken: Die Standardausgabe konnte nicht geschrieben werden. "
                       "%1\n"_s.arg(germanReason(SystemError::ofErrno(outputError))));
     return status == ExitDone ? ExitOutput : status;
@@ -90,6 +93,9 @@ int run(const Invocation &invocation)
     const QList<FileJob> jobs = gatherFiles(invocation.paths, invocation.recursive);
     const BatchTally tally =
         runBatch(jobs, invocation, threadsFor(invocation, jobs.size()), output);
+    // The saves begun have ended, each complete or discarded.
+    if (outputClosed())
+        endForClosedOutput();
     const int signal = stopSignal();
     // Quiet leaves it out when all went well, as it leaves out the success lines.
     if (!invocation.quiet || tally.failed > 0 || signal != 0)

@@ -85,3 +85,8 @@ QList<StopRequest> stopRequests();
 // so that no half-drawn progress line stays on the screen, and what prepareConsoleOutput()
 // changed in the console is put back. Safe in a signal handler.
 [[noreturn]] void endAtOnce(int signal);
+
+// Ends the program as a pipe whose reader has gone ("| head -n 1") ends one that lets it, as
+// `cat` ends: silently, killed by SIGPIPE on Linux (a shell reads status 141); on Windows,
+// which has no such signal, with that status. For when the program has finished what it began.
+[[noreturn]] void endForClosedOutput();

@@ -39,6 +39,9 @@ struct PathFacts
     // The same for every path to one object (through links, ".." or another spelling), so that
     // a folder reached twice is read once.
     QString identity;
+    // When its entries (a folder) or content (a file) last changed, in the system's own ticks:
+    // a file added, removed or renamed in a folder gives the folder a new one.
+    qint64 modified = 0;
 };
 PathFacts lookAt(const QString &path);
 
@@ -65,6 +68,10 @@ TypedPath typedPath(const QString &typed);
 
 // The folder that holds the program file, absolute with links resolved; empty when unknown.
 QString programFolder();
+
+// Where the user keeps files: the home folder on Linux, "Documents" on Windows; empty when
+// unknown.
+QString userFilesFolder();
 
 // The file or folder a "file:" address names, exactly: a file manager's drop gives addresses,
 // and on Linux their percent-escaped bytes need not be valid text. Empty for any other address.

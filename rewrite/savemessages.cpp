@@ -28,13 +28,20 @@ QString cannotWrite(const SaveOutcome &outcome)
         shownPath(outcome.outputPath()));
 }
 
+// The .new's own name, for a sentence that names its folder apart.
+QString outputName(const SaveOutcome &outcome)
+{
+    return shownPath(outcome.input.name + u".new"_s);
+}
+
 // The folder where the new file would be made: beside the selected file, or where a link in
-// the output's place leads.
+// the output's place leads. Several files of one folder each get their own line, so the line
+// names the file.
 QString folderRefusesNewFile(const SaveOutcome &outcome)
 {
     if (!outcome.failure.throughLink)
-        return u"Im Ordner „%1“ kann keine neue Datei angelegt werden."_s.arg(
-            shownPath(outcome.input.folder));
+        return u"Im Ordner „%1“ kann die Datei „%2“ nicht angelegt werden."_s.arg(
+            shownPath(outcome.input.folder), outputName(outcome));
     return u"Die Datei „%1“ ist eine Verknüpfung in den Ordner „%2“, und dort kann keine neue "
            "Datei angelegt werden."_s.arg(shownPath(outcome.outputPath()),
                                            shownPath(outcome.outputFolder));
@@ -228,10 +235,13 @@ SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place)
 {
     switch (outcome.end) {
     case SaveOutcome::End::Saved:
-        // The window's words are fixed; on a command line they end as a sentence does.
-        return {SaveMessage::Icon::Information, SaveTitle,
-                {place == MessagePlace::Window ? u"Speichern erfolgreich"_s
-                                               : u"Speichern erfolgreich."_s}};
+        // The window's words are fixed, so the file written goes below them; on a command line
+        // they end as a sentence does, after the file's name.
+        if (place == MessagePlace::Window)
+            return {SaveMessage::Icon::Information, SaveTitle, {u"Speichern erfolgreich"_s},
+                    u"Geschrieben wurde „%1“ im Ordner „%2“."_s.arg(
+                        outputName(outcome), shownPath(outcome.input.folder))};
+        return {SaveMessage::Icon::Information, SaveTitle, {u"Speichern erfolgreich."_s}};
     case SaveOutcome::End::Failed:
         return {SaveMessage::Icon::Warning, SaveTitle,
                 failureWords(outcome, place) << whatWasKept(outcome, place)};

@@ -16,6 +16,9 @@ struct SaveMessage
     QString title;
     // What happened, why, and what was left as it was: a failure has all three.
     QStringList paragraphs;
+    // A further sentence the message box shows below its text, as its informative text: the
+    // window's fixed success words leave the file written to it. Empty for most messages.
+    QString detail = {};
 
     // As the message box shows it: the paragraphs with an empty line between them.
     QString text() const { return paragraphs.join(QStringLiteral("\n\n")); }
@@ -25,7 +28,8 @@ struct SaveMessage
 // command-line companion of the file it was given.
 enum class MessagePlace { Window, CommandLine };
 
-// "Speichern erfolgreich" for a finished save; a warning naming the file, the reason and what
+// "Speichern erfolgreich" for a finished save (in the window with the file written as its
+// detail); a warning naming the file, the reason and what
 // was left as it was for a failed one, each an ended sentence. A stopped save has nothing to
 // say.
 SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place);

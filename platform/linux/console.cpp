@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pthread.h>
 #include <initializer_list>
 #include <unistd.h>
 
@@ -61,6 +62,19 @@ int writeStandardStream(std::FILE *stream, QStringView text)
 }
 
 void writeRedirectedOutputAsUtf8() {}
+
+// The signal is ignored while the program runs (prepareConsoleOutput) and may have come blocked
+// from the caller.
+void endForClosedOutput()
+{
+    std::signal(SIGPIPE, SIG_DFL);
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    ::pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
+    std::raise(SIGPIPE);
+    std::_Exit(128 + SIGPIPE);
+}
 
 // A closed terminal (SIGHUP) is a request to stop like any other: ended by it, running saves
 // would leave their hidden temporary files behind.

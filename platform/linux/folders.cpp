@@ -16,6 +16,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -142,10 +143,11 @@ PathFacts lookAt(const QString &path)
 {
     struct stat found{};
     if (::stat(systemFileName(path).constData(), &found) != 0)
-        return {lastSystemError(), false, 0, {}};
+        return {lastSystemError(), false, 0, {}, 0};
     const QString identity =
         QString::number(quint64(found.st_dev)) + u':' + QString::number(quint64(found.st_ino));
-    return {{}, S_ISDIR(found.st_mode), qint64(found.st_size), identity};
+    const qint64 modified = qint64(found.st_mtim.tv_sec) * 1'000'000'000 + found.st_mtim.tv_nsec;
+    return {{}, S_ISDIR(found.st_mode), qint64(found.st_size), identity, modified};
 }
 
 QString currentFolder()
@@ -167,6 +169,18 @@ QString absolutePath(const QString &path)
 TypedPath typedPath(const QString &typed)
 {
     return {typed, false};
+}
+
+// $HOME with its exact bytes, as every program takes it; the password database where it is
+// unset.
+QString userFilesFolder()
+{
+    QByteArray home = qgetenv("HOME");
+    if (home.isEmpty()) {
+        if (const passwd *entry = ::getpwuid(::getuid()))
+            home = entry->pw_dir;
+    }
+    return home.isEmpty() ? QString() : fileNameFromSystem(home);
 }
 
 QString programFolder()

@@ -271,6 +271,14 @@ QList<StopRequest> stopRequests()
     return {{Way::CtrlC, SIGINT}, {Way::ConsoleClosed, SIGTERM}, {Way::CtrlBreak, SIGBREAK}};
 }
 
+// POSIX's number for SIGPIPE, which Windows does not have.
+void endForClosedOutput()
+{
+    constexpr int BrokenPipeSignal = 13;
+    restoreConsole();
+    std::_Exit(128 + BrokenPipeSignal);
+}
+
 // Runs on the thread Windows starts for the console event, not in a signal handler: the console
 // may be written to. The cursor's column says how much of its line to cover with blanks,
 // whether or not the console takes escapes. TerminateProcess, not ExitProcess: the other

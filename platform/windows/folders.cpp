@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <cerrno>
@@ -249,16 +250,19 @@ PathFacts lookAt(const QString &path)
         // An object that may not be opened may still be looked at, without an identity.
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (!GetFileAttributesExW(native.c_str(), GetFileExInfoStandard, &data))
-            return {lastSystemError(), false, 0, {}};
+            return {lastSystemError(), false, 0, {}, 0};
         info.dwFileAttributes = data.dwFileAttributes;
         info.nFileSizeHigh = data.nFileSizeHigh;
         info.nFileSizeLow = data.nFileSizeLow;
+        info.ftLastWriteTime = data.ftLastWriteTime;
     }
     const bool folder = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
     const QString identity = id ? u"%1:%2:%3"_s.arg(id->volume).arg(id->high).arg(id->low)
                                 : QString();
+    const qint64 modified =
+        (qint64(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
     return {{}, folder, folder ? 0 : (qint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
-            identity};
+            identity, modified};
 }
 
 // The system's current folder, as the program carries paths; the "\\?\" form that a current
@@ -327,6 +331,11 @@ TypedPath typedPath(const QString &typed)
     const bool plain =
         isFullyQualified(given) || (!given.startsWith(u'/') && !isDriveRelative(given));
     return {resolved == exact && plain ? given : resolved, false};
+}
+
+QString userFilesFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 QString programFolder()

@@ -14,10 +14,12 @@
 struct MessageBoxAnswer
 {
     QString text;
+    QString detail; // the informative text below it
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     qsizetype buttons = 0;
     Qt::TextFormat shownAs = Qt::AutoText; // as the box's label reads its text
+    Qt::TextFormat detailShownAs = Qt::AutoText;
     bool answered = false;
 
     void armFor(QObject *context)
@@ -27,11 +29,14 @@ struct MessageBoxAnswer
             if (!box)
                 return armFor(context);
             text = box->text();
+            detail = box->informativeText();
             title = box->windowTitle();
             icon = box->icon();
             buttons = box->buttons().size();
             if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
                 shownAs = label->textFormat();
+            if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+                detailShownAs = label->textFormat();
             answered = true;
             QTest::keyClick(box, Qt::Key_Return);
         });

@@ -95,10 +95,12 @@ bool makeStrengthFile(const QString &folder, const QString &name)
 // single byte E4, which is not valid UTF-8.
 const QString Latin1Folder = fileNameFromSystem("Spielst\xe4nde");
 const QString Latin1File = fileNameFromSystem("t\xe4" "am_sp3.cfg");
+const QString MarkupFolder = u"<i>kursiv"_s;
+const QString MarkupFile = u"<b>x_sp.cfg"_s;
 } // namespace
 
-// The program's folder holds a folder "Spielstand" with one strength file, and one with Latin-1
-// bytes in its name and its file's; the window is open.
+// The program's folder holds a folder "Spielstand" with one strength file, one with Latin-1
+// bytes in its name and its file's, and one with names like markup; the window is open.
 void tst_EndToEnd::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
@@ -107,6 +109,7 @@ void tst_EndToEnd::init()
     QVERIFY(makeStrengthFile(m_dir->filePath(u"Spielstand"_s), u"team_sp3.cfg"_s));
 #ifndef Q_OS_WIN // every Windows name is text
     QVERIFY(makeStrengthFile(m_dir->filePath(Latin1Folder), Latin1File));
+    QVERIFY(makeStrengthFile(m_dir->filePath(MarkupFolder), MarkupFile));
 #endif
     m_form = std::make_unique<Form1>(Form1::Environment{
         std::make_shared<WindowServices>(), createSystemDriveProvider(), m_dir->path()});
@@ -154,6 +157,8 @@ void tst_EndToEnd::chooseRateAndSave_data()
 #ifndef Q_OS_WIN
         QTest::addRow("Latin-1 names, %s", qPrintable(chosenBy))
             << Latin1Folder << Latin1File << u"täam_sp3.cfg"_s << chosenBy;
+        QTest::addRow("names like markup, %s", qPrintable(chosenBy))
+            << MarkupFolder << MarkupFile << MarkupFile << chosenBy;
 #endif
     }
 }
@@ -199,6 +204,9 @@ void tst_EndToEnd::chooseRateAndSave()
 
     QVERIFY(answer.answered);
     QCOMPARE(answer.text, u"Speichern erfolgreich"_s);
+    QCOMPARE(answer.detail, u"Geschrieben wurde „%1.new“ im Ordner „%2“."_s.arg(
+                                shownFile, shownPath(m_dir->filePath(folder))));
+    QCOMPARE(answer.detailShownAs, Qt::PlainText);
     QCOMPARE(answer.icon, QMessageBox::Information);
     QCOMPARE(contents(input + ".new"_L1), Saved);
     QCOMPARE(contents(input), Original);

@@ -4,6 +4,7 @@
 #include "app/deferrediconstyle.h"
 #include "app/form1.h"
 #include "app/mainmenu.h"
+#include "app/pathopening.h"
 #include "app/startarguments.h"
 #include "app/windowservices.h"
 #include "browse/drivelist.h"
@@ -56,12 +57,13 @@ public:
         QMessageBox::Icon icon;
         QString title;
         QString text;
+        QString detail;
     };
 
     void showMessage(QWidget *, QMessageBox::Icon icon, const QString &title,
-                     const QString &text) override
+                     const QString &text, const QString &detail) override
     {
-        messages.append({icon, title, text});
+        messages.append({icon, title, text, detail});
     }
     qint64 saveReportInterval() const override { return 0; } // after every line
     void runPendingEvents() override
@@ -174,11 +176,13 @@ private Q_SLOTS:
     void endingDuringSaveDiscardsOutput();
     void conversionsOfferedByTheWindow();
     void ctrlQEndsTheProgram();
+    void f5AndActivationReadTheListsAgain();
     void screenReadersMeetEachControl_data();
     void screenReadersMeetEachControl();
     void starRowsForScreenReaders();
     void startPath_data();
     void startPath();
+    void startFolderWithoutPath();
     void startArguments_data();
     void startArguments();
     void fontWarmUpEndsWithOrWithoutWaiting();
@@ -825,6 +829,25 @@ void tst_Form1::ctrlQEndsTheProgram()
     QVERIFY(!QFile::exists(m_dir->filePath(u"a_sp2.cfg.new"_s)));
 }
 
+// The choice kept is the lists' own concern (tst_fileselection).
+void tst_Form1::f5AndActivationReadTheListsAgain()
+{
+    makeWindow().show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    const FileList &files = *m_form->controls().Fildatei;
+    QVERIFY(writeFile(m_dir->filePath(u"c_sp.cfg"_s), "x"));
+    QTest::keyClick(m_form.get(), Qt::Key_F5);
+    QCOMPARE(files.count(), 3);
+    // Another window in front meanwhile, and a clock tick later, as the folder's time stamp moves.
+    QWidget other;
+    other.show();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTest::qWait(20);
+    QVERIFY(QFile::remove(m_dir->filePath(u"c_sp.cfg"_s)));
+    m_form->activateWindow();
+    QTRY_COMPARE(files.count(), 2);
+}
+
 void tst_Form1::screenReadersMeetEachControl_data()
 {
     QTest::addColumn<QString>("control");
@@ -931,6 +954,17 @@ void tst_Form1::startPath()
             QVERIFY2(m_services->messages[0].text.contains(words),
                      qPrintable(m_services->messages[0].text));
     }
+}
+
+// Without a path: the program's folder when it holds a strength file, else the user's, if known.
+void tst_Form1::startFolderWithoutPath()
+{
+    const QString program = m_dir->filePath(u"programm"_s);
+    QVERIFY(QDir().mkpath(program + u"/ordner_sp.cfg"_s) && writeFile(program + u"/a.txt"_s, "x"));
+    QCOMPARE(startFolder(program, m_dir->path()), m_dir->path()); // a folder is no strength file
+    QCOMPARE(startFolder(program, QString()), program);
+    QVERIFY(writeFile(program + u"/Liga_SP1.CFG"_s, "x"));
+    QCOMPARE(startFolder(program, m_dir->path()), program);
 }
 
 void tst_Form1::startArguments_data()

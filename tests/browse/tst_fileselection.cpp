@@ -93,6 +93,7 @@ private Q_SLOTS:
     void firstSelectionEnablesSaveForGood_data();
     void firstSelectionEnablesSaveForGood();
     void clickWithNothingSelectedLeavesSaveDisabled();
+    void refreshKeepsWhatStillExists();
 
 private:
     std::optional<QTemporaryDir> m_dir;
@@ -324,6 +325,39 @@ void tst_FileSelection::clickWithNothingSelectedLeavesSaveDisabled()
 
     QCOMPARE(s.Fildatei->selectedIndex(), -1);
     QVERIFY(!s.btnspeichern->isEnabled());
+}
+
+// Files and folders come and go behind the lists' back; F5 shows them, the choices kept.
+void tst_FileSelection::refreshKeepsWhatStillExists()
+{
+    Selection s(m_drives);
+    const QString sub = m_a + u"/sub"_s;
+    QVERIFY(!s.Dirverzeichnis->setPath(sub).failed());
+    QVERIFY(s.Fildatei->selectFileName(u"x_sp2.cfg"_s));
+    const QList<QTreeWidgetItem *> deeper = s.Dirverzeichnis->findItems(
+        u"deeper"_s, Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(deeper.size(), 1);
+    s.Dirverzeichnis->setCurrentItem(deeper.first());
+    QVERIFY(!s.Dirverzeichnis->changedSinceRead());
+    QVERIFY(createFile(sub + u"/n_sp.cfg"_s) && QFile::remove(sub + u"/a_sp.cfg"_s)
+            && !makeFolder(*m_dir, u"a/sub/neu"_s).isEmpty());
+
+    refreshLists(*s.drvlaufwerk, *s.Dirverzeichnis, *s.Fildatei);
+    QCOMPARE(namesOf(*s.Fildatei), (QStringList{u"n_sp.cfg"_s, u"x_sp2.cfg"_s}));
+    QCOMPARE(s.Fildatei->selectedFileName(), u"x_sp2.cfg"_s);
+    QCOMPARE(s.Dirverzeichnis->currentItem()->text(0), u"deeper"_s);
+    QCOMPARE(s.Dirverzeichnis->findItems(u"neu"_s, Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+    QVERIFY(!s.Dirverzeichnis->changedSinceRead());
+
+    // The chosen file gone, then its folder: nothing chosen, the nearest folder above shown.
+    QVERIFY(QFile::remove(sub + u"/x_sp2.cfg"_s));
+    refreshLists(*s.drvlaufwerk, *s.Dirverzeichnis, *s.Fildatei);
+    QCOMPARE(s.Fildatei->selectedFileName(), QString());
+    QVERIFY(removeTree(sub));
+    QVERIFY(s.Dirverzeichnis->changedSinceRead());
+    refreshLists(*s.drvlaufwerk, *s.Dirverzeichnis, *s.Fildatei);
+    QCOMPARE(s.Dirverzeichnis->path(), m_a);
+    QCOMPARE(s.Fildatei->folder(), m_a);
 }
 
 QTEST_MAIN(tst_FileSelection)

@@ -587,6 +587,20 @@ void TestStaerken::manyFiles_data()
            "2>DIR/errors; s=$?; grep -q 'f299_sp.cfg.new“ wurde geschrieben, aber' DIR/errors "
            "&& [ $(grep -c fsync DIR/syncs) -lt 30 ] && echo told; exit $s"_s
         << save << 1 << u"told\n"_s;
+    // The reader gone at once, or once saves are under way: ended as `cat` ends, without a word.
+    const QString piped = u"{ \"$0\" \"$@\" 2>DIR/said; echo $? >DIR/status; } | %1; "
+                          "[ -s DIR/said ] || echo silent; exit $(cat DIR/status)"_s;
+    QTest::newRow("--show, reader gone") << piped.arg(u"true"_s)
+                                         << QStringList{u"--show"_s, u"DIR"_s} << 141
+                                         << u"silent\n"_s;
+    QTest::newRow("reader gone while saving")
+        << piped.arg(u"{ until [ -f DIR/f001_sp.cfg.new ]; do sleep 0.01; done; }"_s) << save
+        << 141 << u"silent\n"_s;
+    // Each line names its file, not only the folder.
+    QTest::newRow("a folder that takes no new file")
+        << u"chmod a-w DIR && OTHER \"$0\" \"$@\"; s=$?; chmod u+w DIR; exit $s"_s
+        << QStringList{u"--start=2"_s, u"--max=3"_s, u"DIR/"_s} << 1
+        << u"kann die Datei „f299_sp.cfg.new“ nicht angelegt werden."_s;
     QTest::newRow("SIGINT") << signal.arg(u"INT"_s) << save << 130 << u"Abgebrochen."_s;
     QTest::newRow("SIGTERM") << signal.arg(u"TERM"_s) << save << 143 << u"Abgebrochen."_s;
     QTest::newRow("SIGHUP") << signal.arg(u"HUP"_s) << save << 129 << u"Abgebrochen."_s;

@@ -81,6 +81,7 @@ if(NOT source_icons)
 endif()
 set(expected share/applications/${program}.desktop
     share/metainfo/invalid.kelvora.staerkeneditor.metainfo.xml
+    share/mime/packages/${program}.xml
     share/doc/${program}/copyright share/doc/${program}/changelog.gz)
 foreach(name IN LISTS programs)
     list(APPEND expected bin/${name} share/man/man1/${name}.1.gz)
@@ -114,6 +115,31 @@ function(check_program root name label)
             fail("${label}: bin/${name} loads ${library} from the build tree")
         endif()
     endforeach()
+    set(failures ${failures} PARENT_SCOPE)
+endfunction()
+
+# The file type of strength files: the menu entry and the AppStream description declare the one
+# the mime package defines, and shared-mime-info's own compiler takes the package.
+function(check_file_type root label)
+    set(type application/x-kelvora-staerken)
+    desktop_value(${root}/share/applications/${program}.desktop MimeType value)
+    file(STRINGS ${root}/share/metainfo/invalid.kelvora.staerkeneditor.metainfo.xml provided
+        REGEX "<mediatype>${type}</mediatype>")
+    if(NOT value STREQUAL "${type};" OR NOT provided)
+        fail("${label}: the menu entry (MimeType=${value}) or AppStream does not declare ${type}")
+    endif()
+    set(database ${STAGING_DIR}/mime)
+    file(REMOVE_RECURSE ${database})
+    file(COPY ${root}/share/mime/packages DESTINATION ${database})
+    execute_process(COMMAND update-mime-database ${database}
+        RESULT_VARIABLE failed OUTPUT_QUIET ERROR_VARIABLE report)
+    file(STRINGS ${database}/globs2 globs REGEX ":${type}:\\*_sp\\*\\.cfg$")
+    file(STRINGS ${database}/application/x-kelvora-staerken.xml comment ENCODING UTF-8
+        REGEX "<comment xml:lang=\"de\">Stärke-Konfigurationsdatei</comment>")
+    if(NOT failed EQUAL 0 OR NOT globs OR NOT comment)
+        fail("${label}: update-mime-database (Debian's shared-mime-info) does not take "
+            "${program}.xml as ${type} for *_sp*.cfg with its German comment:\n${report}")
+    endif()
     set(failures ${failures} PARENT_SCOPE)
 endfunction()
 
@@ -187,6 +213,8 @@ function(check_tree root label)
             fail("${label}: ${program}.desktop has no ${key}")
         endif()
     endforeach()
+
+    check_file_type(${root} "${label}")
 
     find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
     if(DESKTOP_FILE_VALIDATE)

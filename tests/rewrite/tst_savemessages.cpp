@@ -75,7 +75,11 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     QTest::addColumn<QString>("text");
 
     SaveOutcome saved;
-    QTest::newRow("saved") << saved << u"Speichern erfolgreich"_s;
+    saved.input = splitPath(Input);
+    // The detail below the text in the box, as if one more paragraph.
+    QTest::newRow("saved") << saved
+                           << u"Speichern erfolgreich\n\nGeschrieben wurde „a_sp.cfg.new“ im "
+                              "Ordner „/daten/liga“."_s;
     const QString cannotRead = u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden."_s;
     const QString cannotWrite =
         u"Die Datei „/daten/liga/a_sp.cfg.new“ konnte nicht geschrieben werden."_s;
@@ -211,7 +215,7 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     QTest::newRow("no new file in the folder")
         << refused(Step::OpenOutput, Refusal::FolderRefusesNewFile, FileType::Regular, false,
                    EACCES)
-        << text({u"Im Ordner „/daten/liga“ kann keine neue Datei angelegt werden."_s,
+        << text({u"Im Ordner „/daten/liga“ kann die Datei „a_sp.cfg.new“ nicht angelegt werden."_s,
                  u"Der Zugriff wurde verweigert."_s, KeptAll});
     SaveOutcome throughLink = refused(Step::OpenOutput, Refusal::FolderRefusesNewFile,
                                       FileType::Regular, true, EACCES);
@@ -252,7 +256,10 @@ void tst_SaveMessages::wordsForEachOutcome()
     const SaveMessage message = saveMessage(outcome, MessagePlace::Window);
     QCOMPARE(message.title, u"Speichern"_s);
     QCOMPARE(message.icon, outcome.end == SaveOutcome::End::Saved ? Icon::Information : Icon::Warning);
-    QCOMPARE(message.text(), native(text));
+    QStringList shown = message.paragraphs;
+    if (!message.detail.isEmpty())
+        shown << message.detail;
+    QCOMPARE(shown.join(u"\n\n"_s), native(text));
 }
 
 void tst_SaveMessages::noFileChosen()
