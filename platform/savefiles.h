@@ -6,7 +6,7 @@
 
 #include "platform/bytestreams.h"
 #include "platform/contentchecksum.h"
-#include "rewrite/savefailure.h"
+#include "platform/savefailure.h"
 
 #include <QString>
 #include <QtGlobal>

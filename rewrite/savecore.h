@@ -7,7 +7,7 @@
 // the outcome are in savemessages.h.
 
 #include "platform/paths.h"
-#include "rewrite/savefailure.h"
+#include "platform/savefailure.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "rewrite/savefailure.h"
+#include "platform/savefailure.h"
 
 #include <QString>
 

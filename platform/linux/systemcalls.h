@@ -3,7 +3,7 @@
 // Small helpers for the Linux side of the seam.
 
 #include "platform/filenames.h"
-#include "rewrite/savefailure.h"
+#include "platform/savefailure.h"
 
 #include <QByteArray>
 

@@ -2,7 +2,7 @@
 #pragma once
 // How a save fails, as one value: the step, what the program refused on its own judgement, and
 // the system's own error where a system call failed. The save's files (platform/savefiles.h)
-// report in these terms; savemessages.h turns them into German words.
+// report in these terms; rewrite/savemessages.h turns them into German words.
 
 #include "platform/systemerror.h"
 
