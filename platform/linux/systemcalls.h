@@ -11,9 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// The error number with the C library's words for it; words that only say "Unknown error"
-// are left out.
+// The error number alone, as the system gave it: no words are kept, since the C library's are
+// English; the German reason is chosen by the number where the message is made.
 SystemError makeSystemError(int number);
+// The last call's errno, or EIO where a call failed without setting it.
 inline SystemError lastSystemError()
 {
     return makeSystemError(errno > 0 ? errno : EIO);
