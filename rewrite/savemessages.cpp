@@ -116,6 +116,10 @@ QString reason(const SaveFailure &failure, MessagePlace place, Work work)
             .arg(chosen(place));
     if (failure.refusal == Refusal::NotRegular)
         return notRegular(failure, reading);
+    if (failure.refusal == Refusal::AnotherFilesOutput)
+        return u"Unter diesem Namen findet das System die Datei „%1“, die anders geschrieben ist "
+               "und nicht zur %2n Datei gehört. Sie wird nicht ersetzt."_s.arg(failure.foundName,
+                                                                              chosen(place));
     if (failure.refusal == Refusal::FolderMoved)
         return u"Ihr Ordner wurde %1 umbenannt, verschoben oder ersetzt."_s.arg(during(work));
     if (failure.refusal == Refusal::NotWritable)

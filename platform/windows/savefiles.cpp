@@ -85,6 +85,21 @@ QString finalPath(HANDLE handle)
                                                    : QString();
 }
 
+// The name the folder holds for what `path` leads to, a link itself rather than its target. It
+// may be written otherwise than the last name of `path`: Windows finds names ignoring case, and
+// so does Wine in a Linux folder, where "q_sp.cfg.new" and "Q_sp.cfg.new" are two names. Empty
+// when it cannot say.
+QString nameInFolder(const std::wstring &path)
+{
+    const Handle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
+    const QString found = file.isOpen() ? finalPath(file.get()) : QString();
+    return found.sliced(found.lastIndexOf(u'\\') + 1);
+}
+
 } // namespace
 
 // Windows has no opening of a file relative to a folder handle; instead the folder is held
@@ -233,6 +248,8 @@ struct ReplacementFile::State
     QString folder;
     FileIdentity folderIdentity; // what `folder` named when the temporary file was made there
     QString target;
+    QString targetName;
+    FileIdentity input; // the selected file's
     bool targetExisted = false;
     std::wstring temporary; // empty when there is none
     QString temporaryPath;  // the same, as the program carries paths
@@ -242,7 +259,9 @@ struct ReplacementFile::State
     Stranded stranded;
     std::shared_ptr<UnsyncedFolder> unsynced; // once committed without the folder's flush
 
+    std::optional<SaveFailure> anotherFilesOutput(Step step) const;
     bool placed();
+    bool placedAsNew();
     bool replaceTarget();
     bool move(const std::wstring &from, const std::wstring &to);
     bool moveKeepingAttributes(const std::wstring &to);
@@ -363,10 +382,46 @@ std::optional<SaveFailure> ReplacementFile::State::failedWith(DWORD code)
     return failed(SaveFailure::ofSystem(Step::WriteOutput, systemError(code)));
 }
 
+// Where the system finds the target's name written otherwise, what it finds is the .new of
+// another file (of "Q_sp.cfg" beside "q_sp.cfg", which a case-sensitive folder holds, or a
+// Linux folder under Wine), unless the name it was made for leads to the selected file itself
+// (the selected file's name typed in other case). Replacing it would have two files' saves
+// report one output, the later one's content under the earlier one's name.
+std::optional<SaveFailure> ReplacementFile::State::anotherFilesOutput(Step step) const
+{
+    const QString found = nameInFolder(nativePath(target));
+    if (found.isEmpty() || found == targetName)
+        return std::nullopt;
+    const bool outputOfInput = found.endsWith(".new"_L1, Qt::CaseInsensitive)
+        && input != FileIdentity{}
+        && identityAt(nativePath(joinPath(folder, found.chopped(4)))) == input;
+    if (outputOfInput)
+        return std::nullopt;
+    SaveFailure failure = SaveFailure::refused(step, Refusal::AnotherFilesOutput);
+    failure.foundName = found;
+    return failure;
+}
+
 bool ReplacementFile::State::placed()
 {
-    return targetExisted ? replaceTarget()
-                         : move(temporary, nativePath(target)) || failedToPlace(GetLastError());
+    return targetExisted ? replaceTarget() : placedAsNew();
+}
+
+// Nothing was at the target's name when the save began: a move that replaces nothing, so that
+// what appeared meanwhile (another save's .new, found under this name) stays.
+bool ReplacementFile::State::placedAsNew()
+{
+    const std::wstring native = nativePath(target);
+    if (fileCalls().moveFile(temporary.c_str(), native.c_str(), MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+        return failedToPlace(error);
+    if (const std::optional<SaveFailure> another = anotherFilesOutput(Step::WriteOutput)) {
+        failed(*another);
+        return false;
+    }
+    return failedToPlace(error);
 }
 
 bool ReplacementFile::State::replaceTarget()
@@ -491,6 +546,8 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
 {
     m->folder = folder.path();
     m->target = joinPath(folder.path(), name);
+    m->targetName = name;
+    m->input = input.identity();
     const DWORD attributes = GetFileAttributesW(nativePath(m->target).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -501,6 +558,8 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
         // link): replacing that would change the selected file.
         if (identityAt(nativePath(m->target)) == input.identity())
             return SaveFailure::refused(Step::OpenOutput, Refusal::LeadsToInput);
+        if (const std::optional<SaveFailure> another = m->anotherFilesOutput(Step::OpenOutput))
+            return another;
         m->targetExisted = true;
         if (attributes & FILE_ATTRIBUTE_READONLY)
             return SaveFailure::refused(Step::OpenOutput, Refusal::ReadOnly);

@@ -93,6 +93,8 @@ private Q_SLOTS:
 #ifdef Q_OS_WIN
     void windowsCommandLine_data();
     void windowsCommandLine();
+    void namesAlikeButForCase_data();
+    void namesAlikeButForCase();
 #else
     void folderWithMixedFiles();
     void manyFiles_data();
@@ -467,6 +469,51 @@ void TestStaerken::windowsCommandLine()
                      : files.contains(file + ".new"_L1) ? Strength
                                                         : QByteArray());
     }
+    QCOMPARE(QDir(dir.path()).entryList({u".kelvora-*"_s}, QDir::Files | QDir::Hidden),
+             QStringList());
+}
+
+// A Linux folder under Wine holds "Q_sp.cfg" beside "q_sp.cfg", as a folder marked
+// case-sensitive on Windows does, while Windows' calls find either's .new under the other's
+// name. The companion given the folder saves one and refuses the other, whose save would
+// replace the first one's output; the .new left is its own file's.
+void TestStaerken::namesAlikeButForCase_data()
+{
+    QTest::addColumn<QString>("jobs");
+    QTest::newRow("one after the other: the .new found when the save begins") << u"-j1"_s;
+    QTest::newRow("side by side: the .new found when it is put in place") << u"-j2"_s;
+}
+
+void TestStaerken::namesAlikeButForCase()
+{
+    QFETCH(QString, jobs);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    if (wineUnixPath(dir.path()).isEmpty())
+        QSKIP("only Wine's Linux side makes two names alike but for case in an unmarked folder");
+    const QByteArray lower = "lower\n"_ba + Strength;
+    QVERIFY(writeFile(dir.filePath(u"Q_sp.cfg"_s), Strength)
+            && writeFile(dir.filePath(u"lower"_s), lower));
+    // Wine starts a Linux program without a handle to wait on: the rename shows in the old name
+    // going, which Windows' calls cannot find under the new one's case.
+    QVERIFY(QProcess::startDetached(u"Z:\\bin\\mv"_s,
+                                    {wineUnixPath(dir.filePath(u"lower"_s)),
+                                     wineUnixPath(dir.path()) + u"/q_sp.cfg"_s}));
+    QVERIFY(QTest::qWaitFor([&] { return !exists(dir.filePath(u"lower"_s)); }, 10000));
+
+    const Run run = runStaerken({jobs, u"--start=1"_s, u"--max=2"_s, dir.path()});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out.count(u"Speichern erfolgreich"_s), 1);
+    QVERIFY2(run.err.contains(u"Unter diesem Namen findet das System die Datei „"_s),
+             qPrintable(run.err));
+    const QStringList outputs = QDir(dir.path()).entryList({u"*.new"_s}, QDir::Files);
+    QCOMPARE(outputs.size(), 1);
+    const bool upper = outputs.first().startsWith(u'Q');
+    QVERIFY2(run.out.contains(outputs.first() + u": Speichern erfolgreich"_s), qPrintable(run.out));
+    QCOMPARE(readFile(dir.filePath(outputs.first())),
+             (upper ? QByteArray() : "lower\r\n"_ba) + savedStrength("2000", "4000"));
+    QCOMPARE(readFile(dir.filePath(u"Q_sp.cfg"_s)), Strength);
+    QCOMPARE(readFile(dir.filePath(u"q_sp.cfg"_s)), lower);
     QCOMPARE(QDir(dir.path()).entryList({u".kelvora-*"_s}, QDir::Files | QDir::Hidden),
              QStringList());
 }

@@ -115,6 +115,16 @@ void tst_SaveMessages::wordsForEachOutcome_data()
         << refused(Step::WriteOutput, Refusal::FolderMoved)
         << text({cannotWrite, u"Ihr Ordner wurde während des Speicherns umbenannt, verschoben "
                               "oder ersetzt."_s, KeptAll});
+    SaveOutcome anotherFiles = refused(Step::WriteOutput, Refusal::AnotherFilesOutput);
+    anotherFiles.earlierOutputFound = false;
+    anotherFiles.failure.foundName = u"A_sp.cfg.new"_s;
+    QTest::newRow("the system finds another file's .new under the name")
+        << anotherFiles
+        << text({cannotWrite, u"Unter diesem Namen findet das System die Datei „A_sp.cfg.new“, "
+                              "die anders geschrieben ist und nicht zur ausgewählten Datei "
+                              "gehört. Sie wird nicht ersetzt."_s,
+                 u"Die ausgewählte Datei bleibt unverändert, und es ist keine .new-Datei "
+                 "entstanden."_s});
     QTest::newRow("an error number without German words")
         << failure(Step::ReadInput, 4242)
         << text({cannotRead, u"Das System meldet Fehler Nummer 4242."_s, KeptAll});
