@@ -26,6 +26,11 @@ void DirverzeichnisChange(FolderList &Dirverzeichnis, FileList &Fildatei)
     Fildatei.setFolder(Dirverzeichnis.path(), Dirverzeichnis.files());
 }
 
+void driveListFollows(DriveList &drvlaufwerk, const FolderList &Dirverzeichnis)
+{
+    drvlaufwerk.followPath(Dirverzeichnis.path());
+}
+
 void FildateiClick(FileList &Fildatei, QPushButton &btnspeichern)
 {
     if (Fildatei.selectedIndex() != -1)
@@ -39,6 +44,8 @@ void connectFileSelection(DriveList &drvlaufwerk, FolderList &Dirverzeichnis, Fi
                      [&drvlaufwerk, &Dirverzeichnis] { drvlaufwerkChange(drvlaufwerk, Dirverzeichnis); });
     QObject::connect(&Dirverzeichnis, &FolderList::pathChanged, context,
                      [&Dirverzeichnis, &Fildatei] { DirverzeichnisChange(Dirverzeichnis, Fildatei); });
+    QObject::connect(&Dirverzeichnis, &FolderList::pathChanged, context,
+                     [&drvlaufwerk, &Dirverzeichnis] { driveListFollows(drvlaufwerk, Dirverzeichnis); });
     QObject::connect(&Fildatei, &FileList::fileClicked, context,
                      [&Fildatei, &btnspeichern] { FildateiClick(Fildatei, btnspeichern); });
 }
