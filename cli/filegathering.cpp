@@ -30,10 +30,7 @@ public:
         const TypedPath typed = typedPath(QDir::fromNativeSeparators(asGiven));
         const QString &path = typed.path;
         if (typed.device)
-            return settled(path, FileOutcome::End::Failed,
-                           u"„%1“ ist unter Windows der Name eines Geräts, keine Datei."_s.arg(
-                               shownPath(path)),
-                           {});
+            return settled(path, FileOutcome::End::Failed, deviceNameWords(path), {});
         if (!ShellExpandsWildcards && hasWildcard(path))
             return expand(path);
         const PathFacts facts = lookAt(path);

@@ -267,6 +267,11 @@ QStringList readFailureWords(const SaveOutcome &outcome)
     return failureWords(outcome, MessagePlace::CommandLine, Work::Reading);
 }
 
+QString deviceNameWords(const QString &path)
+{
+    return u"„%1“ ist unter Windows der Name eines Geräts, keine Datei."_s.arg(shownPath(path));
+}
+
 QStringList folderUnreadableWords(const QString &folder, const SystemError &error)
 {
     return {u"Der Ordner „%1“ konnte nicht gelesen werden."_s.arg(shownPath(folder)),
