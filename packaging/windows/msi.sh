@@ -67,7 +67,11 @@ package_code=$(guid_from "$version $(cd "$stage" && find . -type f -print0 | LC_
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 ln -s "$stage" "$work/files"
-cp "$kelvora_root/resources/icon.ico" "$work/kelvora.ico"
+# The programs' own icon, every size in 32-bit colour, made in the build folder that staged
+# <folder> as <build>/zip/<name> (resources/make-program-icon.py).
+icon=$(dirname "$(dirname "$stage")")/resources/kelvora-program.ico
+[[ -f $icon ]] || { echo "msi: $icon missing (packaging/windows/build.sh makes it)" >&2; exit 1; }
+cp "$icon" "$work/kelvora.ico"
 cat > "$work/kelvora.wxs" <<EOF
 <?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
