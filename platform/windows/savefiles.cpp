@@ -341,6 +341,20 @@ void discard(const std::wstring &file)
     }
 }
 
+// ReplaceFileW keeps the replaced file's attributes: Microsoft, ReplaceFileW, opens the new file
+// "so that it can preserve all attributes and ACLs", and where it stops half done the new file
+// "has inherited the file streams and attributes from the file it is replacing". Wine's leaves
+// the new file's own, so that an earlier .new marked hidden or system would lose the marks; they
+// are set again where they differ, as Windows leaves them.
+void keepEarlierAttributes(const std::wstring &file, DWORD earlier)
+{
+    constexpr DWORD Marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const DWORD now = GetFileAttributesW(file.c_str());
+    if (earlier != INVALID_FILE_ATTRIBUTES && now != INVALID_FILE_ATTRIBUTES
+        && ((now ^ earlier) & Marks) != 0)
+        SetFileAttributesW(file.c_str(), (now & ~Marks) | (earlier & Marks));
+}
+
 } // namespace
 
 bool ReplacementFile::State::move(const std::wstring &from, const std::wstring &to)
@@ -429,9 +443,11 @@ bool ReplacementFile::State::replaceTarget()
     const std::wstring native = nativePath(target);
     const QString backupPath = joinPath(folder, temporaryName());
     const std::wstring backup = nativePath(backupPath);
+    const DWORD earlier = GetFileAttributesW(native.c_str());
     if (fileCalls().replaceFile(native.c_str(), temporary.c_str(), backup.c_str(),
                                 REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
                                 nullptr, nullptr)) {
+        keepEarlierAttributes(native, earlier);
         discard(backup);
         return true;
     }
@@ -446,6 +462,7 @@ bool ReplacementFile::State::replaceTarget()
         return failedToPlace(replaceError);
     // The earlier file is under the backup name, the new one under its own.
     if (move(temporary, native)) {
+        keepEarlierAttributes(native, earlier);
         discard(backup);
         return true;
     }
