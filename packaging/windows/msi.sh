@@ -63,6 +63,11 @@ product_code=$(guid_from "kelvora-staerkeneditor $version")
 package_code=$(guid_from "$version $(cd "$stage" && find . -type f -print0 | LC_ALL=C sort -z \
     | xargs -0 sha256sum | sha256sum)")
 
+# The size "Apps" shows: ARPSIZE, the "Estimated size of the application in kilobytes"
+# (Microsoft, "Configuring Add/Remove Programs with Windows Installer"), the staged files' bytes
+# rounded up.
+size_kb=$(find "$stage" -type f -printf '%s\n' | awk '{ sum += $1 } END { print int((sum + 1023) / 1024) }')
+
 # wixl takes sources by paths relative to its working folder.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -85,6 +90,7 @@ cat > "$work/kelvora.wxs" <<EOF
   <Icon Id="kelvora.ico" SourceFile="kelvora.ico"/>
   <Property Id="ARPPRODUCTICON" Value="kelvora.ico"/>
   <Property Id="ARPNOMODIFY" Value="1"/>
+  <Property Id="ARPSIZE" Value="$size_kb"/>
   <Directory Id="TARGETDIR" Name="SourceDir">
     <Directory Id="LocalAppDataFolder">
       <Directory Id="ProgramsFolder" Name="Programs">

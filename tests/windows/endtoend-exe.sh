@@ -99,6 +99,15 @@ else
     version=${package##*-staerkeneditor-}
     grep -q "DisplayVersion *REG_SZ *${version%-win64}\$" <<<"$entry"
     grep -q 'Publisher *REG_SZ *Kelvora$' <<<"$entry"
+    # Its size, from ARPSIZE: "Apps" shows the Uninstall key's EstimatedSize (kilobytes). Where
+    # the installer wrote the property only as a text value "Size" (Wine's msi), that alone is
+    # passed over, and said.
+    size_kb=$(msiinfo export "$package.msi" Property | tr -d '\r' | awk '$1 == "ARPSIZE" { print $2 }')
+    ((size_kb > 1000))
+    if ! grep -qi "EstimatedSize *REG_DWORD *$(printf '0x%x' "$size_kb")\$" <<<"$entry"; then
+        grep -q "Size *REG_SZ *$size_kb\$" <<<"$entry"
+        echo "endtoend-exe: the installer wrote ARPSIZE as Size, not as EstimatedSize: not checked"
+    fi
     # The shortcut names the installed program and has an icon (link flag HasIconLocation); it
     # starts the program below.
     target="$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Kelvora Stärkeneditor"
