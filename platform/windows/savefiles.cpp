@@ -106,8 +106,13 @@ QString nameInFolder(const std::wstring &path)
 // open without leave to delete it, which keeps it from being renamed or removed while the save
 // works in it, and each file opened or made by its path is checked to lie in it: a junction on
 // the way, pointed elsewhere meanwhile, could otherwise lead the path into another folder.
-// Windows gives the final paths with every name as it is; Wine trims trailing dots and spaces
-// from them, so that under Wine a file below such a folder may seem to lie elsewhere.
+// Windows gives the final paths with every name as it is: "The final path is the path that is
+// returned when a path is fully resolved" (Microsoft, GetFinalPathNameByHandleW), and a name
+// ending in a dot or space, which only the "\\?\" form reaches, is the file system's own
+// ("Naming Files, Paths, and Namespaces": the prefix turns off the trimming that Win32 path
+// normalisation does). Wine trims trailing dots and spaces from the names of final paths, the
+// inner ones otherwise than the last, so that under Wine a file below a folder "Liga " seems to
+// lie elsewhere and the save is refused as if its folder had moved; the tests skip exactly there.
 struct SaveFolder::State
 {
     Handle folder;

@@ -399,6 +399,10 @@ void TestStaerken::windowsCommandLine_data()
         << 0 << QStringList{u"x\\Liga. .\\tief..\\b_sp.cfg. "_s} << 0
         << u"tief..\\b_sp.cfg. .new: Speichern erfolgreich"_s
         << QStringList{u"x/Liga. ./tief../b_sp.cfg. "_s};
+    QTest::newRow("folder ending in a space, beside one without")
+        << QStringList{u"Liga /a_sp.cfg"_s, u"Liga/a_sp.cfg"_s} << QString() << 0
+        << QStringList{u"Liga \\a_sp.cfg"_s} << 0
+        << u"Liga \\a_sp.cfg.new: Speichern erfolgreich"_s << QStringList{u"Liga /a_sp.cfg"_s};
     QTest::newRow("folder ending in a dot as the argument, and in a pattern")
         << QStringList{u"Liga./a_sp.cfg"_s, u"Liga./b_sp.cfg"_s, u"Liga/a_sp.cfg"_s} << QString()
         << 0 << QStringList{u"Liga."_s, u"Liga.\\b*"_s} << 0 << dotted
