@@ -39,7 +39,11 @@ QStringList openFile(const QString &file, FolderList &Dirverzeichnis, FileList &
 
 QStringList openInLists(const QString &path, FolderList &Dirverzeichnis, FileList &Fildatei)
 {
-    const QString target = cleanFolderPath(path);
+    // As the companion takes a path: on Windows as Windows takes a typed one.
+    const TypedPath typed = typedPath(path);
+    if (typed.device)
+        return {deviceNameWords(typed.path)};
+    const QString target = cleanFolderPath(typed.path);
     const PathFacts facts = lookAt(target);
     if (facts.error.failed())
         return {u"„%1“ lässt sich nicht öffnen."_s.arg(shownPath(target.isEmpty() ? path : target)),

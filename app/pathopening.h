@@ -9,7 +9,9 @@ class FolderList;
 // Shows a folder or file the user named, on the command line or by dropping it on the window:
 // a folder in the folder list; a file's folder, with the file chosen in the file list as a
 // click would choose it (which enables Save). Returns why it cannot be shown, in German
-// paragraphs, or nothing when it is shown. A file the file list would not show (no
+// paragraphs, or nothing when it is shown. The path is taken as the companion takes its
+// arguments (typedPath(): on Windows "\\\\?\\" as it is, "\\\\.\\" and typed paths as Windows
+// normalises them, a device name refused). A file the file list would not show (no
 // "*_sp*.cfg" name, no regular file) is explained; a name is used as its exact bytes.
 QStringList openInLists(const QString &path, FolderList &Dirverzeichnis, FileList &Fildatei);
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/startarguments.h"
 
+#include "platform/console.h"
+
 using namespace Qt::StringLiterals;
 
 StartArguments parseStartArguments(const QStringList &arguments)
@@ -11,7 +13,9 @@ StartArguments parseStartArguments(const QStringList &arguments)
     bool help = false;
     bool version = false;
     for (const QString &argument : arguments) {
-        if (optionsEnded || argument == "-"_L1 || !argument.startsWith(u'-'))
+        if (!optionsEnded && argument == "/?"_L1) // how Windows programs are asked for help
+            help = true;
+        else if (optionsEnded || argument == "-"_L1 || !argument.startsWith(u'-'))
             paths.append(argument);
         else if (argument == "--"_L1)
             optionsEnded = true;
@@ -47,14 +51,15 @@ QString startHelpText()
            "Programms, mit einem ORDNER diesen Ordner, mit einer DATEI ihren Ordner, und die\n"
            "Datei ist gewählt.\n"
            "\n"
-           "  -h, --help  diese Hilfe zeigen\n"
-           "  --version   die Version zeigen\n"
-           "  --          was folgt, ist ein Name, auch wenn er mit „-“ beginnt\n"
+           "  %1diese Hilfe zeigen\n"
+           "  --version       die Version zeigen\n"
+           "  --              was folgt, ist ein Name, auch wenn er mit „-“ beginnt\n"
            "\n"
            "Hilfe und Version brauchen keine grafische Anzeige, das Fenster schon.\n"
            "Rückgabewert: 0 beendet, 1 keine grafische Anzeige oder die Ausgabe ließ sich\n"
            "nicht schreiben, 2 falscher Aufruf.\n"
-           "Viele Dateien auf einmal speichert kelvora-staerken(1).\n"_s;
+           "Viele Dateien auf einmal speichert kelvora-staerken(1).\n"_s.arg(
+               ConsoleCodePages ? u"-h, --help, /?  "_s : u"-h, --help      "_s);
 }
 
 QString startVersionText()

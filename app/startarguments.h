@@ -16,7 +16,8 @@ struct StartArguments
 };
 
 // The arguments after the program's name. "--" ends the options, so "-- -x_sp.cfg" names a
-// file; "-" alone is a name too. Qt's own options (-style, -platform) are not taken: the
+// file; "-" alone is a name too. "/?" asks for help, as the companion and Windows' own programs
+// are asked. Qt's own options (-style, -platform) are not taken: the
 // toolkit's settings come from its environment variables.
 StartArguments parseStartArguments(const QStringList &arguments);
 

@@ -39,6 +39,18 @@ void DriveList::setDrive(const QString &anyPath)
         setCurrentIndex(static_cast<int>(index)); // raises nothing when it is already current
 }
 
+void DriveList::followPath(const QString &anyPath)
+{
+    if (driveIndexForPath(drivesOfList(*this), anyPath) < 0)
+        reloadDrives();
+    const auto index = driveIndexForPath(drivesOfList(*this), anyPath);
+    if (index < 0 || index == currentIndex())
+        return;
+    m_reloading = true;
+    setCurrentIndex(static_cast<int>(index));
+    m_reloading = false;
+}
+
 void DriveList::reloadDrives()
 {
     const Drive current{drive(), currentText()};

@@ -26,6 +26,11 @@ public:
     // none of the drives leaves the selection as it is.
     void setDrive(const QString &anyPath);
 
+    // Shows the drive that `anyPath` lies on, as the folder list shows a path opened elsewhere
+    // (a start argument, a drop): the list follows and raises nothing. A drive not listed yet
+    // (mapped since the list was filled) is asked of the provider first.
+    void followPath(const QString &anyPath);
+
     // Asks the provider again, keeping the current drive selected (and listed even if it has
     // gone, so that nothing changes under the user). Runs each time the list drops down.
     void reloadDrives();

@@ -35,6 +35,11 @@ void refreshLists(DriveList &drvlaufwerk, FolderList &Dirverzeichnis, FileList &
         Fildatei.refresh(Dirverzeichnis.files());
 }
 
+void driveListFollows(DriveList &drvlaufwerk, const FolderList &Dirverzeichnis)
+{
+    drvlaufwerk.followPath(Dirverzeichnis.path());
+}
+
 void FildateiClick(FileList &Fildatei, QPushButton &btnspeichern)
 {
     if (Fildatei.selectedIndex() != -1)
@@ -48,6 +53,8 @@ void connectFileSelection(DriveList &drvlaufwerk, FolderList &Dirverzeichnis, Fi
                      [&drvlaufwerk, &Dirverzeichnis] { drvlaufwerkChange(drvlaufwerk, Dirverzeichnis); });
     QObject::connect(&Dirverzeichnis, &FolderList::pathChanged, context,
                      [&Dirverzeichnis, &Fildatei] { DirverzeichnisChange(Dirverzeichnis, Fildatei); });
+    QObject::connect(&Dirverzeichnis, &FolderList::pathChanged, context,
+                     [&drvlaufwerk, &Dirverzeichnis] { driveListFollows(drvlaufwerk, Dirverzeichnis); });
     QObject::connect(&Fildatei, &FileList::fileClicked, context,
                      [&Fildatei, &btnspeichern] { FildateiClick(Fildatei, btnspeichern); });
 }

@@ -22,6 +22,10 @@ void drvlaufwerkChange(DriveList &drvlaufwerk, FolderList &Dirverzeichnis);
 // `Dirverzeichnis` change: the file list follows the folder list.
 void DirverzeichnisChange(FolderList &Dirverzeichnis, FileList &Fildatei);
 
+// The drive list shows the folder list's drive, wherever its path came from: a drive picked, a
+// folder opened, a path given at the start or dropped on the window.
+void driveListFollows(DriveList &drvlaufwerk, const FolderList &Dirverzeichnis);
+
 // `Fildatei` click: a selected file enables Save, for good; nothing here disables it.
 void FildateiClick(FileList &Fildatei, QPushButton &btnspeichern);
 

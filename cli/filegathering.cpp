@@ -30,16 +30,16 @@ public:
         const TypedPath typed = typedPath(QDir::fromNativeSeparators(asGiven));
         const QString &path = typed.path;
         if (typed.device)
-            return settled(path, FileOutcome::End::Failed,
-                           u"„%1“ ist unter Windows der Name eines Geräts, keine Datei."_s.arg(
-                               shownPath(path)),
-                           {});
+            return settled(path, FileOutcome::End::Failed, deviceNameWords(path), {});
         if (!ShellExpandsWildcards && hasWildcard(path))
             return expand(path);
         const PathFacts facts = lookAt(path);
         if (!facts.error.failed() && facts.isFolder) {
-            const qsizetype before = m_jobs.size();
-            if (folder(path, facts.identity) && m_jobs.size() == before)
+            // A file taken once already, by name or through another folder, still lies here.
+            const qsizetype jobsBefore = m_jobs.size();
+            const qsizetype filesBefore = m_filesMet;
+            if (folder(path, facts.identity) && m_jobs.size() == jobsBefore
+                && m_filesMet == filesBefore)
                 settled(path, FileOutcome::End::Done, {},
                         u"Im Ordner „%1“ liegt keine Datei *_sp*.cfg."_s.arg(shownPath(path)));
             return;
@@ -122,6 +122,7 @@ private:
     void file(const QString &path, const QString &folderIdentity, const QString &name,
               const PathFacts &facts)
     {
+        ++m_filesMet;
         // Where the folder cannot be looked at, the save will say why; nothing to compare.
         const QString foldedName = FileNameCase == Qt::CaseSensitive ? name : name.toCaseFolded();
         if (!folderIdentity.isEmpty()
@@ -139,6 +140,7 @@ private:
 
     bool m_recursive;
     QList<FileJob> m_jobs;
+    qsizetype m_filesMet = 0; // named or found, taken or not
     std::set<QString> m_foldersRead;
     std::set<QString> m_filesTaken;
 };

@@ -53,12 +53,14 @@ QString currentFolder();
 // one, and one with a drive but no folder ("C:data") that drive's current folder.
 QString absolutePath(const QString &path);
 
-// A path the user typed (a command-line argument), as the program is to carry it. On Linux it
+// A path the user typed or gave (the companion's arguments, the window's argument or a drop), as
+// the program is to carry it: the one way from a given path to the program's form. On Linux it
 // is the path as typed. On Windows every other path the program meets is exact (the lists give
 // names as the folder holds them), but a typed one is meant the way Windows takes typed paths,
 // trailing dots and spaces trimmed ("Liga.\a" is "Liga\a"), "C:data" in drive C:'s current
 // folder, except that names which exist exactly as typed are taken exactly: a folder "Liga."
 // beside "Liga" is "Liga.". As typed where that names the same; otherwise the path it comes to.
+// The "\\?\" form is taken as it is, the "\\.\" form normalised as Windows normalises it.
 struct TypedPath
 {
     QString path;

@@ -6,7 +6,7 @@
 
 #include "platform/systemerror.h"
 
-#include <QtGlobal>
+#include <QString>
 
 // What a file system object is. A link counts as what it leads to.
 enum class FileType { Missing, Regular, Folder, Fifo, Socket, CharacterDevice, BlockDevice, Other };
@@ -26,6 +26,8 @@ enum class Refusal {
     SwappedMeanwhile,          // what was looked at was replaced before it could be used
     FolderMoved,               // the folder's path no longer leads to the folder the save began in
     NothingWritten,            // the file system took no byte and gave no reason
+    AnotherFilesOutput,        // the system finds the .new's name written otherwise (`foundName`),
+                               // as the output of another file (a case-insensitive lookup)
 };
 
 // How the selected file differs, once read, from when it was opened.
@@ -54,6 +56,7 @@ struct SaveFailure
     FileType found = FileType::Regular; // for NotRegular: what is there instead
     bool throughLink = false;           // what was refused is where a link leads
     InputChange change;                 // for InputChanged
+    QString foundName;                  // for AnotherFilesOutput: the name the system found
 
     static SaveFailure ofSystem(Step step, const SystemError &error)
     {
@@ -61,14 +64,14 @@ struct SaveFailure
     }
     static SaveFailure refused(Step step, Refusal why, const SystemError &error = {})
     {
-        return {step, why, error, FileType::Regular, false, {}};
+        return {step, why, error, FileType::Regular, false, {}, {}};
     }
     static SaveFailure notRegular(Step step, FileType found, bool throughLink = false)
     {
-        return {step, Refusal::NotRegular, {}, found, throughLink, {}};
+        return {step, Refusal::NotRegular, {}, found, throughLink, {}, {}};
     }
     static SaveFailure inputChanged(const InputChange &change)
     {
-        return {Step::InputChanged, Refusal::None, {}, FileType::Regular, false, change};
+        return {Step::InputChanged, Refusal::None, {}, FileType::Regular, false, change, {}};
     }
 };

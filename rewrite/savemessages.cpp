@@ -83,8 +83,6 @@ constexpr RefusalWords Refusals[] = {
      u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht ersetzt."},
     {Refusal::SwappedMeanwhile,
      u"An ihrer Stelle oder auf dem Weg zu ihr wurde inzwischen etwas anderes angelegt."},
-    {Refusal::FolderMoved,
-     u"Ihr Ordner wurde während des Speicherns umbenannt, verschoben oder ersetzt."},
     {Refusal::NothingWritten,
      u"Der Datenträger hat nichts mehr angenommen und keinen Grund genannt; vermutlich ist er "
      "voll."},
@@ -102,8 +100,17 @@ QString notRegular(const SaveFailure &failure, bool reading)
         + u" Ersetzt werden nur gewöhnliche Dateien."_s;
 }
 
+// What was under way when it failed: a save, or a reading that writes nothing (the
+// companion's --show and --dry-run).
+enum class Work { Saving, Reading };
+
+QString during(Work work)
+{
+    return work == Work::Saving ? u"während des Speicherns"_s : u"während des Lesens"_s;
+}
+
 // Why a step failed: a refusal of the program's own, or the system's error.
-QString reason(const SaveFailure &failure, MessagePlace place)
+QString reason(const SaveFailure &failure, MessagePlace place, Work work)
 {
     const bool reading = failure.step == Step::OpenInput || failure.step == Step::ReadInput;
     for (const RefusalWords &refused : Refusals) {
@@ -116,6 +123,12 @@ QString reason(const SaveFailure &failure, MessagePlace place)
             .arg(chosen(place));
     if (failure.refusal == Refusal::NotRegular)
         return notRegular(failure, reading);
+    if (failure.refusal == Refusal::AnotherFilesOutput)
+        return u"Unter diesem Namen findet das System die Datei „%1“, die anders geschrieben ist "
+               "und nicht zur %2n Datei gehört. Sie wird nicht ersetzt."_s.arg(failure.foundName,
+                                                                              chosen(place));
+    if (failure.refusal == Refusal::FolderMoved)
+        return u"Ihr Ordner wurde %1 umbenannt, verschoben oder ersetzt."_s.arg(during(work));
     if (failure.refusal == Refusal::NotWritable)
         return u"Die vorhandene Datei darf nicht ersetzt werden: "_s
             + germanReason(failure.systemError);
@@ -143,23 +156,23 @@ QString howInputChanged(const SaveOutcome &outcome)
 }
 
 // What failed and why.
-QStringList failureWords(const SaveOutcome &outcome, MessagePlace place)
+QStringList failureWords(const SaveOutcome &outcome, MessagePlace place, Work work)
 {
     const SaveFailure &failure = outcome.failure;
     switch (failure.step) {
     case Step::OpenInput:
     case Step::ReadInput:
-        return {cannotRead(outcome), reason(failure, place)};
+        return {cannotRead(outcome), reason(failure, place, work)};
     case Step::InputChanged:
-        return {u"Die Datei „%1“ wurde während des Speicherns verändert."_s.arg(
-                    shownPath(outcome.inputPath())),
+        return {u"Die Datei „%1“ wurde %2 verändert."_s.arg(shownPath(outcome.inputPath()),
+                                                              during(work)),
                 howInputChanged(outcome)};
     case Step::OpenOutput:
         if (failure.refusal == Refusal::FolderRefusesNewFile)
             return {folderRefusesNewFile(outcome), germanReason(failure.systemError)};
-        return {cannotWrite(outcome), reason(failure, place)};
+        return {cannotWrite(outcome), reason(failure, place, work)};
     case Step::WriteOutput:
-        return {cannotWrite(outcome), reason(failure, place)};
+        return {cannotWrite(outcome), reason(failure, place, work)};
     case Step::SyncFolder:
         return {u"Die Datei „%1“ wurde geschrieben, aber ihr Eintrag im Ordner konnte nicht auf "
                 "den Datenträger gebracht werden."_s.arg(shownPath(outcome.outputPath())),
@@ -244,7 +257,7 @@ SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place)
         return {SaveMessage::Icon::Information, SaveTitle, {u"Speichern erfolgreich."_s}};
     case SaveOutcome::End::Failed:
         return {SaveMessage::Icon::Warning, SaveTitle,
-                failureWords(outcome, place) << whatWasKept(outcome, place)};
+                failureWords(outcome, place, Work::Saving) << whatWasKept(outcome, place)};
     case SaveOutcome::End::Stopped:
         break;
     }
@@ -261,7 +274,12 @@ SaveMessage noFileChosenMessage()
 QStringList readFailureWords(const SaveOutcome &outcome)
 {
     // Reading alone meets no refusal that names the selected file.
-    return failureWords(outcome, MessagePlace::CommandLine);
+    return failureWords(outcome, MessagePlace::CommandLine, Work::Reading);
+}
+
+QString deviceNameWords(const QString &path)
+{
+    return u"„%1“ ist unter Windows der Name eines Geräts, keine Datei."_s.arg(shownPath(path));
 }
 
 QStringList folderUnreadableWords(const QString &folder, const SystemError &error)

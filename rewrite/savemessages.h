@@ -40,6 +40,9 @@ SaveMessage noFileChosenMessage();
 // A file that was only to be read, and could not be: what and why, nothing of a .new.
 QStringList readFailureWords(const SaveOutcome &outcome);
 
+// A path that Windows takes for a device ("aux", "\\\\.\\con"), not a file or folder.
+QString deviceNameWords(const QString &path);
+
 // A folder whose entries could not be read: what and why.
 QStringList folderUnreadableWords(const QString &folder, const SystemError &error);
 

@@ -110,11 +110,26 @@ cp -r "$qt/licenses/." "$stage/licenses/"
 cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright \
     "$stage/licenses/gcc-runtime-libraries-with-runtime-library-exception.txt"
 cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licenses/mingw-w64-and-winpthreads.txt"
+work_readme=$(mktemp)
 sed -e "s/@VERSION@/$version/g" -e "s/@QT_DEBIAN_VERSION@/$(qt_debian_version)/g" \
     -e "s/@GCC_RUNTIME_VERSION@/$(dpkg-query -W -f='${source:Version}' gcc-mingw-w64-x86-64-posix-runtime)/g" \
     -e "s/@GCC_RUNTIME_BINARY@/$(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix-runtime)/g" \
     -e "s/@MINGW_VERSION@/$(dpkg-query -W -f='${source:Version}' mingw-w64-x86-64-dev)/g" \
-    "$kelvora_root/packaging/windows/README.txt.in" | sed 's/$/\r/' > "$stage/README.txt"
+    "$kelvora_root/packaging/windows/README.txt.in" | sed 's/$/\r/' > "$work_readme"
+# UTF-8 with its mark, so that every Windows editor shows the umlauts.
+{ printf '\xef\xbb\xbf'; cat "$work_readme"; } > "$stage/README.txt"
+rm "$work_readme"
+# The read-me is true to the folder: every program and DLL it names is shipped, and every one
+# shipped, and every folder, is named (a folder in quotes).
+named=$(grep -oE '[A-Za-z0-9_+-]+\.(dll|exe)' "$stage/README.txt" | LC_ALL=C sort -u)
+shipped=$(cd "$stage" && find . -maxdepth 2 -type f \( -name '*.dll' -o -name '*.exe' \) \
+    -printf '%f\n' | LC_ALL=C sort -u)
+[[ $named == "$shipped" ]] || { echo "build: README.txt names other programs and DLLs than shipped:" >&2
+    diff <(echo "$named") <(echo "$shipped") >&2; exit 1; }
+for folder in $(cd "$stage" && find . -mindepth 1 -maxdepth 1 -type d -printf '%f\n'); do
+    grep -qF "\"$folder\"" "$stage/README.txt" \
+        || { echo "build: README.txt does not name the folder $folder" >&2; exit 1; }
+done
 
 # The same bytes from every build of one commit: files in byte order, one time stamp (the last
 # commit's, taken as UTC), the same permissions, no extra attributes.

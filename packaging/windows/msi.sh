@@ -63,11 +63,20 @@ product_code=$(guid_from "kelvora-staerkeneditor $version")
 package_code=$(guid_from "$version $(cd "$stage" && find . -type f -print0 | LC_ALL=C sort -z \
     | xargs -0 sha256sum | sha256sum)")
 
+# The size "Apps" shows: ARPSIZE, the "Estimated size of the application in kilobytes"
+# (Microsoft, "Configuring Add/Remove Programs with Windows Installer"), the staged files' bytes
+# rounded up.
+size_kb=$(find "$stage" -type f -printf '%s\n' | awk '{ sum += $1 } END { print int((sum + 1023) / 1024) }')
+
 # wixl takes sources by paths relative to its working folder.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 ln -s "$stage" "$work/files"
-cp "$kelvora_root/resources/icon.ico" "$work/kelvora.ico"
+# The programs' own icon, every size in 32-bit colour, made in the build folder that staged
+# <folder> as <build>/zip/<name> (resources/make-program-icon.py).
+icon=$(dirname "$(dirname "$stage")")/resources/kelvora-program.ico
+[[ -f $icon ]] || { echo "msi: $icon missing (packaging/windows/build.sh makes it)" >&2; exit 1; }
+cp "$icon" "$work/kelvora.ico"
 cat > "$work/kelvora.wxs" <<EOF
 <?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
@@ -81,6 +90,7 @@ cat > "$work/kelvora.wxs" <<EOF
   <Icon Id="kelvora.ico" SourceFile="kelvora.ico"/>
   <Property Id="ARPPRODUCTICON" Value="kelvora.ico"/>
   <Property Id="ARPNOMODIFY" Value="1"/>
+  <Property Id="ARPSIZE" Value="$size_kb"/>
   <Directory Id="TARGETDIR" Name="SourceDir">
     <Directory Id="LocalAppDataFolder">
       <Directory Id="ProgramsFolder" Name="Programs">

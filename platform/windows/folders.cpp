@@ -303,7 +303,15 @@ TypedPath typedPath(const QString &typed)
 {
     const QString given = QDir::fromNativeSeparators(typed);
     if (inDeviceForm(given)) {
-        const QString path = withoutDevicePrefix(given);
+        // "\\?\" reaches the system as it is; Windows normalises "\\.\" as it does a typed
+        // path, its "." and ".." and trailing dots and spaces (Microsoft, "Naming Files,
+        // Paths, and Namespaces"; the .NET team's "Path Normalization").
+        const QString full = given.startsWith(u"//./"_s)
+            ? QDir::fromNativeSeparators(fullPathName(given))
+            : given;
+        if (!inDeviceForm(full)) // Windows could not say: the save will
+            return {given, false};
+        const QString path = withoutDevicePrefix(full);
         const bool fileSystemPath = rootOf(path).size() == 3 || path.startsWith(u"//"_s);
         return {fileSystemPath ? path : given, !fileSystemPath};
     }

@@ -85,14 +85,34 @@ QString finalPath(HANDLE handle)
                                                    : QString();
 }
 
+// The name the folder holds for what `path` leads to, a link itself rather than its target. It
+// may be written otherwise than the last name of `path`: Windows finds names ignoring case, and
+// so does Wine in a Linux folder, where "q_sp.cfg.new" and "Q_sp.cfg.new" are two names. Empty
+// when it cannot say.
+QString nameInFolder(const std::wstring &path)
+{
+    const Handle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
+    const QString found = file.isOpen() ? finalPath(file.get()) : QString();
+    return found.sliced(found.lastIndexOf(u'\\') + 1);
+}
+
 } // namespace
 
 // Windows has no opening of a file relative to a folder handle; instead the folder is held
 // open without leave to delete it, which keeps it from being renamed or removed while the save
 // works in it, and each file opened or made by its path is checked to lie in it: a junction on
 // the way, pointed elsewhere meanwhile, could otherwise lead the path into another folder.
-// Windows gives the final paths with every name as it is; Wine trims trailing dots and spaces
-// from them, so that under Wine a file below such a folder may seem to lie elsewhere.
+// Windows gives the final paths with every name as it is: "The final path is the path that is
+// returned when a path is fully resolved" (Microsoft, GetFinalPathNameByHandleW), and a name
+// ending in a dot or space, which only the "\\?\" form reaches, is the file system's own
+// ("Naming Files, Paths, and Namespaces": the prefix turns off the trimming that Win32 path
+// normalisation does). Wine trims trailing dots and spaces from the names of final paths, the
+// inner ones otherwise than the last, so that under Wine a file below a folder "Liga " seems to
+// lie elsewhere and the save is refused as if its folder had moved; the tests skip exactly there.
 struct SaveFolder::State
 {
     Handle folder;
@@ -233,6 +253,8 @@ struct ReplacementFile::State
     QString folder;
     FileIdentity folderIdentity; // what `folder` named when the temporary file was made there
     QString target;
+    QString targetName;
+    FileIdentity input; // the selected file's
     bool targetExisted = false;
     std::wstring temporary; // empty when there is none
     QString temporaryPath;  // the same, as the program carries paths
@@ -242,7 +264,9 @@ struct ReplacementFile::State
     Stranded stranded;
     std::shared_ptr<UnsyncedFolder> unsynced; // once committed without the folder's flush
 
+    std::optional<SaveFailure> anotherFilesOutput(Step step) const;
     bool placed();
+    bool placedAsNew();
     bool replaceTarget();
     bool move(const std::wstring &from, const std::wstring &to);
     bool moveKeepingAttributes(const std::wstring &to);
@@ -322,6 +346,20 @@ void discard(const std::wstring &file)
     }
 }
 
+// ReplaceFileW keeps the replaced file's attributes: Microsoft, ReplaceFileW, opens the new file
+// "so that it can preserve all attributes and ACLs", and where it stops half done the new file
+// "has inherited the file streams and attributes from the file it is replacing". Wine's leaves
+// the new file's own, so that an earlier .new marked hidden or system would lose the marks; they
+// are set again where they differ, as Windows leaves them.
+void keepEarlierAttributes(const std::wstring &file, DWORD earlier)
+{
+    constexpr DWORD Marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const DWORD now = GetFileAttributesW(file.c_str());
+    if (earlier != INVALID_FILE_ATTRIBUTES && now != INVALID_FILE_ATTRIBUTES
+        && ((now ^ earlier) & Marks) != 0)
+        SetFileAttributesW(file.c_str(), (now & ~Marks) | (earlier & Marks));
+}
+
 } // namespace
 
 bool ReplacementFile::State::move(const std::wstring &from, const std::wstring &to)
@@ -363,10 +401,46 @@ std::optional<SaveFailure> ReplacementFile::State::failedWith(DWORD code)
     return failed(SaveFailure::ofSystem(Step::WriteOutput, systemError(code)));
 }
 
+// Where the system finds the target's name written otherwise, what it finds is the .new of
+// another file (of "Q_sp.cfg" beside "q_sp.cfg", which a case-sensitive folder holds, or a
+// Linux folder under Wine), unless the name it was made for leads to the selected file itself
+// (the selected file's name typed in other case). Replacing it would have two files' saves
+// report one output, the later one's content under the earlier one's name.
+std::optional<SaveFailure> ReplacementFile::State::anotherFilesOutput(Step step) const
+{
+    const QString found = nameInFolder(nativePath(target));
+    if (found.isEmpty() || found == targetName)
+        return std::nullopt;
+    const bool outputOfInput = found.endsWith(".new"_L1, Qt::CaseInsensitive)
+        && input != FileIdentity{}
+        && identityAt(nativePath(joinPath(folder, found.chopped(4)))) == input;
+    if (outputOfInput)
+        return std::nullopt;
+    SaveFailure failure = SaveFailure::refused(step, Refusal::AnotherFilesOutput);
+    failure.foundName = found;
+    return failure;
+}
+
 bool ReplacementFile::State::placed()
 {
-    return targetExisted ? replaceTarget()
-                         : move(temporary, nativePath(target)) || failedToPlace(GetLastError());
+    return targetExisted ? replaceTarget() : placedAsNew();
+}
+
+// Nothing was at the target's name when the save began: a move that replaces nothing, so that
+// what appeared meanwhile (another save's .new, found under this name) stays.
+bool ReplacementFile::State::placedAsNew()
+{
+    const std::wstring native = nativePath(target);
+    if (fileCalls().moveFile(temporary.c_str(), native.c_str(), MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+        return failedToPlace(error);
+    if (const std::optional<SaveFailure> another = anotherFilesOutput(Step::WriteOutput)) {
+        failed(*another);
+        return false;
+    }
+    return failedToPlace(error);
 }
 
 bool ReplacementFile::State::replaceTarget()
@@ -374,9 +448,11 @@ bool ReplacementFile::State::replaceTarget()
     const std::wstring native = nativePath(target);
     const QString backupPath = joinPath(folder, temporaryName());
     const std::wstring backup = nativePath(backupPath);
+    const DWORD earlier = GetFileAttributesW(native.c_str());
     if (fileCalls().replaceFile(native.c_str(), temporary.c_str(), backup.c_str(),
                                 REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
                                 nullptr, nullptr)) {
+        keepEarlierAttributes(native, earlier);
         discard(backup);
         return true;
     }
@@ -391,6 +467,7 @@ bool ReplacementFile::State::replaceTarget()
         return failedToPlace(replaceError);
     // The earlier file is under the backup name, the new one under its own.
     if (move(temporary, native)) {
+        keepEarlierAttributes(native, earlier);
         discard(backup);
         return true;
     }
@@ -491,6 +568,8 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
 {
     m->folder = folder.path();
     m->target = joinPath(folder.path(), name);
+    m->targetName = name;
+    m->input = input.identity();
     const DWORD attributes = GetFileAttributesW(nativePath(m->target).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -501,6 +580,8 @@ std::optional<SaveFailure> ReplacementFile::open(const SaveFolder &folder, const
         // link): replacing that would change the selected file.
         if (identityAt(nativePath(m->target)) == input.identity())
             return SaveFailure::refused(Step::OpenOutput, Refusal::LeadsToInput);
+        if (const std::optional<SaveFailure> another = m->anotherFilesOutput(Step::OpenOutput))
+            return another;
         m->targetExisted = true;
         if (attributes & FILE_ATTRIBUTE_READONLY)
             return SaveFailure::refused(Step::OpenOutput, Refusal::ReadOnly);

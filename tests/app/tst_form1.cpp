@@ -922,6 +922,17 @@ void tst_Form1::startPath_data()
 #ifndef Q_OS_WIN
     QTest::newRow("a FIFO") << u"sub/pipe_sp.cfg"_s << QString() << QString()
                             << u"ist keine gewöhnliche Datei"_s;
+#else
+    // Taken as the companion takes them (DIR: the test folder, given as the argument only, as
+    // no file manager drops these forms).
+    QTest::newRow("the \\\\?\\ form, as it is") << u"\\\\?\\DIR\\sub\\c_sp.cfg"_s << u"sub"_s
+                                         << u"c_sp.cfg"_s << QString();
+    QTest::newRow("the \\\\.\\ form, normalised")
+        << u"\\\\.\\DIR\\sub\\fehlt\\..\\c_sp.cfg"_s << u"sub"_s << u"c_sp.cfg"_s << QString();
+    QTest::newRow("a trailing dot typed, as Windows takes it")
+        << u"sub./c_sp.cfg"_s << u"sub"_s << u"c_sp.cfg"_s << QString();
+    QTest::newRow("a device") << u"\\\\.\\aux"_s << QString() << QString()
+                              << u"ist unter Windows der Name eines Geräts"_s;
 #endif
 }
 
@@ -939,12 +950,17 @@ void tst_Form1::startPath()
 #ifndef Q_OS_WIN
     QCOMPARE(::mkfifo(qPrintable(m_dir->filePath(u"sub/pipe_sp.cfg"_s)), 0600), 0);
 #endif
+    const QString given = path.startsWith(u'\\')
+        ? QString(path).replace(u"DIR"_s, QDir::toNativeSeparators(m_dir->path()))
+        : m_dir->filePath(path);
     // Given as the argument, then dropped on a window that shows its own folder.
     for (const bool dropped : {false, true}) {
+        if (dropped && given != m_dir->filePath(path))
+            break;
         m_services->messages.clear();
-        const Controls &c = makeWindow(dropped ? QString() : m_dir->filePath(path)).controls();
+        const Controls &c = makeWindow(dropped ? QString() : given).controls();
         if (dropped)
-            dropPath(m_form.get(), m_dir->filePath(path));
+            dropPath(m_form.get(), given);
         QCoreApplication::processEvents();
         QCOMPARE(c.Dirverzeichnis->path(), QDir::cleanPath(m_dir->filePath(folder)));
         QCOMPARE(c.Fildatei->selectedFileName(), file);
@@ -978,6 +994,8 @@ void tst_Form1::startArguments_data()
     QTest::newRow("a name like an option, after --") << QStringList{u"--"_s, u"-x_sp.cfg"_s}
                                                      << int(Task::Window) << u"-x_sp.cfg"_s;
     QTest::newRow("--help") << QStringList{u"--help"_s} << int(Task::Help) << QString();
+    QTest::newRow("/? as Windows asks, as the companion takes it")
+        << QStringList{u"/?"_s} << int(Task::Help) << QString();
     QTest::newRow("--version") << QStringList{u"--version"_s} << int(Task::Version) << QString();
     QTest::newRow("Qt's own option") << QStringList{u"-style"_s, u"fusion"_s}
                                      << int(Task::WrongUsage) << QString();

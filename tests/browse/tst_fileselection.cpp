@@ -88,6 +88,7 @@ private Q_SLOTS:
     void unreadableDriveIsUndoneSilently();
     void unreadableDriveLetterIsUndone();
     void eachDriveReturnsToItsLastFolder();
+    void driveListFollowsFolderOpenedElsewhere();
     void openingFolderRefillsFileList_data();
     void openingFolderRefillsFileList();
     void firstSelectionEnablesSaveForGood_data();
@@ -234,6 +235,23 @@ void tst_FileSelection::eachDriveReturnsToItsLastFolder()
     s.pickDrive(m_b);
     QCOMPARE(s.Dirverzeichnis->path(), m_b + u"/empty"_s);
     QVERIFY(namesOf(*s.Fildatei).isEmpty());
+}
+
+// A folder opened on another drive (a start path, a drop) moves the drive list there, without
+// its handler taking the folder list on to that drive's last folder.
+void tst_FileSelection::driveListFollowsFolderOpenedElsewhere()
+{
+    Selection s(m_drives);
+    QVERIFY(!s.Dirverzeichnis->setPath(m_a + u"/sub"_s).failed());
+    QSignalSpy driveChanged(s.drvlaufwerk, &DriveList::driveChanged);
+
+    QVERIFY(!s.Dirverzeichnis->setPath(m_b + u"/empty"_s).failed());
+
+    QCOMPARE(s.drvlaufwerk->drive(), m_b);
+    QCOMPARE(s.Dirverzeichnis->path(), m_b + u"/empty"_s);
+    QCOMPARE(driveChanged.count(), 0);
+    s.pickDrive(m_a);
+    QCOMPARE(s.Dirverzeichnis->path(), m_a + u"/sub"_s);
 }
 
 void tst_FileSelection::openingFolderRefillsFileList_data()

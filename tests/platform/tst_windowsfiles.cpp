@@ -107,6 +107,7 @@ private Q_SLOTS:
 };
 
 // Whatever happens, the selected file stays, and the earlier .new or the new content keep a name.
+// An earlier .new marked hidden and system stays so, however the new one took its place.
 void tst_WindowsFiles::puttingInPlace_data()
 {
     QTest::addColumn<Script>("given");
@@ -142,12 +143,16 @@ void tst_WindowsFiles::puttingInPlace()
     QFETCH(QByteArray, output);
     ScratchFolder folder;
     QVERIFY(folder.holds(Input, Earlier));
+    constexpr DWORD Marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    QVERIFY(SetFileAttributesW(nativePath(folder.outputPath).c_str(), Marks));
     script = given;
 
     const SaveOutcome outcome = folder.caller.save();
     QCOMPARE(outcome.failure.step, failedStep);
     QCOMPARE(readFile(folder.inputPath), Input);
     QCOMPARE(readFile(folder.outputPath).value_or(QByteArray()), output);
+    if (!output.isEmpty())
+        QCOMPARE(GetFileAttributesW(nativePath(folder.outputPath).c_str()) & Marks, Marks);
     QStringList kept{u"a_sp.cfg"_s, u"a_sp.cfg.new"_s};
     if (output.isEmpty()) {
         QCOMPARE(readFile(outcome.earlierOutputAt), Earlier);

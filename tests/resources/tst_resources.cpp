@@ -82,6 +82,7 @@ private Q_SLOTS:
     void iconEntryHasSixteenColoursAndTransparentCorners_data();
     void iconEntryHasSixteenColoursAndTransparentCorners();
     void iconOffersBothSizes();
+    void programIconHoldsEverySizeInTrueColour();
     void fullStarIsGoldWithSoftenedEdgesOnBlack();
     void halfStarIsLeftHalfOfFullStar();
     void emptyStarIsAllBlack();
@@ -250,6 +251,37 @@ void tst_Resources::iconOffersBothSizes()
     const QList<QSize> sizes = icon.availableSizes();
     QVERIFY(sizes.contains(QSize(32, 32)));
     QVERIFY(sizes.contains(QSize(16, 16)));
+}
+
+// The program files' and the installer's icon: the window's two 16-colour images, then the
+// picture at every size Windows asks for in 32-bit colour, 256 pixels as PNG; each one a star
+// on a square with transparent corners, as Qt's own reader reads it.
+void tst_Resources::programIconHoldsEverySizeInTrueColour()
+{
+    const QString path = QStringLiteral(KELVORA_PROGRAM_ICON);
+    const QByteArray ico = fileBytes(path);
+    QVERIFY2(ico.size() > 6 && le16(ico, 2) == 1, "no icon file");
+    QList<QPair<int, int>> entries; // edge, bits per pixel
+    for (int i = 0; i < le16(ico, 4); ++i) {
+        const int at = 6 + 16 * i;
+        const int edge = quint8(ico.at(at)) == 0 ? 256 : quint8(ico.at(at));
+        entries.append({edge, le16(ico, at + 6)});
+        if (edge == 256)
+            QVERIFY(ico.mid(le32(ico, at + 12), 8) == "\x89PNG\r\n\x1a\n"_ba);
+    }
+    QCOMPARE(entries, (QList<QPair<int, int>>{{32, 4}, {16, 4}, {16, 32}, {20, 32}, {24, 32},
+                                              {32, 32}, {40, 32}, {48, 32}, {64, 32}, {256, 32}}));
+    QImageReader reader(path);
+    QCOMPARE(reader.imageCount(), entries.size());
+    for (const auto &[edge, bits] : std::as_const(entries)) {
+        const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(image.size(), QSize(edge, edge));
+        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+        const QRgb centre = image.pixel(edge / 2, edge / 2);
+        QCOMPARE(qAlpha(centre), 255);
+        QVERIFY(qRed(centre) > 150 && qRed(centre) > qBlue(centre) + 60);
+        reader.jumpToNextImage();
+    }
 }
 
 void tst_Resources::fullStarIsGoldWithSoftenedEdgesOnBlack()

@@ -115,6 +115,20 @@ void tst_SaveMessages::wordsForEachOutcome_data()
         << failure(Step::ReadInput, EIO)
         << text({cannotRead, u"Beim Zugriff auf den Datenträger ist ein Ein-/Ausgabefehler "
                              "aufgetreten."_s, KeptAll});
+    QTest::newRow("folder moved while the save wrote")
+        << refused(Step::WriteOutput, Refusal::FolderMoved)
+        << text({cannotWrite, u"Ihr Ordner wurde während des Speicherns umbenannt, verschoben "
+                              "oder ersetzt."_s, KeptAll});
+    SaveOutcome anotherFiles = refused(Step::WriteOutput, Refusal::AnotherFilesOutput);
+    anotherFiles.earlierOutputFound = false;
+    anotherFiles.failure.foundName = u"A_sp.cfg.new"_s;
+    QTest::newRow("the system finds another file's .new under the name")
+        << anotherFiles
+        << text({cannotWrite, u"Unter diesem Namen findet das System die Datei „A_sp.cfg.new“, "
+                              "die anders geschrieben ist und nicht zur ausgewählten Datei "
+                              "gehört. Sie wird nicht ersetzt."_s,
+                 u"Die ausgewählte Datei bleibt unverändert, und es ist keine .new-Datei "
+                 "entstanden."_s});
     QTest::newRow("an error number without German words")
         << failure(Step::ReadInput, 4242)
         << text({cannotRead, u"Das System meldet Fehler Nummer 4242."_s, KeptAll});
@@ -284,6 +298,10 @@ void tst_SaveMessages::readingAndFolders()
     QCOMPARE(readFailureWords(failure(Step::ReadInput, EIO)).join(u' '),
              native(u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden. Beim Zugriff "
                     "auf den Datenträger ist ein Ein-/Ausgabefehler aufgetreten."_s));
+    // Nothing was being saved.
+    QCOMPARE(readFailureWords(refused(Step::OpenInput, Refusal::FolderMoved)).join(u' '),
+             native(u"Die Datei „/daten/liga/a_sp.cfg“ konnte nicht gelesen werden. Ihr Ordner "
+                    "wurde während des Lesens umbenannt, verschoben oder ersetzt."_s));
     QCOMPARE(folderUnreadableWords(u"/daten/liga"_s, SystemError::ofErrno(EACCES)).join(u' '),
              native(u"Der Ordner „/daten/liga“ konnte nicht gelesen werden. Der Zugriff wurde "
                     "verweigert."_s));

@@ -8,7 +8,9 @@
 #
 #   tests/windows/endtoend-exe.sh [--msi] [screenshot folder]
 #
-# Without --msi the program comes from the zip, unpacked into a fresh folder. With --msi the
+# Without --msi the program comes from the zip, unpacked into a fresh folder, and is then started
+# with a file on another drive, in the \\.\ and the \\?\ form, and saved with the same keys,
+# and with /? for its help. With --msi the
 # older-version build of the installer is installed and then the real one over it (which must
 # replace it) with `msiexec /i … /qn`; the program starts from its Start-menu shortcut, and
 # `msiexec /x … /qn` must leave the user's files and registry as they were before.
@@ -35,7 +37,7 @@ package=$(ls "$kelvora_root"/build-windows/kelvora-staerkeneditor-*-win64.zip)
 package=${package%.zip}
 staged=$kelvora_root/build-windows/zip/$(basename "$package")
 work=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work" "$WINEPREFIX/dosdevices/k:"' EXIT
 
 # Every line end the save knows, high and NUL bytes, and no terminator at the end.
 printf '[Team]\r\n01STRENGTH  3000\r\n01MAXSTRENGTH   8000\n02STRENGTH 1\r02MAXSTRENGTH\r\n\xe4\xf6\xfc\x00\xff\r\n\r\nende' \
@@ -99,6 +101,15 @@ else
     version=${package##*-staerkeneditor-}
     grep -q "DisplayVersion *REG_SZ *${version%-win64}\$" <<<"$entry"
     grep -q 'Publisher *REG_SZ *Kelvora$' <<<"$entry"
+    # Its size, from ARPSIZE: "Apps" shows the Uninstall key's EstimatedSize (kilobytes). Where
+    # the installer wrote the property only as a text value "Size" (Wine's msi), that alone is
+    # passed over, and said.
+    size_kb=$(msiinfo export "$package.msi" Property | tr -d '\r' | awk '$1 == "ARPSIZE" { print $2 }')
+    ((size_kb > 1000))
+    if ! grep -qi "EstimatedSize *REG_DWORD *$(printf '0x%x' "$size_kb")\$" <<<"$entry"; then
+        grep -q "Size *REG_SZ *$size_kb\$" <<<"$entry"
+        echo "endtoend-exe: the installer wrote ARPSIZE as Size, not as EstimatedSize: not checked"
+    fi
     # The shortcut names the installed program and has an icon (link flag HasIconLocation); it
     # starts the program below.
     target="$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\Kelvora Stärkeneditor"
@@ -128,24 +139,29 @@ window() {
     echo "$id"
 }
 
+# The program started in the background (its process id given), saved as a user does; the
+# folder shown holds the one file.
+keyboard_save() {
+    window '^Kelvora St' > /dev/null
+    sleep 2
+    shot 1-start
+    keys Tab Tab Down                   # into the folder list, on to the file list: the file
+    shot 2-file-chosen
+    keys Tab Down Down Down Down Down   # start rating: "2.5 Sterne"
+    shot 3-start-rating
+    keys Tab Down Down Down             # maximum, pulled up to the start, then "4.0 Sterne"
+    shot 4-maximum-rating
+    keys Tab space                      # Speichern
+    window '^Speichern$' > /dev/null
+    shot 5-saved
+    keys Return
+    shot 6-after-message
+    keys ctrl+q                         # "Ende"
+    timeout 30 tail --pid="$1" -f /dev/null
+}
+
 start_program &
-app=$!
-window '^Kelvora St' > /dev/null
-sleep 2
-shot 1-start
-keys Tab Tab Down                       # into the folder list, on to the file list: the file
-shot 2-file-chosen
-keys Tab Down Down Down Down Down       # start rating: "2.5 Sterne"
-shot 3-start-rating
-keys Tab Down Down Down                 # maximum, pulled up to the start, then "4.0 Sterne"
-shot 4-maximum-rating
-keys Tab space                          # Speichern
-window '^Speichern$' > /dev/null
-shot 5-saved
-keys Return
-shot 6-after-message
-keys ctrl+q                             # "Ende"
-timeout 30 tail --pid="$app" -f /dev/null
+keyboard_save $!
 
 cmp "$program/team_sp3.cfg" "$work/original"
 cmp "$program/team_sp3.cfg.new" "$work/linux/team_sp3.cfg.new"
@@ -155,6 +171,30 @@ cp "$work/original" "$program/companion_sp3.cfg"
 (cd "$program" && wine kelvora-staerken.exe -q --start 2,5 --max 4 companion_sp3.cfg)
 cmp "$program/companion_sp3.cfg.new" "$work/linux/team_sp3.cfg.new"
 echo "endtoend-exe: kelvora-staerken.exe ($mode) wrote the same bytes"
+
+# ---- Paths given to the window ---------------------------------------------------------------
+# Taken as the companion takes them: a file on another drive (a drive letter mapped as a user
+# maps a share), the \\.\ form normalised as Windows normalises it, the \\?\ form as it is;
+# each chooses its file, which the same keys save.
+if [[ $mode == zip ]]; then
+    drive=$WINEPREFIX/dosdevices/k:
+    mkdir "$work/drive-k"
+    ln -sfn "$work/drive-k" "$drive"
+    for given in 'K:\row_sp3.cfg' '\\.\K:\fehlt\..\row_sp3.cfg' '\\?\K:\row_sp3.cfg'; do
+        rm -f "$work/drive-k/row_sp3.cfg.new"
+        cp "$work/original" "$work/drive-k/row_sp3.cfg"
+        (cd "$program" && exec wine kelvora-staerkeneditor.exe "$given") &
+        keyboard_save $!
+        cmp "$work/drive-k/row_sp3.cfg" "$work/original"
+        cmp "$work/drive-k/row_sp3.cfg.new" "$work/linux/team_sp3.cfg.new"
+        echo "endtoend-exe: the window given $given saved the same bytes"
+    done
+    rm "$drive"
+    # "/?" asks for the help, as the companion takes it.
+    (cd "$program" && wine kelvora-staerkeneditor.exe '/?') | tr -d '\r' \
+        | grep -q '^Aufruf: kelvora-staerkeneditor \[ORDNER|DATEI\]$'
+    echo "endtoend-exe: the window given /? showed its help"
+fi
 
 if [[ $mode == msi ]]; then
     # The user's own files stay (Windows Installer leaves what it did not install); ours go.
