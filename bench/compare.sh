@@ -141,7 +141,7 @@ long_line_rss() {
 cat "$large" "$short" > /dev/null # into the page cache before the first timing
 settle "$small" "$large" "$short"
 
-show() { printf '  %-14s %6s s wall  %6s s CPU  %6s s waiting\n' "$1" "$(wall "$2")" "$(cpu "$2")" "$(waited "$2")"; }
+show() { printf '  %-16s %6s s wall  %6s s CPU  %6s s waiting\n' "$1" "$(wall "$2")" "$(cpu "$2")" "$(waited "$2")"; }
 
 echo "files: $(stat -c %s "$small") bytes (small), $(stat -c %s "$large") bytes (large)," \
     "$(stat -c %s "$short") bytes (short lines)"
@@ -169,7 +169,7 @@ start_run=$(best_of_3 "$empty.new" run_save "$empty")
 show "empty file:" "$start_run"
 # The window writes the same output; the comparison with sed below checks its copy.
 window_s=$(window_best_of_3 "$large")
-printf '  %-14s %6s s from the click on Save to the message\n' "window:" "$window_s"
+printf '  %-16s %6s s from the click on Save to the message\n' "window:" "$window_s"
 
 echo "timing the file of short lines, best of 3 each..."
 short_cat_sync_run=$(best_of_3 "$short.cat" run_cat_sync "$short")
