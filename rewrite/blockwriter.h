@@ -19,7 +19,7 @@ public:
     static constexpr qsizetype DefaultBlockSize = 1 << 20;
     // A lent run shorter than this is copied instead: a range of its own costs the system more
     // than copying it does (the system copies a gathered write range by range, each with a
-    // start-up cost of its own, about that of copying a kilobyte).
+    // start-up cost of its own).
     static constexpr qsizetype LendAtLeast = 4096;
 
     // `blockSize`: how many bytes of its own it collects before it hands them over.
