@@ -5,8 +5,9 @@
 # and a 1 MB CR LF strength file, and measures the save's peak memory. cat (coreutils 9) copies
 # inside the kernel (copy_file_range), its bytes never reach a program's memory; dd reading into
 # its own buffer and writing from it, with the same sync, is the floor of any program that looks
-# at the bytes ("copy"). The save's start as a program (loading Qt, about as much CPU as 15 MB of
-# saving) is timed on an empty file and left out of the "engine" figures. Each timing is split into
+# at the bytes ("copy": dd bs=1M + fdatasync), and the save's CPU is set against it on both inputs
+# below. The save's start as a program (loading Qt, about as much CPU as 15 MB of saving) is timed
+# on an empty file and left out of the "engine" figures. Each timing is split into
 # CPU time and time spent waiting, which for the save and cat + sync is the flush to disk. A
 # second input of shorter lines (~150 MB, lines of 20 to 90 bytes, one in eight a strength line,
 # an hour old) shows a cost per line that long lines hide.
@@ -96,7 +97,7 @@ run_cat() { cat "$1" > "$1.cat"; }
 # The save flushes its file to disk (fdatasync) before the rename, and the folder after it;
 # this is the copy floor with the same flush.
 run_cat_sync() { cat "$1" > "$1.cat" && sync "$1.cat"; }
-run_copy_sync() { dd if="$1" of="$1.cat" bs=256K conv=fdatasync status=none; }
+run_copy_sync() { dd if="$1" of="$1.cat" bs=1M conv=fdatasync status=none; }
 run_sed() { sed -E -f "$work/rewrite.sed" "$1" > "$1.sed"; }
 run_save() {
     if ! "$headless" "$1" "$start_index" "$max_index" > "$work/save.log"; then
@@ -140,7 +141,7 @@ long_line_rss() {
 cat "$large" "$short" > /dev/null # into the page cache before the first timing
 settle "$small" "$large" "$short"
 
-show() { printf '  %-14s %6s s wall  %6s s CPU  %6s s waiting\n' "$1" "$(wall "$2")" "$(cpu "$2")" "$(waited "$2")"; }
+show() { printf '  %-16s %6s s wall  %6s s CPU  %6s s waiting\n' "$1" "$(wall "$2")" "$(cpu "$2")" "$(waited "$2")"; }
 
 echo "files: $(stat -c %s "$small") bytes (small), $(stat -c %s "$large") bytes (large)," \
     "$(stat -c %s "$short") bytes (short lines)"
@@ -168,11 +169,13 @@ start_run=$(best_of_3 "$empty.new" run_save "$empty")
 show "empty file:" "$start_run"
 # The window writes the same output; the comparison with sed below checks its copy.
 window_s=$(window_best_of_3 "$large")
-printf '  %-14s %6s s from the click on Save to the message\n' "window:" "$window_s"
+printf '  %-16s %6s s from the click on Save to the message\n' "window:" "$window_s"
 
 echo "timing the file of short lines, best of 3 each..."
 short_cat_sync_run=$(best_of_3 "$short.cat" run_cat_sync "$short")
 show "cat + sync:" "$short_cat_sync_run"
+short_copy_sync_run=$(best_of_3 "$short.cat" run_copy_sync "$short")
+show "dd + fdatasync:" "$short_copy_sync_run"
 short_save_run=$(best_of_3 "$short.new" run_save "$short")
 show "headless_save:" "$short_save_run"
 
@@ -221,10 +224,12 @@ start_cpu_s=$(cpu "$start_run")
 engine_cpu_s=$(awk -v a="$save_cpu_s" -v b="$start_cpu_s" 'BEGIN { printf "%.3f", a - b }')
 engine_cpu_over_copy_cpu=$(ratio "$engine_cpu_s" "$copy_sync_cpu_s")
 engine_cpu_ns_per_line=$(ns_per_line "$engine_cpu_s" "$lines")
-# against_copy <prefix> <cat + sync run> <save run> <lines>: the save beside cat + sync, as
-# key=value lines whose keys start with the prefix.
+# against_copy <prefix> <cat + sync run> <save run> <lines> <dd + fdatasync run>: the save beside
+# cat + sync and beside dd, as key=value lines whose keys start with the prefix.
 against_copy() {
-    local copy=$2 save=$3
+    local copy=$2 save=$3 dd_cpu engine_cpu
+    dd_cpu=$(cpu "$5")
+    engine_cpu=$(awk -v a="$(cpu "$save")" -v b="$start_cpu_s" 'BEGIN { printf "%.3f", a - b }')
     echo "$1cat_sync_s=$(wall "$copy")"
     echo "$1save_s=$(wall "$save")"
     echo "$1cat_sync_cpu_s=$(cpu "$copy")"
@@ -232,8 +237,13 @@ against_copy() {
     echo "$1save_over_cat_sync=$(ratio "$(wall "$save")" "$(wall "$copy")")"
     echo "$1save_cpu_over_cat_sync_cpu=$(ratio "$(cpu "$save")" "$(cpu "$copy")")"
     echo "$1cpu_ns_per_line=$(ns_per_line "$(cpu "$save")" "$4")"
+    echo "$1copy_sync_cpu_s=$dd_cpu"
+    echo "$1save_cpu_over_copy_cpu=$(ratio "$(cpu "$save")" "$dd_cpu")"
+    echo "$1engine_cpu_over_copy_cpu=$(ratio "$engine_cpu" "$dd_cpu")"
+    echo "$1engine_cpu_ns_per_line=$(ns_per_line "$engine_cpu" "$4")"
 }
-short_values=$(against_copy short_ "$short_cat_sync_run" "$short_save_run" "$short_lines")
+short_values=$(against_copy short_ "$short_cat_sync_run" "$short_save_run" "$short_lines" \
+               "$short_copy_sync_run")
 short() { sed -n "s/^short_$1=//p" <<< "$short_values"; }
 fresh_save_s=$(wall "$fresh_run")
 fresh_save_cpu_s=$(cpu "$fresh_run")
@@ -244,12 +254,15 @@ echo "  its output is ${output_growth}x the input: the save takes ${save_over_ou
     "of its own output"
 echo "CPU per line (user + system, the system's copying included): ${cpu_ns_per_line} ns" \
     "(target <= 20) over $lines lines; ${save_cpu_over_cat_sync_cpu}x the CPU of cat + sync"
-echo "  against a copy through a program's memory (dd + fdatasync): ${save_cpu_over_copy_cpu}x;" \
-    "without the program's start (${start_cpu_s} s on an empty file) ${engine_cpu_over_copy_cpu}x," \
-    "${engine_cpu_ns_per_line} ns per line"
+echo "  against a copy through a program's memory (dd bs=1M + fdatasync): ${save_cpu_over_copy_cpu}x" \
+    "(target <= 1.5); without the program's start (${start_cpu_s} s on an empty file)" \
+    "${engine_cpu_over_copy_cpu}x, ${engine_cpu_ns_per_line} ns per line"
 echo "short lines: the save's CPU is $(short save_cpu_over_cat_sync_cpu)x that of cat + sync" \
-    "(target <= 1.5), $(short cpu_ns_per_line) ns per line over $short_lines lines; its wall" \
+    "$(short cpu_ns_per_line) ns per line over $short_lines lines; its wall" \
     "time $(short save_over_cat_sync)x (target <= 1.0)"
+echo "  against dd bs=1M + fdatasync: $(short save_cpu_over_copy_cpu)x (target <= 1.5); without" \
+    "the program's start $(short engine_cpu_over_copy_cpu)x, $(short engine_cpu_ns_per_line) ns" \
+    "per line"
 echo "just changed, the large file is read a second time: ${fresh_cpu_over_save_cpu}x the CPU" \
     "of the save of a settled file"
 echo "  cat leaves its copy in the page cache; the save waits until its output is on disk" \

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <cstring>
 #include <vector>
 
 // Collects the output as a list of ranges and hands it to a sink in batches, each in one
@@ -17,8 +18,9 @@ class BlockWriter
 public:
     static constexpr qsizetype DefaultBlockSize = 1 << 20;
     // A lent run shorter than this is copied instead: a range of its own costs the system more
-    // than copying it does.
-    static constexpr qsizetype LendAtLeast = 256;
+    // than copying it does (the system copies a gathered write range by range, each with a
+    // start-up cost of its own).
+    static constexpr qsizetype LendAtLeast = 4096;
 
     // `blockSize`: how many bytes of its own it collects before it hands them over.
     explicit BlockWriter(ByteSink &sink, qsizetype blockSize = DefaultBlockSize);
@@ -68,10 +70,14 @@ private:
         const char *begin = m_lentBegin;
         const qsizetype count = m_lentEnd - m_lentBegin;
         m_lentBegin = m_lentEnd = nullptr;
-        if (count >= LendAtLeast)
+        if (count >= LendAtLeast) {
             addRange(begin, count);
-        else
-            append(QByteArrayView(begin, count));
+            return;
+        }
+        if (m_ownEnd - m_fill < count)
+            makeRoom(count);
+        std::memcpy(m_fill, begin, size_t(count));
+        added(m_fill + count);
     }
     // A range that starts where the last one ends only makes that one longer.
     void addRange(const char *begin, qsizetype count)

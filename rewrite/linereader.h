@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 
 #include <bit>
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -50,11 +51,11 @@ public:
     void setBeforeRead(std::function<void()> beforeRead) { m_beforeRead = std::move(beforeRead); }
 
     // Whole lines ended by CR LF from here on, each passed to `take` (without its end, which
-    // lies right behind it in the buffer) with whether it brings the bytes passed, ends
-    // included, to `atLeast` or more; that line is the last. It stops before a line that `take`
-    // refuses (returns false for), and before a line not ended by CR LF or not wholly
-    // buffered yet: next() hands that one out. Returns the bytes passed, ends included. The
-    // common case, kept in registers.
+    // lies right behind it in the buffer, followed by at least one more readable byte) with
+    // whether it brings the bytes passed, ends included, to `atLeast` or more; that line is the
+    // last. It stops before a line that `take` refuses (returns false for), and before a line
+    // not ended by CR LF or not wholly buffered yet: next() hands that one out. Returns the
+    // bytes passed, ends included. The common case, kept in registers.
     template <typename Take>
     qint64 crLfLines(Take take, qint64 atLeast)
     {
@@ -62,6 +63,7 @@ public:
             return 0;
         const char *data = m_data;
         const qsizetype start = m_pos;
+        const qint64 lastStop = start + atLeast - 2; // the last line's end lies here or past
         qsizetype pos = start;
         qsizetype scan = m_scan;
         quint64 ends = m_ends;
@@ -74,9 +76,9 @@ public:
             }
             const qsizetype stop = scan + std::countr_zero(ends);
             // A CR read last is followed by a zero, not by its LF.
-            if (data[stop] != '\r' || data[stop + 1] != '\n')
+            if (std::memcmp(data + stop, "\r\n", 2) != 0)
                 return passed(start, pos, scan, ends);
-            const bool last = stop + 2 - start >= atLeast;
+            const bool last = stop >= lastStop;
             if (!take(QByteArrayView(data + pos, data + stop), last))
                 return passed(start, pos, scan, ends);
             ends &= ends - 1;

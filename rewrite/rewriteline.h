@@ -26,6 +26,16 @@ inline StrengthLine classifyLine(QByteArrayView line)
     return StrengthLine::Other;
 }
 
+// classifyLine for a line that lies in memory followed by its CR LF and at least one more
+// readable byte, as the line reader's buffer holds it: most lines are told by one byte.
+inline StrengthLine classifyLineBeforeCrLf(QByteArrayView line)
+{
+    const char third = line.data()[2]; // the line's own, or one of its end, or the next byte
+    if (third != 'S' && third != 'M')
+        return StrengthLine::Other;
+    return classifyLine(line);
+}
+
 // The leading bytes the rule keeps of a start-strength and of a maximum-strength line; what
 // follows them, the old value included, it replaces.
 inline constexpr qsizetype StartKeptBytes = 8;

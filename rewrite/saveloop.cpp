@@ -38,13 +38,12 @@ public:
             // output: the run of them goes out from the reader's buffer as it is.
             const char *unchanged = m_reader.position();
             const auto take = [&](QByteArrayView line, bool last) {
-                const StrengthLine kind = classifyLine(line);
+                const StrengthLine kind = classifyLineBeforeCrLf(line);
                 if (kind == StrengthLine::Other)
                     return true;
                 if (last)
                     return false; // wholeLine() reports before the rating is read
-                lendUnchanged(unchanged, line.data());
-                writeStrengthLine(line, kind);
+                writeStrengthLine(line, kind, QByteArrayView(unchanged, line.data()));
                 unchanged = line.data() + line.size() + 2;
                 return true;
             };
@@ -157,13 +156,21 @@ private:
             writeStrengthLine(line, kind);
     }
 
-    // The rule looks at no more than a line's head.
-    void writeStrengthLine(QByteArrayView line, StrengthLine kind)
+    // The rule looks at no more than a line's head. `unchanged`: the lines right before it,
+    // which pass as they are; a short run of them is copied in front of it, as one piece.
+    void writeStrengthLine(QByteArrayView line, StrengthLine kind, QByteArrayView unchanged = {})
     {
         const int rating = ratingOfLine(kind, [this] { return m_ratings.startRatingIndex(); },
                                         [this] { return m_ratings.maxRatingIndex(); });
         const QByteArrayView head = line.first(std::min(line.size(), LineReader::HeadSize));
-        char *out = m_writer.room(maxRewrittenLineSize(head) + 2);
+        const bool copy = unchanged.size() < BlockWriter::LendAtLeast;
+        if (!copy)
+            m_writer.lend(unchanged);
+        char *out = m_writer.room((copy ? unchanged.size() : 0) + maxRewrittenLineSize(head) + 2);
+        if (copy && !unchanged.isEmpty()) {
+            std::memcpy(out, unchanged.data(), size_t(unchanged.size()));
+            out += unchanged.size();
+        }
         out = ::writeStrengthLine(out, head, kind, rating);
         *out++ = '\r';
         *out++ = '\n';

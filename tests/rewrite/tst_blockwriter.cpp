@@ -43,6 +43,9 @@ void tst_BlockWriter::writesEveryByteInOrder_data()
     QTest::newRow("short pieces, small blocks") << 7 << small << 2;
     QTest::newRow("pieces larger than a block") << 4 << QList<int>{9, 1, 17, 4, 4, 3, 500} << 3;
     QTest::newRow("short lines, default block") << block << QList<int>(60000, 41) << 5000;
+    // Lent runs (every third piece) copied below the limit and lent from it on.
+    QTest::newRow("lent runs either side of the copy limit")
+        << 1000 << QList<int>{10, 20, 4095, 5, 6, 4096, 7, 8, 4097, 9, 10, 8000} << 4;
     // Beyond a block, its own block has to grow and keep what is pending.
     QTest::newRow("pieces longer than a block, default block")
         << block << QList<int>{100, 3 << 20, 50, 1 << 20, 7, 2 << 20} << 1;
