@@ -53,41 +53,6 @@ QString chosen(MessagePlace place)
     return place == MessagePlace::Window ? u"ausgewählte"_s : u"angegebene"_s;
 }
 
-// Why a file was refused, where the words need nothing but the kind of refusal, and for the
-// selected file other words where they differ.
-struct RefusalWords
-{
-    Refusal refusal;
-    const char16_t *words;
-    const char16_t *forInput = nullptr;
-};
-constexpr RefusalWords Refusals[] = {
-    {Refusal::DanglingLink,
-     u"Sie ist eine Verknüpfung, deren Ziel fehlt. Eine neue Datei wird nicht dort angelegt, "
-     "wohin nur eine Verknüpfung zeigt."},
-    {Refusal::ForeignLinkInSharedFolder,
-     u"Sie ist eine Verknüpfung, die einem anderen Benutzer gehört, in einem Ordner, in den "
-     "alle schreiben dürfen. Solchen Verknüpfungen wird nicht gefolgt.",
-     u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen Benutzer gehört, in einem "
-     "Ordner, in den alle schreiben dürfen. Solchen Verknüpfungen wird nicht gefolgt."},
-    {Refusal::ForeignLinkBeyondItsOwner,
-     u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der dort selbst "
-     "nicht schreiben darf. Solchen Verknüpfungen wird nicht gefolgt.",
-     u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der sie selbst nicht "
-     "lesen darf. Solchen Verknüpfungen wird nicht gefolgt."},
-    {Refusal::ForeignLinkUnjudged,
-     u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, und was dieser "
-     "selbst darf, kann nur ein Speichern mit Administratorrechten prüfen. Solchen "
-     "Verknüpfungen wird darum nicht gefolgt."},
-    {Refusal::ReadOnly,
-     u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht ersetzt."},
-    {Refusal::SwappedMeanwhile,
-     u"An ihrer Stelle oder auf dem Weg zu ihr wurde inzwischen etwas anderes angelegt."},
-    {Refusal::NothingWritten,
-     u"Der Datenträger hat nichts mehr angenommen und keinen Grund genannt; vermutlich ist er "
-     "voll."},
-};
-
 QString notRegular(const SaveFailure &failure, bool reading)
 {
     if (reading)
@@ -109,30 +74,58 @@ QString during(Work work)
     return work == Work::Saving ? u"während des Speicherns"_s : u"während des Lesens"_s;
 }
 
-// Why a step failed: a refusal of the program's own, or the system's error.
+// Why a step failed: a refusal of the program's own, or the system's error. Each refusal has its
+// words here, for the selected file other words where they differ; the switch names every one,
+// so a new refusal without words does not build.
 QString reason(const SaveFailure &failure, MessagePlace place, Work work)
 {
     const bool reading = failure.step == Step::OpenInput || failure.step == Step::ReadInput;
-    for (const RefusalWords &refused : Refusals) {
-        if (refused.refusal == failure.refusal)
-            return QString::fromUtf16(reading && refused.forInput ? refused.forInput
-                                                                  : refused.words);
-    }
-    if (failure.refusal == Refusal::LeadsToInput)
+    switch (failure.refusal) {
+    case Refusal::None:
+    case Refusal::FolderRefusesNewFile: // the sentence before names the folder
+        return germanReason(failure.systemError);
+    case Refusal::NotRegular:
+        return notRegular(failure, reading);
+    case Refusal::DanglingLink:
+        return u"Sie ist eine Verknüpfung, deren Ziel fehlt. Eine neue Datei wird nicht dort "
+               "angelegt, wohin nur eine Verknüpfung zeigt."_s;
+    case Refusal::ForeignLinkInSharedFolder:
+        return (reading ? u"Der Weg zu ihr führt über eine Verknüpfung, die einem anderen "
+                          "Benutzer gehört,"_s
+                        : u"Sie ist eine Verknüpfung, die einem anderen Benutzer gehört,"_s)
+            + u" in einem Ordner, in den alle schreiben dürfen. Solchen Verknüpfungen wird nicht "
+              "gefolgt."_s;
+    case Refusal::ForeignLinkBeyondItsOwner:
+        return u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, der %1. "
+               "Solchen Verknüpfungen wird nicht gefolgt."_s.arg(
+                   reading ? u"sie selbst nicht lesen darf"_s : u"dort selbst nicht schreiben darf"_s);
+    case Refusal::ForeignLinkUnjudged:
+        return u"Der Weg zu ihr führt über eine Verknüpfung eines anderen Benutzers, und was "
+               "dieser selbst darf, kann nur ein Speichern mit Administratorrechten prüfen. "
+               "Solchen Verknüpfungen wird darum nicht gefolgt."_s;
+    case Refusal::LeadsToInput:
         return u"Sie ist die %1 Datei oder eine Verknüpfung auf sie, die dabei ersetzt würde."_s
             .arg(chosen(place));
-    if (failure.refusal == Refusal::NotRegular)
-        return notRegular(failure, reading);
-    if (failure.refusal == Refusal::AnotherFilesOutput)
+    case Refusal::NotWritable:
+        return u"Die vorhandene Datei darf nicht ersetzt werden: "_s
+            + germanReason(failure.systemError);
+    case Refusal::ReadOnly:
+        return u"Die vorhandene Datei ist als schreibgeschützt markiert und wird darum nicht "
+               "ersetzt."_s;
+    case Refusal::SwappedMeanwhile:
+        return u"An ihrer Stelle oder auf dem Weg zu ihr wurde inzwischen etwas anderes "
+               "angelegt."_s;
+    case Refusal::FolderMoved:
+        return u"Ihr Ordner wurde %1 umbenannt, verschoben oder ersetzt."_s.arg(during(work));
+    case Refusal::NothingWritten:
+        return u"Der Datenträger hat nichts mehr angenommen und keinen Grund genannt; "
+               "vermutlich ist er voll."_s;
+    case Refusal::AnotherFilesOutput:
         return u"Unter diesem Namen findet das System die Datei „%1“, die anders geschrieben ist "
                "und nicht zur %2n Datei gehört. Sie wird nicht ersetzt."_s.arg(failure.foundName,
                                                                               chosen(place));
-    if (failure.refusal == Refusal::FolderMoved)
-        return u"Ihr Ordner wurde %1 umbenannt, verschoben oder ersetzt."_s.arg(during(work));
-    if (failure.refusal == Refusal::NotWritable)
-        return u"Die vorhandene Datei darf nicht ersetzt werden: "_s
-            + germanReason(failure.systemError);
-    return germanReason(failure.systemError);
+    }
+    return germanReason(failure.systemError); // a value outside the enumeration
 }
 
 QString howInputChanged(const SaveOutcome &outcome)

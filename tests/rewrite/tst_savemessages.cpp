@@ -242,6 +242,12 @@ void tst_SaveMessages::wordsForEachOutcome_data()
     QTest::newRow("the output's name too long")
         << refused(Step::OpenOutput, Refusal::None, FileType::Regular, false, ENAMETOOLONG)
         << text({cannotWrite, u"Der Name oder der Pfad ist zu lang."_s, KeptAll});
+    QTest::newRow("the disk takes nothing and says nothing")
+        << refused(Step::WriteOutput, Refusal::NothingWritten)
+        << text({cannotWrite,
+                 u"Der Datenträger hat nichts mehr angenommen und keinen Grund genannt; "
+                 "vermutlich ist er voll."_s,
+                 KeptAll});
     QTest::newRow("the output's place taken meanwhile")
         << refused(Step::WriteOutput, Refusal::SwappedMeanwhile)
         << text({cannotWrite,
