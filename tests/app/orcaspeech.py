@@ -85,6 +85,10 @@ keys('Down')
 hear('b_sp.cfg.', 'notification Start: gemischt in 2 Zeilen.\nMax.: 0.0 Sterne in 1 Zeile.')
 keys('Tab')
 hear('Startsterne: combo box.', '0.0 Sterne.')
+keys('shift+Tab') # back into the file list: the chosen file
+hear('Datei.', 'b_sp.cfg.')
+keys('Tab')
+hear('Startsterne: combo box.', '0.0 Sterne.')
 keys('Down')
 hear('0.5 Sterne.')
 keys('4') # the first entry starting with 4
