@@ -2,8 +2,9 @@
 #pragma once
 // The main window. In: the user's picks in the lists and rating selectors, Save, the menus.
 // Out: the ".new" file written by the save, the about box, the end of the program, and what
-// the chosen file holds now, as its entry's tool tip and on a line of the window. It builds the controls, wires their events
-// to the handlers of browse/, rating/ and rewrite/, and runs start-up before it is first shown.
+// the chosen file holds now, as its entry's tool tip and on a line of the window. It builds the
+// controls, wires their events to the handlers of browse/, rating/ and rewrite/, and runs
+// start-up before it is first shown.
 
 #include "app/controls.h"
 #include "browse/fileglance.h"

@@ -223,7 +223,8 @@ QString briefKindWords(const LineKindCensus &kind)
     const QString rating = ratingsOf(kind, true);
     if (kind.lines == 0)
         return rating;
-    return u"%1 in %2"_s.arg(rating, kind.lines == 1 ? u"1 Zeile"_s : u"%1 Zeilen"_s.arg(kind.lines));
+    const QString lines = kind.lines == 1 ? u"1 Zeile"_s : u"%1 Zeilen"_s.arg(kind.lines);
+    return u"%1 in %2"_s.arg(rating, lines);
 }
 
 QString megabytes(qint64 bytes)

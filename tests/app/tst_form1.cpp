@@ -639,6 +639,10 @@ void tst_Form1::chosenFileDescribed_data()
         << u"Startsterne: gemischt.\nMax.-sterne: keine gültige Bewertung.\nDie Datei hat 2 "
            "Startzeilen und 1 Maximalzeile."_s
         << u"Start: gemischt in 2 Zeilen.\nMax.: ungültig in 1 Zeile."_s;
+    QTest::newRow("no strength lines")
+        << "; nur ein Kommentar\r\n"_ba << 0ll << 2
+        << u"Die Datei hat keine Startzeile und keine Maximalzeile."_s
+        << u"Die Datei hat keine Stärkezeilen."_s;
     QTest::newRow("too large to read whole")
         << lines << 40'000'000ll << 2
         << rated + u"Die Datei wurde nicht vollständig gelesen, nur die ersten "_s
