@@ -69,7 +69,7 @@ for key, said in [
         ('Down', ['4.5 Sterne.']),
         ('shift+Tab Up Tab', ['Max.-sterne: combo box.', '4.5 Sterne.']), # start now 3.5
         ('Tab', ['Speichern push button.']),
-        ('Return', ['Speichern erfolgreich.'])]:
+        ('Return', [re.compile(r'Speichern erfolgreich\b.*', re.S)])]: # and what follows
     keys(*key.split())
     hear(*said)
 keys('Return')
