@@ -3,7 +3,9 @@
 
 #include "app/controls.h"
 #include "app/namedcomboboxaccessible.h"
+#include "app/noticelabelaccessible.h"
 #include "app/progresslabelaccessible.h"
+#include "browse/drivelist.h"
 #include "rating/starareaaccessible.h"
 #include "rating/starrow.h"
 #include "rating/starrowaccessible.h"
@@ -28,9 +30,11 @@ QAccessibleInterface *windowAccessibility(const QString &className, QObject *obj
         return new NamedComboBoxAccessible(static_cast<QComboBox *>(object));
     if (className == "QFrame"_L1)
         return new StarAreaAccessible(static_cast<QWidget *>(object));
-    // Named as the control table names it right after it is made, before anything asks.
+    // Named as the control table names them right after they are made, before anything asks.
     if (className == "QLabel"_L1 && object->objectName() == "lblprobar"_L1)
         return new ProgressLabelAccessible(static_cast<QLabel *>(object));
+    if (className == "QLabel"_L1 && object->objectName() == "chosenFileLine"_L1)
+        return new NoticeLabelAccessible(static_cast<QLabel *>(object));
     return nullptr;
 }
 
@@ -45,4 +49,11 @@ void exposeStarRows(const Controls &c)
 {
     new StarRow(*c.cbostar[0], c.imgstar, c.cbostar[0]->accessibleName(), c.Frame2);
     new StarRow(*c.cbostar[1], c.imgstarm, c.cbostar[1]->accessibleName(), c.Frame2);
+}
+
+void announceListEntries(const Controls &c, QObject *context)
+{
+    for (QComboBox *list : {static_cast<QComboBox *>(c.drvlaufwerk), c.cbostar[0], c.cbostar[1]})
+        QObject::connect(list, &QComboBox::currentIndexChanged, context,
+                         [list] { NamedComboBoxAccessible::announceEntry(list); });
 }

@@ -117,6 +117,14 @@ QComboBox *createRatingList(QWidget *frame, int index, TwipsRect at)
     return list;
 }
 
+QLabel *createChosenFileLine(QWidget *frame)
+{
+    auto *line = place<QLabel>(frame, u"chosenFileLine"_s, ControlTable::chosenFileLine);
+    line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    paintGreyWithWhiteText(line);
+    return line;
+}
+
 std::array<Picture *, 6> createStarRow(QWidget *frame, const QString &group, int top)
 {
     std::array<Picture *, 6> row{};
@@ -168,6 +176,7 @@ void createRatingControls(Controls &c)
     c.cbostar[1] = createRatingList(f, 1, ControlTable::cbostar1);
     c.cbostar[0] = createRatingList(f, 0, ControlTable::cbostar0);
     c.lblprobar = createProgressLabel(f);
+    c.chosenFileLine = createChosenFileLine(f);
     c.Label3 = createCaption(f, u"Label3"_s, ControlTable::Label3, u"Max.-sterne:"_s);
     c.imgstarm = createStarRow(f, u"imgstarm"_s, ControlTable::StarRowTopMaximum);
     c.imgstarv = createTemplate(f, u"imgstarv"_s, ControlTable::imgstarv, Images::fullStar());

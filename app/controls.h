@@ -31,6 +31,7 @@ struct Controls
     QLabel *Label2 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *lblprobar = nullptr;
+    QLabel *chosenFileLine = nullptr; // what the chosen file carries now
     QPushButton *btnspeichern = nullptr;
     std::array<QComboBox *, 2> cbostar{};
     std::array<Picture *, 6> imgstar{};

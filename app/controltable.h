@@ -40,6 +40,8 @@ inline constexpr TwipsRect imgstarh{1080, 1440, 405, 375};
 inline constexpr TwipsRect imgstarl{1560, 1440, 405, 375};
 inline constexpr TwipsRect btnspeichern{120, 3600, 1335, 375};
 inline constexpr TwipsRect lblprobar{120, 4080, 2700, 435};
+// What the chosen file carries now: two lines in the free strip above Label2.
+inline constexpr TwipsRect chosenFileLine{120, 30, 2775, 435};
 
 // Star row member i stands at left 120 + 480 × i; both rows share the six columns.
 inline constexpr int StarRowTopStart = 960;

@@ -5,6 +5,7 @@
 #include "app/controltable.h"
 #include "app/focusmark.h"
 #include "app/mainmenu.h"
+#include "app/noticelabelaccessible.h"
 #include "app/pathopening.h"
 #include "app/progresslabelaccessible.h"
 #include "app/windowservices.h"
@@ -66,6 +67,7 @@ Form1::Form1(Environment environment) : m_environment(std::move(environment))
                    [this](qint16 index) { MnuInfoItemClick(index); });
     setInputTabOrder();
     wireEvents();
+    announceListEntries(m_controls, this);
     startUp();
 }
 
@@ -99,6 +101,8 @@ void Form1::wireEvents()
             &Form1::rereadLists);
     connect(c.Fildatei, &FileList::fileClicked, this, &Form1::lookAtChosenFile);
     connect(&m_glance, &FileGlance::seen, this, &Form1::describeChosenFile);
+    connect(c.Dirverzeichnis, &FolderList::pathChanged, this,
+            [this] { NoticeLabelAccessible::show(m_controls.chosenFileLine, {}); });
     // The user opened a folder and sees it not open: he is told why.
     connect(c.Dirverzeichnis, &FolderList::folderRefused, this,
             [this](const QString &folder, const SystemError &error) {
@@ -267,10 +271,13 @@ void Form1::lookAtChosenFile()
 }
 
 // The list may show another folder by now; the words belong to that file only.
-void Form1::describeChosenFile(const QString &folder, const QString &name, const QString &text)
+void Form1::describeChosenFile(const QString &folder, const QString &name, const QString &text,
+                               const QString &line)
 {
-    if (folder == m_controls.Fildatei->folder())
-        m_controls.Fildatei->describeFile(name, text);
+    if (folder != m_controls.Fildatei->folder())
+        return;
+    m_controls.Fildatei->describeFile(name, text);
+    NoticeLabelAccessible::show(m_controls.chosenFileLine, line);
 }
 
 void Form1::showAsterisks(int count)

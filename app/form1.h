@@ -2,8 +2,9 @@
 #pragma once
 // The main window. In: the user's picks in the lists and rating selectors, Save, the menus.
 // Out: the ".new" file written by the save, the about box, the end of the program, and what
-// the chosen file holds now as its entry's tool tip. It builds the controls, wires their events
-// to the handlers of browse/, rating/ and rewrite/, and runs start-up before it is first shown.
+// the chosen file holds now, as its entry's tool tip and on a line of the window. It builds the
+// controls, wires their events to the handlers of browse/, rating/ and rewrite/, and runs
+// start-up before it is first shown.
 
 #include "app/controls.h"
 #include "browse/fileglance.h"
@@ -73,9 +74,11 @@ private:
     // box tells how it went.
     void SaveStrengthFile();
     void showMessage(const SaveMessage &message);
-    // What the chosen file holds now, for its entry's tool tip and description.
+    // What the chosen file holds now, for its entry's tool tip and description and for the
+    // window's line, which another folder clears.
     void lookAtChosenFile();
-    void describeChosenFile(const QString &folder, const QString &name, const QString &text);
+    void describeChosenFile(const QString &folder, const QString &name, const QString &text,
+                            const QString &line);
     void showAsterisks(int count);
 
     // The save reads the rating lists and reports its progress through these.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/namedcomboboxaccessible.h"
 
+#include "platform/desktop.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 
@@ -13,6 +15,25 @@ bool NamedComboBoxAccessible::fits(const QObject *object)
 {
     const auto *list = qobject_cast<const QComboBox *>(object);
     return list && !list->isEditable();
+}
+
+// The popup's view is a list whose children are the entries, row by row, as Qt's own list
+// announces a move to one of them. An open popup has the focus and announces its own moves.
+void NamedComboBoxAccessible::announceEntry(QComboBox *list)
+{
+    if (!dropDownSpeaksItsEntry() || !QAccessible::isActive() || !list->hasFocus()
+        || list->view()->isVisible() || list->currentIndex() < 0)
+        return;
+    QAccessibleEvent event(list->view(), QAccessible::Focus);
+    event.setChild(list->currentIndex());
+    QAccessible::updateAccessibility(&event);
+}
+
+void *NamedComboBoxAccessible::interface_cast(QAccessible::InterfaceType type)
+{
+    if (type == QAccessible::TextInterface && dropDownSpeaksItsEntry())
+        return static_cast<QAccessibleTextInterface *>(this);
+    return QAccessibleWidget::interface_cast(type);
 }
 
 QComboBox *NamedComboBoxAccessible::list() const
@@ -60,4 +81,25 @@ void NamedComboBoxAccessible::doAction(const QString &actionName)
         list()->hidePopup();
     else
         list()->showPopup();
+}
+
+void NamedComboBoxAccessible::selection(int, int *startOffset, int *endOffset) const
+{
+    *startOffset = *endOffset = 0;
+}
+
+QString NamedComboBoxAccessible::text(int startOffset, int endOffset) const
+{
+    return list()->currentText().mid(startOffset, endOffset - startOffset);
+}
+
+int NamedComboBoxAccessible::characterCount() const
+{
+    return int(list()->currentText().size());
+}
+
+QString NamedComboBoxAccessible::attributes(int offset, int *startOffset, int *endOffset) const
+{
+    *startOffset = *endOffset = offset;
+    return {};
 }

@@ -101,9 +101,10 @@ void FileGlance::read(const Look &look)
         return;
     QMetaObject::invokeMethod(
         this,
-        [this, look, text = fileRatingsText(result, observer.read())] {
+        [this, look, text = fileRatingsText(result, observer.read()),
+         line = fileRatingsLine(result)] {
             if (look.number == m_latest.load())
-                Q_EMIT seen(look.file.folder, look.file.name, text);
+                Q_EMIT seen(look.file.folder, look.file.name, text, line);
         },
         Qt::QueuedConnection);
 }

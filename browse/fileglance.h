@@ -12,7 +12,8 @@
 #include <thread>
 
 // What the chosen file carries now, read beside the window: the ratings its start and maximum
-// lines hold and how many there are, as words for the file list (savemessages.h). The reading
+// lines hold and how many there are, as words for the file list and, shorter, for a line of the
+// window (savemessages.h). The reading
 // is the save's own (regular files only, the same checks and waits), on a thread of its own
 // started at the first look, so the window never waits for a disk. It stops after 32 MiB or a
 // second, whichever comes first, and then says how far it came. A newer look stops an older reading; so does
@@ -30,7 +31,8 @@ public:
 
 Q_SIGNALS:
     // On the window's thread, for the file looked at last only.
-    void seen(const QString &folder, const QString &name, const QString &text);
+    void seen(const QString &folder, const QString &name, const QString &text,
+              const QString &line);
 
 private:
     struct Look

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browse/filelist.h"
 
+#include "browse/entryannouncement.h"
+
 #include "platform/filenames.h"
 #include "platform/folders.h"
 #include "platform/namematching.h"
@@ -97,15 +99,28 @@ bool FileList::selectFileName(const QString &name)
 }
 
 // Tabbing into the list marks the first entry as current without selecting it, so the first
-// arrow key would skip it. With nothing selected, an arrow key selects the current entry.
+// arrow key would skip it. With nothing selected, an arrow key chooses the current entry, made
+// current anew as a click would, so that screen readers hear the move to it.
 void FileList::keyPressEvent(QKeyEvent *event)
 {
     const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
     if (arrow && selectedIndex() == -1 && currentItem()) {
-        currentItem()->setSelected(true);
+        const int row = currentRow();
+        selectionModel()->clearCurrentIndex();
+        setCurrentRow(row);
         return;
     }
     QListWidget::keyPressEvent(event);
+}
+
+// An entry that is only current, not chosen, is not announced: it would sound chosen.
+void FileList::focusInEvent(QFocusEvent *event)
+{
+    QListWidget::focusInEvent(event);
+    announceCurrentEntryAfterFocus(this, [this] {
+        if (selectedIndex() != -1)
+            currentChanged(currentIndex(), {});
+    });
 }
 
 // Save stays enabled once a file was chosen, so clearing the choice would leave Save pressable

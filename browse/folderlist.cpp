@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browse/folderlist.h"
 
+#include "browse/entryannouncement.h"
+
 #include "platform/desktop.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
@@ -225,4 +227,10 @@ void FolderList::keyPressEvent(QKeyEvent *event)
     }
     event->accept();
     open(currentItem());
+}
+
+void FolderList::focusInEvent(QFocusEvent *event)
+{
+    QTreeWidget::focusInEvent(event);
+    announceCurrentEntryAfterFocus(this, [this] { currentChanged(currentIndex(), {}); });
 }

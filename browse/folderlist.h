@@ -62,6 +62,8 @@ Q_SIGNALS:
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    // Screen readers hear the current folder when the list takes the focus.
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     SystemError showFolder(const QString &folder, const QList<Drive> &drives);

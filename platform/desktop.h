@@ -25,3 +25,10 @@ DialogFont dialogFont();
 // installed, which costs the start more than the rest of the window, so the program shows its
 // own pictures.
 bool systemFolderIconsWanted();
+
+// Whether a drop-down list that picks from fixed entries tells screen readers its chosen entry
+// itself: as its text, and, when the user changes it, by moving their focus to the new entry.
+// Qt's AT-SPI bridge on Linux (Qt 6.4) passes neither such a list's value nor a selection, so
+// Orca hears an entry only so. On Windows Qt gives UI Automation the entry as the list's value
+// and raises a notification with each new one, which Narrator and NVDA read.
+bool dropDownSpeaksItsEntry();

@@ -216,8 +216,8 @@ QString lineCount(qint64 lines, const QString &kind)
 }
 
 // "3.5 Sterne" when every line of the kind carries that rating, else "gemischt", or what
-// stands for the lack of any.
-QString ratingsOf(const LineKindCensus &kind)
+// stands for the lack of any; `brief` for the window's line.
+QString ratingsOf(const LineKindCensus &kind, bool brief = false)
 {
     if (kind.lines == 0)
         return u"keine Zeile"_s;
@@ -226,8 +226,18 @@ QString ratingsOf(const LineKindCensus &kind)
     if (all != rated.end())
         return ratingText(int(all - rated.begin()));
     if (std::all_of(rated.begin(), rated.end(), [](qint64 lines) { return lines == 0; }))
-        return u"keine gültige Bewertung"_s;
+        return brief ? u"ungültig"_s : u"keine gültige Bewertung"_s;
     return u"gemischt"_s;
+}
+
+// "1.5 Sterne in 2 Zeilen", "keine Zeile".
+QString briefKindWords(const LineKindCensus &kind)
+{
+    const QString rating = ratingsOf(kind, true);
+    if (kind.lines == 0)
+        return rating;
+    const QString lines = kind.lines == 1 ? u"1 Zeile"_s : u"%1 Zeilen"_s.arg(kind.lines);
+    return u"%1 in %2"_s.arg(rating, lines);
 }
 
 QString megabytes(qint64 bytes)
@@ -297,4 +307,17 @@ QString fileRatingsText(const CensusResult &result, qint64 bytesRead)
     return ratings
         + u"Die Datei wurde nicht vollständig gelesen, nur die ersten %1 von %2 MB; darin "
           "stehen %3."_s.arg(megabytes(bytesRead), megabytes(result.reading.inputSize), lines);
+}
+
+QString fileRatingsLine(const CensusResult &result)
+{
+    if (result.reading.end == SaveOutcome::End::Failed)
+        return u"Die Datei ist nicht lesbar."_s;
+    const LineCensus &found = result.census;
+    if (found.start.lines + found.maximum.lines == 0
+        && result.reading.end == SaveOutcome::End::Saved)
+        return u"Die Datei hat keine Stärkezeilen."_s;
+    const QString end = result.reading.end == SaveOutcome::End::Saved ? u"."_s : u" …"_s;
+    return u"Start: %1%3\nMax.: %2%3"_s.arg(briefKindWords(found.start),
+                                            briefKindWords(found.maximum), end);
 }

@@ -51,3 +51,7 @@ QStringList folderUnreadableWords(const QString &folder, const SystemError &erro
 // reading stopped early says so, how far it came (`bytesRead`) and what it found until there.
 // A reading that failed says why.
 QString fileRatingsText(const CensusResult &result, qint64 bytesRead);
+// The same, short enough for a line of the window under 200 pixels wide: one line for each
+// kind ("Start: 1.5 Sterne in 2 Zeilen."), or one sentence for a file without such lines or
+// one that could not be read. A reading stopped early ends each line with "…".
+QString fileRatingsLine(const CensusResult &result);

@@ -21,3 +21,8 @@ bool systemFolderIconsWanted()
 {
     return false;
 }
+
+bool dropDownSpeaksItsEntry()
+{
+    return true;
+}

@@ -64,3 +64,13 @@ bool systemFolderIconsWanted()
 {
     return true;
 }
+
+// Qt gives UI Automation a combo box's chosen entry as the Value pattern's value, which a combo
+// box offers for the item shown
+// (https://learn.microsoft.com/en-us/dotnet/framework/ui-automation/ui-automation-support-for-the-combobox-control-type),
+// and raises a notification with each new entry, which screen readers read out
+// (https://learn.microsoft.com/en-us/windows/win32/api/uiautomationcoreapi/nf-uiautomationcoreapi-uiaraisenotificationevent).
+bool dropDownSpeaksItsEntry()
+{
+    return false;
+}

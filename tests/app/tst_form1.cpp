@@ -631,24 +631,34 @@ void tst_Form1::chosenFileDescribed_data()
     QTest::addColumn<qint64>("size"); // made larger with zeros; -1: removed after it was listed
     QTest::addColumn<int>("last"); // the row picked last, after c_sp.cfg
     QTest::addColumn<QString>("described"); // the beginning
+    QTest::addColumn<QString>("line"); // the window's line, its beginning
 
     const QByteArray lines = "01STRENGTH 3000\r\n02MAXSTRENGTH 5000\r\n03STRENGTH 3000\r\n";
     const QString rated = u"Startsterne: 1.5 Sterne.\nMax.-sterne: 2.5 Sterne.\n"_s;
     QTest::newRow("one rating each")
-        << lines << 0ll << 2 << rated + u"Die Datei hat 2 Startzeilen und 1 Maximalzeile."_s;
+        << lines << 0ll << 2 << rated + u"Die Datei hat 2 Startzeilen und 1 Maximalzeile."_s
+        << u"Start: 1.5 Sterne in 2 Zeilen.\nMax.: 2.5 Sterne in 1 Zeile."_s;
     QTest::newRow("mixed, and no rating")
         << "01STRENGTH 1000\r\n01STRENGTH 2000\r\n02MAXSTRENGTH 7500\r\n"_ba << 0ll << 2
         << u"Startsterne: gemischt.\nMax.-sterne: keine gültige Bewertung.\nDie Datei hat 2 "
-           "Startzeilen und 1 Maximalzeile."_s;
+           "Startzeilen und 1 Maximalzeile."_s
+        << u"Start: gemischt in 2 Zeilen.\nMax.: ungültig in 1 Zeile."_s;
+    QTest::newRow("no strength lines")
+        << "; nur ein Kommentar\r\n"_ba << 0ll << 2
+        << u"Die Datei hat keine Startzeile und keine Maximalzeile."_s
+        << u"Die Datei hat keine Stärkezeilen."_s;
     QTest::newRow("too large to read whole")
         << lines << 40'000'000ll << 2
-        << rated + u"Die Datei wurde nicht vollständig gelesen, nur die ersten "_s;
+        << rated + u"Die Datei wurde nicht vollständig gelesen, nur die ersten "_s
+        << u"Start: 1.5 Sterne in 2 Zeilen …\nMax.: 2.5 Sterne in 1 Zeile …"_s;
     QTest::newRow("removed since it was listed")
         << lines << -1ll << 2
         << u"Die Datei „PATH“ konnte nicht gelesen werden. Datei oder Ordner wurde nicht "
-           "gefunden."_s;
+           "gefunden."_s
+        << u"Die Datei ist nicht lesbar."_s;
     QTest::newRow("picked over") << lines << 40'000'000ll << 1
-                                 << u"Startsterne: keine gültige Bewertung.\n"_s;
+                                 << u"Startsterne: keine gültige Bewertung.\n"_s
+                                 << u"Start: ungültig in "_s;
 }
 
 void tst_Form1::chosenFileDescribed()
@@ -657,11 +667,15 @@ void tst_Form1::chosenFileDescribed()
     QFETCH(qint64, size);
     QFETCH(int, last);
     QFETCH(QString, described);
+    QFETCH(QString, line);
     const QString path = m_dir->filePath(u"c_sp.cfg"_s);
     QVERIFY(writeFile(path, content) && (size <= 0 || QFile::resize(path, size)));
     const Controls &c = makeWindow().controls();
     QVERIFY(size >= 0 || QFile::remove(path));
 
+    // The user's ratings stay as he set them, whatever the file holds.
+    c.cbostar[0]->setCurrentIndex(3);
+    c.cbostar[1]->setCurrentIndex(5);
     c.Fildatei->setCurrentRow(2);
     c.Fildatei->setCurrentRow(last);
     const auto description = [&](int row) {
@@ -672,6 +686,9 @@ void tst_Form1::chosenFileDescribed()
     QVERIFY2(description(last).startsWith(described), qPrintable(description(last)));
     QCOMPARE(c.Fildatei->item(last)->toolTip(), Qt::convertFromPlainText(description(last)));
     QCOMPARE(description(2).isEmpty(), last != 2);
+    QVERIFY2(c.chosenFileLine->text().startsWith(line), qPrintable(c.chosenFileLine->text()));
+    QCOMPARE(c.cbostar[0]->currentIndex(), 3);
+    QCOMPARE(c.cbostar[1]->currentIndex(), 5);
     // The window closed while a reading runs waits for it to stop.
     c.Fildatei->setCurrentRow(2);
     m_form.reset();
