@@ -55,9 +55,10 @@ void copyUserAttributes(int from, int to)
 void ReplacementFile::State::setRights(const InputFile::State &input)
 {
     const std::optional<AccessList> chosen = AccessList::of(input.fd.get());
-    std::optional<AccessList> rights = targetExisted ? AccessList::of(targetPlace.get()) : chosen;
+    const std::optional<AccessList> earlier =
+        targetExisted ? AccessList::of(targetPlace.get()) : std::nullopt;
     struct stat made{};
-    if (!chosen || !rights || ::fstat(fd.get(), &made) != 0)
+    if (!chosen || (targetExisted && !earlier) || ::fstat(fd.get(), &made) != 0)
         return;
     const auto readsChosen = [&](uid_t user) {
         if (user == 0 || user == ::geteuid())
@@ -85,16 +86,13 @@ void ReplacementFile::State::setRights(const InputFile::State &input)
     mode_t special = targetExisted ? target.st_mode & 07000 : 0;
     if (owner != target.st_uid)
         special &= ~mode_t(S_ISUID | S_ISGID);
-    // The mode narrows the chosen file's entries before the former owner and group are named,
-    // which keep what the mode leaves the owner and what the group could read through the mask.
-    if (!targetExisted)
-        rights->narrowByMode(input.opened.st_mode & 0666 & ~processUmask());
-    rights->handTo(owner, group, !targetExisted);
-    rights->narrowToReadersOf(*chosen, readsChosen);
-    if (!rights->applyTo(fd.get(), special))
+    const mode_t creationMode = targetExisted ? 0 : input.opened.st_mode & 0666 & ~processUmask();
+    AccessList rights =
+        AccessList::forNewFile(*chosen, earlier, owner, group, creationMode, readsChosen);
+    if (!rights.applyTo(fd.get(), special))
         return;
-    if (targetExisted && keepEarlierReaders(*rights, *chosen, readsChosen))
-        rights->applyTo(fd.get(), special);
+    if (targetExisted && keepEarlierReaders(rights, *chosen, readsChosen))
+        rights.applyTo(fd.get(), special);
     if (targetExisted)
         copyUserAttributes(targetPlace.get(), fd.get());
 }
