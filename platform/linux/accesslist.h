@@ -2,7 +2,8 @@
 #pragma once
 // A file's access rights as its POSIX ACL holds them (its mode bits, where the file system keeps
 // no ACLs), for giving a new file rights that let nobody read it who may not read another. In:
-// a descriptor. Out: the rights, narrowed, set on another file.
+// a descriptor. Out: the rights, narrowed, set on another file. Between the two, the rule works
+// on entries alone (fromEntries(), forNewFile()); only asking about a user reaches the kernel.
 
 #include <QList>
 
@@ -19,7 +20,6 @@ public:
         acl_tag_t tag;
         quint32 id; // of a named user or group
         int perms;  // 4 read, 2 write, 1 execute
-        friend bool operator==(const Entry &, const Entry &) = default;
     };
 
     // The file's owner, group and ACL; nothing when they cannot be looked at. Any descriptor,
