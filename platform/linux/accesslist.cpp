@@ -59,6 +59,7 @@ std::optional<AccessList> AccessList::of(int fd)
                           {ACL_OTHER, 0, mode & 7}};
         return list;
     }
+    QList<Entry> entries;
     acl_entry_t entry = nullptr;
     for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(handle.acl, which, &entry) == 1;
          which = ACL_NEXT_ENTRY) {
@@ -75,8 +76,17 @@ std::optional<AccessList> AccessList::of(int fd)
             e.id = *static_cast<const quint32 *>(qualifier); // uid_t and gid_t alike
             ::acl_free(qualifier);
         }
-        list.m_entries.append(e);
+        entries.append(e);
     }
+    return fromEntries(list.m_owner, list.m_group, std::move(entries));
+}
+
+std::optional<AccessList> AccessList::fromEntries(uid_t owner, gid_t group, QList<Entry> entries)
+{
+    AccessList list;
+    list.m_owner = owner;
+    list.m_group = group;
+    list.m_entries = std::move(entries);
     if (!list.find(ACL_USER_OBJ) || !list.find(ACL_GROUP_OBJ) || !list.find(ACL_OTHER))
         return std::nullopt;
     // Where the group class has no bits (a mask of ---, as chmod 600 leaves one), the kernel
@@ -248,6 +258,26 @@ void AccessList::narrowToReadersOf(const AccessList &chosen,
         if (groupEntry && !(chosen.effective(entry) & Read) && !groupReads(group).has_value())
             addNamed(ACL_GROUP, group, 0);
     }
+}
+
+AccessList AccessList::forNewFile(const AccessList &chosen,
+                                  const std::optional<AccessList> &earlier, uid_t owner,
+                                  gid_t group, mode_t creationMode,
+                                  const std::function<bool(uid_t)> &readsChosen)
+{
+    AccessList rights = earlier.value_or(chosen);
+    // The mode narrows the chosen file's entries before the former owner and group are named,
+    // which keep what the mode leaves the owner and what the group could read through the mask.
+    if (!earlier)
+        rights.narrowByMode(creationMode);
+    rights.handTo(owner, group, !earlier);
+    rights.narrowToReadersOf(chosen, readsChosen);
+    return rights;
+}
+
+QList<AccessList::Entry> AccessList::entriesToSet() const
+{
+    return enforced().m_entries;
 }
 
 mode_t AccessList::equivalentMode() const

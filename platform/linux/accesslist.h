@@ -2,7 +2,8 @@
 #pragma once
 // A file's access rights as its POSIX ACL holds them (its mode bits, where the file system keeps
 // no ACLs), for giving a new file rights that let nobody read it who may not read another. In:
-// a descriptor. Out: the rights, narrowed, set on another file.
+// a descriptor. Out: the rights, narrowed, set on another file. Between the two, the rule works
+// on entries alone (fromEntries(), forNewFile()); only asking about a user reaches the kernel.
 
 #include <QList>
 
@@ -14,9 +15,31 @@
 class AccessList
 {
 public:
+    struct Entry
+    {
+        acl_tag_t tag;
+        quint32 id; // of a named user or group
+        int perms;  // 4 read, 2 write, 1 execute
+    };
+
     // The file's owner, group and ACL; nothing when they cannot be looked at. Any descriptor,
     // one opened only as a place (O_PATH) too.
     static std::optional<AccessList> of(int fd);
+
+    // The rights as the kernel reads these entries of a file's ACL; nothing without the owner's,
+    // the owning group's or others' entry.
+    static std::optional<AccessList> fromEntries(uid_t owner, gid_t group, QList<Entry> entries);
+
+    // The rights a ".new" of `owner` and `group` gets: those of the `earlier` file it replaces,
+    // or, for a new file, the chosen file's as `creationMode` (their permission bits under the
+    // umask) leaves them. Either way narrowed to the readers of `chosen`, `readsChosen`
+    // answering for one user. Entries only: no file is looked at.
+    static AccessList forNewFile(const AccessList &chosen, const std::optional<AccessList> &earlier,
+                                 uid_t owner, gid_t group, mode_t creationMode,
+                                 const std::function<bool(uid_t)> &readsChosen);
+
+    // The entries applyTo() sets on a file that keeps ACLs.
+    QList<Entry> entriesToSet() const;
 
     // The same rights on a file of another owner and group. `keepFormer`: the former owner and
     // group keep theirs, as named entries.
@@ -46,21 +69,11 @@ public:
     // file system keeps no ACLs, as mode bits narrowed so that no entry's loss lets anyone in.
     bool applyTo(int fd, mode_t specialBits) const;
 
-private:
-    struct Entry
-    {
-        acl_tag_t tag;
-        quint32 id; // of a named user or group
-        int perms;  // 4 read, 2 write, 1 execute
-    };
-
-public:
     static constexpr int Read = 4;
     static constexpr int Write = 2;
     static constexpr int Execute = 1;
 
 private:
-
     Entry *find(acl_tag_t tag, quint32 id = 0);
     const Entry *find(acl_tag_t tag, quint32 id = 0) const;
     int effective(const Entry &entry) const;
