@@ -88,16 +88,16 @@ for seed in 1 2 3 4 5 6 7 8; do
     strength_lines 100000 "$seed" > "$league/team$seed"_sp.cfg
 done
 
-# --- the companion and the first frame, while the save's inputs come to rest ----------------
+# --- the first frame, while the inputs come to rest ---------------------------------------------
+ours_frame=$(QT_QPA_PLATFORM=offscreen instructions "$ours")
+minimal_frame=$(QT_QPA_PLATFORM=offscreen instructions "$minimal")
+
+# --- the companion and the save -------------------------------------------------------------------
+settle "$long" "$short" "$empty" "$work/large_sp.cfg" "$league"/*_sp.cfg
 companion=("$cli" -q -j 1 --start 3.5 --max 4.5)
 batch_lines=$(cat "$league"/*_sp.cfg | wc -l)
 batch=$(instructions "${companion[@]}" "$league")
 batch_start=$(instructions "${companion[@]}" "$work/noleague")
-ours_frame=$(QT_QPA_PLATFORM=offscreen instructions "$ours")
-minimal_frame=$(QT_QPA_PLATFORM=offscreen instructions "$minimal")
-
-# --- the save ----------------------------------------------------------------------------------
-settle "$long" "$short" "$empty" "$work/large_sp.cfg"
 ratings=("$start_index" "$max_index")
 start=$(instructions "$headless" "$empty" "${ratings[@]}")
 long_count=$(instructions "$headless" "$long" "${ratings[@]}")
