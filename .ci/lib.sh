@@ -78,7 +78,9 @@ start_qt_build() {
         > /dev/null 2>&1 < /dev/null &
 }
 
-qt_build_running() { [[ ! -f $logs/qt-for-windows.rc ]] && kill -0 -- "-$qt_build_group" 2>/dev/null; }
+qt_build_running() {
+    [[ ! -f $logs/qt-for-windows.rc ]] && kill -0 -- "-$qt_build_group" 2>/dev/null
+}
 
 # stop_qt_build: ends the build if it still runs (on any exit of the test command).
 stop_qt_build() {

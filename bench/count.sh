@@ -29,7 +29,10 @@ require_built "$cli" kelvora-staerken
 require_built "$ours" kelvora_firstframe
 require_built "$minimal" minimal_window
 for tool in valgrind /usr/bin/time; do
-    command -v "$tool" > /dev/null || { echo "$tool missing: apt-get install ${tool##*/}" >&2; exit 1; }
+    command -v "$tool" > /dev/null || {
+        echo "$tool missing: apt-get install ${tool##*/}" >&2
+        exit 1
+    }
 done
 start_index=7
 max_index=9
@@ -88,7 +91,7 @@ for seed in 1 2 3 4 5 6 7 8; do
     strength_lines 100000 "$seed" > "$league/team$seed"_sp.cfg
 done
 
-# --- the first frame, while the inputs come to rest ---------------------------------------------
+# --- the first frame, while the inputs come to rest -----------------------------------------------
 ours_frame=$(QT_QPA_PLATFORM=offscreen instructions "$ours")
 minimal_frame=$(QT_QPA_PLATFORM=offscreen instructions "$minimal")
 
@@ -119,7 +122,7 @@ save_allocations=$((allocations_long - allocations_start))
 echo "the save: $save_per_line instructions per line over $long_lines lines," \
     "$short_per_line over $short_lines short lines, beyond $start for its start;" \
     "$save_allocations heap allocations beyond its start's"
-echo "  peak memory $rss_large_kib KiB on $(($(stat -c %s "$work/large_sp.cfg") >> 20)) MB," \
+echo "  peak memory $rss_large_kib KiB on $(($(stat -c %s "$work/large_sp.cfg") / 1000000)) MB," \
     "$long_line_rss_kib KiB on 1 GiB without a line end"
 echo "the companion: $batch_per_line instructions per line over $batch_lines lines in 8 files"
 echo "first frame offscreen: $ours_frame instructions, the minimal window $minimal_frame"
