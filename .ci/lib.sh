@@ -105,8 +105,9 @@ with_qt_build_paused() {
         if qt_build_running; then
             kill -STOP -- "-$qt_build_group" 2>/dev/null && echo "test: Qt for Windows paused"
         fi
-        # In the background and waited for, so that a signal is handled at once.
-        "$@" &
+        # In the background and waited for, so that a signal is handled at once; Ctrl+C still
+        # reaches the command.
+        (trap - INT; exec "$@") &
         child=$!
         wait "$child"
     )
