@@ -100,3 +100,12 @@ short_strength_lines() {
         }
     }'
 }
+
+# settle <file...>: waits until the files' last change (their change time, which no one can set
+# back, counts as much as the modification time) is more than three seconds past: a save reads
+# a file changed within its time stamps' tick a second time at its end.
+settle() {
+    local newest
+    newest=$(stat -c %Z "$@" | sort -n | tail -n 1)
+    while (($(date +%s) - newest <= 4)); do sleep 1; done
+}

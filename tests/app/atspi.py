@@ -15,8 +15,9 @@ folder = tempfile.mkdtemp()
 chosen = os.path.join(folder, 'team_sp.cfg')
 with open(chosen, 'wb') as f:
     f.write(b'01STRENGTH 0\r\n01MAXSTRENGTH 0\r\n')
-window = subprocess.Popen([program, chosen],
-                          env=dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1'))
+# On that server whatever platform the caller's environment names: the bridge needs X11.
+window = subprocess.Popen([program, chosen], env=dict(
+    os.environ, QT_QPA_PLATFORM='xcb', QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1'))
 atexit.register(lambda: (window.kill(), window.wait(), shutil.rmtree(folder)))
 
 def named(role, name=None):
