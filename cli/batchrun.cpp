@@ -3,7 +3,7 @@
 
 #include "cli/consoleoutput.h"
 #include "cli/interruption.h"
-#include "platform/savefiles.h"
+#include "rewrite/savecore.h"
 
 #include <algorithm>
 #include <chrono>
@@ -48,7 +48,7 @@ void syncFolders(OutcomesInOrder &outcomes)
         auto done = std::find_if(synced.begin(), synced.end(),
                                  [&](const auto &sync) { return sync.first == folder; });
         if (done == synced.end())
-            done = synced.insert(done, {folder, folder->sync()});
+            done = synced.insert(done, {folder, syncFolder(*folder)});
         settleFolderSync(outcome, done->second);
     }
 }
@@ -170,7 +170,7 @@ private:
             std::erase_if(m_heldFolders, [](const auto &held) { return held.expired(); });
             for (const std::weak_ptr<UnsyncedFolder> &held : m_heldFolders) {
                 if (std::shared_ptr<UnsyncedFolder> same = held.lock();
-                    same && same->identity() == folder->identity()) {
+                    same && sameFolder(*same, *folder)) {
                     folder = std::move(same);
                     return;
                 }
@@ -180,7 +180,7 @@ private:
                 return;
             }
         }
-        settleFolderSync(outcome, folder->sync());
+        settleFolderSync(outcome, syncFolder(*folder));
     }
 
     void report(const FileOutcome &outcome, bool settled, ConsoleOutput &output)

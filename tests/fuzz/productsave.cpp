@@ -2,7 +2,7 @@
 #include "productsave.h"
 
 #include "rewrite/asteriskcounter.h"
-#include "rewrite/saveloop.h"
+#include "rewrite/savecore.h"
 #include "support/memorystreams.h"
 
 namespace {
