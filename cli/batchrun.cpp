@@ -44,7 +44,7 @@ void syncFolders(OutcomesInOrder &outcomes)
     for (auto &[outcome, settled] : outcomes) {
         if (!outcome.unsynced)
             continue;
-        const std::shared_ptr<UnsyncedFolder> folder = outcome.unsynced->unsyncedFolder;
+        const std::shared_ptr<UnsyncedFolder> folder = outcome.unsynced->saved.unsyncedFolder;
         auto done = std::find_if(synced.begin(), synced.end(),
                                  [&](const auto &sync) { return sync.first == folder; });
         if (done == synced.end())
@@ -164,7 +164,7 @@ private:
     // One folder held open however many files wait for its sync.
     void shareFolder(FileOutcome &outcome)
     {
-        std::shared_ptr<UnsyncedFolder> &folder = outcome.unsynced->unsyncedFolder;
+        std::shared_ptr<UnsyncedFolder> &folder = outcome.unsynced->saved.unsyncedFolder;
         {
             const std::lock_guard lock(m_mutex);
             std::erase_if(m_heldFolders, [](const auto &held) { return held.expired(); });

@@ -92,7 +92,8 @@ FileOutcome save(const FileJob &job, const ShownPaths &shown, const Invocation &
                                       saveMessage(outcome, MessagePlace::CommandLine).text()),
                 companion.strengthLines() == 0 ? withoutStrengthLines(shown, true) : QString(),
                 {},
-                outcome.unsyncedFolder ? std::optional(outcome) : std::nullopt};
+                outcome.unsyncedFolder ? std::optional(FileOutcome::Unsynced{outcome, shown})
+                                       : std::nullopt};
     case SaveOutcome::End::Failed:
         return failed(outcome, shown);
     case SaveOutcome::End::Stopped:
@@ -214,10 +215,10 @@ FileOutcome census(const FileJob &job, const ShownPaths &shown, const Invocation
 
 void settleFolderSync(FileOutcome &outcome, const std::optional<SaveFailure> &syncFailure)
 {
-    SaveOutcome saved = *std::exchange(outcome.unsynced, std::nullopt);
+    auto [saved, shown] = *std::exchange(outcome.unsynced, std::nullopt);
     saved.folderSynced(syncFailure);
     if (syncFailure)
-        outcome = failed(saved, ShownPaths(saved.inputPath()));
+        outcome = failed(saved, shown);
 }
 
 FileOutcome runFileJob(const FileJob &job, const Invocation &invocation,
