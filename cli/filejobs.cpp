@@ -88,8 +88,9 @@ FileOutcome save(const FileJob &job, const ShownPaths &shown, const Invocation &
         return {FileOutcome::End::Done,
                 invocation.quiet
                     ? QString()
-                    : u"%1: %2"_s.arg(shown.output,
-                                      saveMessage(outcome, MessagePlace::CommandLine).text()),
+                    : u"%1: %2"_s.arg(
+                          shown.output,
+                          saveMessage(outcome, MessagePlace::CommandLine, shown).text()),
                 companion.strengthLines() == 0 ? withoutStrengthLines(shown, true) : QString(),
                 {},
                 outcome.unsyncedFolder ? std::optional(FileOutcome::Unsynced{outcome, shown})
