@@ -9,8 +9,8 @@
 #include "platform/filenames.h"
 #include "rewrite/asteriskcounter.h"
 #include "rewrite/ratings.h"
+#include "rewrite/savecore.h"
 #include "rewrite/savemessages.h"
-#include "rewrite/saveloop.h"
 
 #include <QByteArrayList>
 

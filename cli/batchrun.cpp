@@ -3,7 +3,7 @@
 
 #include "cli/consoleoutput.h"
 #include "cli/interruption.h"
-#include "platform/savefiles.h"
+#include "rewrite/savecore.h"
 
 #include <algorithm>
 #include <chrono>
@@ -44,11 +44,11 @@ void syncFolders(OutcomesInOrder &outcomes)
     for (auto &[outcome, settled] : outcomes) {
         if (!outcome.unsynced)
             continue;
-        const std::shared_ptr<UnsyncedFolder> folder = outcome.unsynced->unsyncedFolder;
+        const std::shared_ptr<UnsyncedFolder> folder = outcome.unsynced->saved.unsyncedFolder;
         auto done = std::find_if(synced.begin(), synced.end(),
                                  [&](const auto &sync) { return sync.first == folder; });
         if (done == synced.end())
-            done = synced.insert(done, {folder, folder->sync()});
+            done = synced.insert(done, {folder, syncFolder(*folder)});
         settleFolderSync(outcome, done->second);
     }
 }
@@ -164,13 +164,13 @@ private:
     // One folder held open however many files wait for its sync.
     void shareFolder(FileOutcome &outcome)
     {
-        std::shared_ptr<UnsyncedFolder> &folder = outcome.unsynced->unsyncedFolder;
+        std::shared_ptr<UnsyncedFolder> &folder = outcome.unsynced->saved.unsyncedFolder;
         {
             const std::lock_guard lock(m_mutex);
             std::erase_if(m_heldFolders, [](const auto &held) { return held.expired(); });
             for (const std::weak_ptr<UnsyncedFolder> &held : m_heldFolders) {
                 if (std::shared_ptr<UnsyncedFolder> same = held.lock();
-                    same && same->identity() == folder->identity()) {
+                    same && sameFolder(*same, *folder)) {
                     folder = std::move(same);
                     return;
                 }
@@ -180,7 +180,7 @@ private:
                 return;
             }
         }
-        settleFolderSync(outcome, folder->sync());
+        settleFolderSync(outcome, syncFolder(*folder));
     }
 
     void report(const FileOutcome &outcome, bool settled, ConsoleOutput &output)

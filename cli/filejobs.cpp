@@ -6,7 +6,6 @@
 #include "platform/filenames.h"
 #include "platform/paths.h"
 #include "rewrite/linecensus.h"
-#include "rewrite/saveloop.h"
 #include "rewrite/savemessages.h"
 
 #include <QDir>
@@ -57,45 +56,47 @@ private:
 
 // A file without a single strength line is copied with nothing but its line ends changed: most
 // likely not a strength file, or the wrong one.
-QString withoutStrengthLines(const QString &path, bool saved)
+QString withoutStrengthLines(const ShownPaths &shown, bool saved)
 {
     const QString found = u"Warnung: In der Datei „%1“ steht keine Start- und keine "
-                          "Maximalzeile; "_s.arg(shownPath(path));
+                          "Maximalzeile; "_s.arg(shown.input);
     return found
-        + (saved ? u"„%1“ ist nur eine Kopie mit CR LF am Ende jeder Zeile."_s.arg(
-                       shownPath(path + ".new"_L1))
+        + (saved ? u"„%1“ ist nur eine Kopie mit CR LF am Ende jeder Zeile."_s.arg(shown.output)
                  : u"ein Speichern würde nur jede Zeile mit CR LF enden lassen."_s);
 }
 
-FileOutcome failed(const SaveOutcome &outcome)
+FileOutcome failed(const SaveOutcome &outcome, const ShownPaths &shown)
 {
     return {FileOutcome::End::Failed, {},
-            saveMessage(outcome, MessagePlace::CommandLine).paragraphs.join(u' '), {}, {}};
+            saveMessage(outcome, MessagePlace::CommandLine, shown).paragraphs.join(u' '), {}, {}};
 }
 
 // Many files in one folder share one sync of it, done by the batch (batchrun.h). The thread
 // the save would start for its final sync is left out too: the batch runs each save on a
 // thread of its own already.
-FileOutcome save(const FileJob &job, const Invocation &invocation, std::atomic<qint64> &bytesDone)
+FileOutcome save(const FileJob &job, const ShownPaths &shown, const Invocation &invocation,
+                 std::atomic<qint64> &bytesDone)
 {
     CompanionSave companion(job.size, invocation, bytesDone);
     SaveSettings settings;
     settings.commit = CommitThread::Caller;
-    settings.folderSync = FolderSync::ByCaller;
+    settings.folderSync = FolderSyncBy::Caller;
     const SaveOutcome outcome =
         saveRewrittenCopy(splitPath(job.path), companion, companion, settings);
     switch (outcome.end) {
     case SaveOutcome::End::Saved:
         return {FileOutcome::End::Done,
-                invocation.quiet ? QString()
-                                 : u"%1: %2"_s.arg(shownPath(outcome.outputPath()),
-                                                   saveMessage(outcome, MessagePlace::CommandLine)
-                                                       .text()),
-                companion.strengthLines() == 0 ? withoutStrengthLines(job.path, true) : QString(),
+                invocation.quiet
+                    ? QString()
+                    : u"%1: %2"_s.arg(
+                          shown.output,
+                          saveMessage(outcome, MessagePlace::CommandLine, shown).text()),
+                companion.strengthLines() == 0 ? withoutStrengthLines(shown, true) : QString(),
                 {},
-                outcome.unsyncedFolder ? std::optional(outcome) : std::nullopt};
+                outcome.unsyncedFolder ? std::optional(FileOutcome::Unsynced{outcome, shown})
+                                       : std::nullopt};
     case SaveOutcome::End::Failed:
-        return failed(outcome);
+        return failed(outcome, shown);
     case SaveOutcome::End::Stopped:
         break;
     }
@@ -176,7 +177,7 @@ QString changesFound(const LineKindCensus &kind, int ratingIndex)
         .arg(kind.changing == 1 ? u"ändert"_s : u"ändern"_s);
 }
 
-FileOutcome census(const FileJob &job, const Invocation &invocation,
+FileOutcome census(const FileJob &job, const ShownPaths &shown, const Invocation &invocation,
                    std::atomic<qint64> &bytesDone)
 {
     const bool dryRun = invocation.task == Task::DryRun;
@@ -188,7 +189,7 @@ FileOutcome census(const FileJob &job, const Invocation &invocation,
     case SaveOutcome::End::Saved:
         break;
     case SaveOutcome::End::Failed: {
-        const QString failure = readFailureWords(result.reading).join(u' ');
+        const QString failure = readFailureWords(result.reading, shown).join(u' ');
         return {FileOutcome::End::Failed,
                 invocation.json ? fileJson(job.path, nullptr, failure) : QString(), failure, {}, {}};
     }
@@ -201,13 +202,13 @@ FileOutcome census(const FileJob &job, const Invocation &invocation,
     const bool noStrengthLine = found.start.lines + found.maximum.lines == 0;
     const QString report = dryRun
         ? u"%1 → %2 (nichts geschrieben)\n  Startsterne: %3\n  Max.-sterne: %4"_s.arg(
-              shownPath(job.path), shownPath(job.path + ".new"_L1),
+              shown.input, shown.output,
               changesFound(found.start, invocation.startIndex),
               changesFound(found.maximum, invocation.maxIndex))
         : u"%1\n  Startsterne: %2\n  Max.-sterne: %3"_s.arg(
-              shownPath(job.path), valuesFound(found.start), valuesFound(found.maximum));
+              shown.input, valuesFound(found.start), valuesFound(found.maximum));
     return {FileOutcome::End::Done, report,
-            dryRun && noStrengthLine ? withoutStrengthLines(job.path, false) : QString(), {},
+            dryRun && noStrengthLine ? withoutStrengthLines(shown, false) : QString(), {},
             {}};
 }
 
@@ -215,10 +216,10 @@ FileOutcome census(const FileJob &job, const Invocation &invocation,
 
 void settleFolderSync(FileOutcome &outcome, const std::optional<SaveFailure> &syncFailure)
 {
-    SaveOutcome saved = *std::exchange(outcome.unsynced, std::nullopt);
+    auto [saved, shown] = *std::exchange(outcome.unsynced, std::nullopt);
     saved.folderSynced(syncFailure);
     if (syncFailure)
-        outcome = failed(saved);
+        outcome = failed(saved, shown);
 }
 
 FileOutcome runFileJob(const FileJob &job, const Invocation &invocation,
@@ -233,8 +234,11 @@ FileOutcome runFileJob(const FileJob &job, const Invocation &invocation,
     }
     if (stopRequested())
         return {FileOutcome::End::Stopped, {}, {}, {}, {}};
-    FileOutcome outcome =
-        invocation.task == Task::Save ? save(job, invocation, bytesDone) : census(job, invocation, bytesDone);
+    // The file as given, shown in every line about it.
+    const ShownPaths shown(job.path);
+    FileOutcome outcome = invocation.task == Task::Save
+        ? save(job, shown, invocation, bytesDone)
+        : census(job, shown, invocation, bytesDone);
     if (outcome.end != FileOutcome::End::Stopped)
         bytesDone.store(job.size, std::memory_order_relaxed);
     return outcome;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "rewrite/savecore.h"
+#include "rewrite/savemessages.h"
 
 #include <QString>
 
@@ -21,8 +22,14 @@ struct FileOutcome
     QString failure;
     QString note; // for standard error unless quiet: a remark that is no failure
     // Saved with the folder's sync left to the batch, which syncs each folder once for all the
-    // files saved there meanwhile: the words above hold only after settleFolderSync().
-    std::optional<SaveOutcome> unsynced;
+    // files saved there meanwhile: the words above hold only after settleFolderSync(). With the
+    // file as the words name it, for those a failed sync needs.
+    struct Unsynced
+    {
+        SaveOutcome saved;
+        ShownPaths shown;
+    };
+    std::optional<Unsynced> unsynced;
 };
 
 // One file to work on, or an outcome settled while the arguments were read (a folder that

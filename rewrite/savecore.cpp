@@ -4,7 +4,6 @@
 #include "platform/savefiles.h"
 #include "rewrite/eventthrottle.h"
 #include "rewrite/linereader.h"
-#include "rewrite/saveloop.h"
 
 #include <algorithm>
 #include <chrono>
@@ -223,7 +222,9 @@ private:
     // thread, which goes on reporting meanwhile. A stop asked for now comes too late.
     std::optional<SaveFailure> commitWhileReporting()
     {
-        const FolderSync folderSync = m_settings.folderSync;
+        const FolderSync folderSync = m_settings.folderSync == FolderSyncBy::Caller
+            ? FolderSync::ByCaller
+            : FolderSync::Now;
         if (m_settings.commit == CommitThread::Caller)
             return m_output.commit(folderSync);
         std::future<std::optional<SaveFailure>> committed;
@@ -287,15 +288,19 @@ private:
 } // namespace
 
 SaveOutcome saveRewrittenCopy(const FolderAndName &file, RatingSource &ratings,
-                              SaveObserver &observer)
-{
-    return saveRewrittenCopy(file, ratings, observer, SaveSettings{});
-}
-
-SaveOutcome saveRewrittenCopy(const FolderAndName &file, RatingSource &ratings,
                               SaveObserver &observer, const SaveSettings &settings)
 {
     return StrengthFileSave(file, ratings, observer, settings).run();
+}
+
+std::optional<SaveFailure> syncFolder(const UnsyncedFolder &folder)
+{
+    return folder.sync();
+}
+
+bool sameFolder(const UnsyncedFolder &one, const UnsyncedFolder &other)
+{
+    return one.identity() == other.identity();
 }
 
 SaveOutcome readStrengthFile(const FolderAndName &file, LineVisitor &lines,

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The save, on QtCore alone: what the window's Save, the command-line companion, the
-// benchmarks and the tests all run. In: a strength file's folder and name, where to read the
-// two ratings and who hears of the progress. Out: "<file>.new" beside it, and an outcome that
-// says what happened: saved, stopped, or failed with a SaveFailure (savefailure.h). Words for
-// the outcome are in savemessages.h.
+// The save, on QtCore alone, and all a caller needs of it: what the window's Save, the
+// command-line companion, the benchmarks and the tests all run. In: a strength file's folder
+// and name, where to read the two ratings and who hears of the progress. Out: "<file>.new"
+// beside it, and an outcome that says what happened: saved, stopped, or failed with a
+// SaveFailure (savefailure.h). Words for the outcome are in savemessages.h.
 
 #include "platform/paths.h"
 #include "platform/savefailure.h"
@@ -15,7 +15,9 @@
 #include <memory>
 #include <optional>
 
-class UnsyncedFolder; // platform/savefiles.h: sync() makes the names made in it durable
+class ByteSink;   // platform/bytestreams.h, for the loop alone
+class ByteSource;
+class UnsyncedFolder;
 
 // Where the save reads the ratings: the start rating index for each start-strength line, the
 // maximum rating index for each maximum-strength line, asked just before that line is
@@ -49,6 +51,25 @@ public:
     virtual qint64 reportInterval() const { return DefaultReportInterval; }
 };
 
+// How a save runs; the window keeps the defaults, the companion, the tests and the benchmarks
+// choose.
+enum class CommitThread { Beside, Caller };
+enum class FolderSyncBy { Save, Caller };
+struct SaveSettings
+{
+    // Bytes read and written at a time; 0 for the sizes the benchmarks chose.
+    qsizetype readSize = 0;
+    qsizetype writeSize = 0;
+    // Beside: the sync to disk at the end, which can take seconds on a slow disk, runs on a
+    // thread of its own while the caller's thread goes on reporting, so a window stays live.
+    // Caller: in the caller's thread, for a caller that runs each save on a thread of its own,
+    // and for tests that count a save's system calls.
+    CommitThread commit = CommitThread::Beside;
+    // Caller: the folder is not synced for this one file; the outcome hands it over to be
+    // synced once for all the files a batch saves there (SaveOutcome::unsyncedFolder).
+    FolderSyncBy folderSync = FolderSyncBy::Save;
+};
+
 // What a save came to.
 struct SaveOutcome
 {
@@ -68,8 +89,8 @@ struct SaveOutcome
     QString newContentKeptAt;
     QString earlierOutputAt;
     // Saved by a save that left its folder's sync to the caller (SaveSettings::folderSync): the
-    // folder to sync before the .new may be called saved, as a power loss could still take its
-    // name. Empty otherwise.
+    // folder to sync (syncFolder()) before the .new may be called saved, as a power loss could
+    // still take its name. Empty otherwise.
     std::shared_ptr<UnsyncedFolder> unsyncedFolder;
 
     QString inputPath() const { return joinPath(input.folder, input.name); }
@@ -100,7 +121,22 @@ struct SaveOutcome
 // Opening the selected file and putting the new one in place are tried again for about two
 // seconds while another program holds a file for a moment (SystemError::transient()).
 SaveOutcome saveRewrittenCopy(const FolderAndName &file, RatingSource &ratings,
-                              SaveObserver &observer);
+                              SaveObserver &observer, const SaveSettings &settings = {});
+
+// The folder a save left unsynced is held open, so that its sync reaches the folder the name
+// was made in whatever its path names by then. Makes every name made in it until now durable:
+// nothing when that is done, a SyncFolder failure otherwise.
+std::optional<SaveFailure> syncFolder(const UnsyncedFolder &folder);
+// Whether two saves left the same folder unsynced, whichever paths led them there.
+bool sameFolder(const UnsyncedFolder &one, const UnsyncedFolder &other);
+
+// The save's loop: every line of `input` through the rewrite rule into `output`, each followed
+// by CR LF, with the progress told to `observer` as above and the rating a strength line gets
+// read from `ratings` just before that line is written. The save runs it on the files, the
+// fuzz target on memory.
+enum class LoopEnd { Finished, Stopped, ReadFailed, WriteFailed };
+LoopEnd rewriteLines(ByteSource &input, qint64 length, ByteSink &output, RatingSource &ratings,
+                     SaveObserver &observer, const SaveSettings &settings = {});
 
 // Hears the lines of a file that is only read, in pieces as the save reads them: a long line
 // comes in several, the first with `startsLine`, the last with `endsLine`.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "rewrite/saveloop.h"
+#include "rewrite/savecore.h"
 
+#include "platform/bytestreams.h"
 #include "rewrite/blockwriter.h"
 #include "rewrite/linereader.h"
 #include "rewrite/rewriteline.h"
@@ -16,8 +17,9 @@ class LineLoop
 public:
     LineLoop(ByteSource &input, qint64 length, ByteSink &output, RatingSource &ratings,
              SaveObserver &observer, const SaveSettings &settings)
-        : m_reader(input, settings.readSize),
-          m_writer(output, settings.writeSize),
+        : m_reader(input, settings.readSize > 0 ? settings.readSize : LineReader::DefaultBlockSize),
+          m_writer(output,
+                   settings.writeSize > 0 ? settings.writeSize : BlockWriter::DefaultBlockSize),
           m_ratings(ratings),
           m_observer(observer),
           m_length(length),

@@ -17,15 +17,14 @@ using Step = SaveFailure::Step;
 
 const QString SaveTitle = u"Speichern"_s;
 
-QString cannotRead(const SaveOutcome &outcome)
+QString cannotRead(const ShownPaths &shown)
 {
-    return u"Die Datei „%1“ konnte nicht gelesen werden."_s.arg(shownPath(outcome.inputPath()));
+    return u"Die Datei „%1“ konnte nicht gelesen werden."_s.arg(shown.input);
 }
 
-QString cannotWrite(const SaveOutcome &outcome)
+QString cannotWrite(const ShownPaths &shown)
 {
-    return u"Die Datei „%1“ konnte nicht geschrieben werden."_s.arg(
-        shownPath(outcome.outputPath()));
+    return u"Die Datei „%1“ konnte nicht geschrieben werden."_s.arg(shown.output);
 }
 
 // The .new's own name, for a sentence that names its folder apart.
@@ -37,14 +36,13 @@ QString outputName(const SaveOutcome &outcome)
 // The folder where the new file would be made: beside the selected file, or where a link in
 // the output's place leads. Several files of one folder each get their own line, so the line
 // names the file.
-QString folderRefusesNewFile(const SaveOutcome &outcome)
+QString folderRefusesNewFile(const SaveOutcome &outcome, const ShownPaths &shown)
 {
     if (!outcome.failure.throughLink)
         return u"Im Ordner „%1“ kann die Datei „%2“ nicht angelegt werden."_s.arg(
             shownPath(outcome.input.folder), outputName(outcome));
     return u"Die Datei „%1“ ist eine Verknüpfung in den Ordner „%2“, und dort kann keine neue "
-           "Datei angelegt werden."_s.arg(shownPath(outcome.outputPath()),
-                                           shownPath(outcome.outputFolder));
+           "Datei angelegt werden."_s.arg(shown.output, shownPath(outcome.outputFolder));
 }
 
 // The window names the file the user selected in its list, the companion the one given to it.
@@ -149,26 +147,26 @@ QString howInputChanged(const SaveOutcome &outcome)
 }
 
 // What failed and why.
-QStringList failureWords(const SaveOutcome &outcome, MessagePlace place, Work work)
+QStringList failureWords(const SaveOutcome &outcome, const ShownPaths &shown, MessagePlace place,
+                         Work work)
 {
     const SaveFailure &failure = outcome.failure;
     switch (failure.step) {
     case Step::OpenInput:
     case Step::ReadInput:
-        return {cannotRead(outcome), reason(failure, place, work)};
+        return {cannotRead(shown), reason(failure, place, work)};
     case Step::InputChanged:
-        return {u"Die Datei „%1“ wurde %2 verändert."_s.arg(shownPath(outcome.inputPath()),
-                                                              during(work)),
+        return {u"Die Datei „%1“ wurde %2 verändert."_s.arg(shown.input, during(work)),
                 howInputChanged(outcome)};
     case Step::OpenOutput:
         if (failure.refusal == Refusal::FolderRefusesNewFile)
-            return {folderRefusesNewFile(outcome), germanReason(failure.systemError)};
-        return {cannotWrite(outcome), reason(failure, place, work)};
+            return {folderRefusesNewFile(outcome, shown), germanReason(failure.systemError)};
+        return {cannotWrite(shown), reason(failure, place, work)};
     case Step::WriteOutput:
-        return {cannotWrite(outcome), reason(failure, place, work)};
+        return {cannotWrite(shown), reason(failure, place, work)};
     case Step::SyncFolder:
         return {u"Die Datei „%1“ wurde geschrieben, aber ihr Eintrag im Ordner konnte nicht auf "
-                "den Datenträger gebracht werden."_s.arg(shownPath(outcome.outputPath())),
+                "den Datenträger gebracht werden."_s.arg(shown.output),
                 germanReason(failure.systemError)};
     case Step::None:
         break;
@@ -247,7 +245,17 @@ QString megabytes(qint64 bytes)
 
 } // namespace
 
+ShownPaths::ShownPaths(const QString &inputPath)
+    : input(shownPath(inputPath)), output(shownPath(inputPath + u".new"_s))
+{
+}
+
 SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place)
+{
+    return saveMessage(outcome, place, ShownPaths(outcome.inputPath()));
+}
+
+SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place, const ShownPaths &shown)
 {
     switch (outcome.end) {
     case SaveOutcome::End::Saved:
@@ -260,7 +268,7 @@ SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place)
         return {SaveMessage::Icon::Information, SaveTitle, {u"Speichern erfolgreich."_s}};
     case SaveOutcome::End::Failed:
         return {SaveMessage::Icon::Warning, SaveTitle,
-                failureWords(outcome, place, Work::Saving) << whatWasKept(outcome, place)};
+                failureWords(outcome, shown, place, Work::Saving) << whatWasKept(outcome, place)};
     case SaveOutcome::End::Stopped:
         break;
     }
@@ -276,8 +284,13 @@ SaveMessage noFileChosenMessage()
 
 QStringList readFailureWords(const SaveOutcome &outcome)
 {
+    return readFailureWords(outcome, ShownPaths(outcome.inputPath()));
+}
+
+QStringList readFailureWords(const SaveOutcome &outcome, const ShownPaths &shown)
+{
     // Reading alone meets no refusal that names the selected file.
-    return failureWords(outcome, MessagePlace::CommandLine, Work::Reading);
+    return failureWords(outcome, shown, MessagePlace::CommandLine, Work::Reading);
 }
 
 QString deviceNameWords(const QString &path)

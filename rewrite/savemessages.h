@@ -28,17 +28,28 @@ struct SaveMessage
 // command-line companion of the file it was given.
 enum class MessagePlace { Window, CommandLine };
 
+// A file's path and its .new's as the words show them, built once for all the words about it.
+struct ShownPaths
+{
+    explicit ShownPaths(const QString &inputPath);
+    QString input;
+    QString output;
+};
+
 // "Speichern erfolgreich" for a finished save (in the window with the file written as its
 // detail); a warning naming the file, the reason and what
 // was left as it was for a failed one, each an ended sentence. A stopped save has nothing to
 // say.
 SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place);
+// The same, naming the file as `shown` does.
+SaveMessage saveMessage(const SaveOutcome &outcome, MessagePlace place, const ShownPaths &shown);
 
 // For Save pressed with no file chosen.
 SaveMessage noFileChosenMessage();
 
 // A file that was only to be read, and could not be: what and why, nothing of a .new.
 QStringList readFailureWords(const SaveOutcome &outcome);
+QStringList readFailureWords(const SaveOutcome &outcome, const ShownPaths &shown);
 
 // A path that Windows takes for a device ("aux", "\\\\.\\con"), not a file or folder.
 QString deviceNameWords(const QString &path);

@@ -2,7 +2,7 @@
 #include "productsave.h"
 
 #include "rewrite/asteriskcounter.h"
-#include "rewrite/saveloop.h"
+#include "rewrite/savecore.h"
 #include "support/memorystreams.h"
 
 namespace {
@@ -42,8 +42,7 @@ SaveRecord productSave(const FuzzInput &input)
     MemorySink sink;
     FuzzCaller caller(input.startIndex, input.maxIndex);
     SaveSettings settings;
-    if (input.blockSize != FuzzInput::DefaultBlockSize)
-        settings.readSize = settings.writeSize = input.blockSize;
+    settings.readSize = settings.writeSize = input.blockSize;
     const LoopEnd end = rewriteLines(source, input.data.size(), sink, caller, caller, settings);
     SaveRecord record;
     record.output = end == LoopEnd::Finished ? sink.data : QByteArray("loop did not finish");

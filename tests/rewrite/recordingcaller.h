@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "rewrite/saveloop.h"
+#include "rewrite/savecore.h"
 
 #include <QList>
 #include <QStringList>
