@@ -416,9 +416,9 @@ std::optional<SaveFailure> ReplacementFile::State::anotherFilesOutput(Step step)
         && identityAt(nativePath(joinPath(folder, found.chopped(4)))) == input;
     if (outputOfInput)
         return std::nullopt;
-    SaveFailure failure = SaveFailure::refused(step, Refusal::AnotherFilesOutput);
-    failure.foundName = found;
-    return failure;
+    SaveFailure refusal = SaveFailure::refused(step, Refusal::AnotherFilesOutput);
+    refusal.foundName = found;
+    return refusal;
 }
 
 bool ReplacementFile::State::placed()
