@@ -97,7 +97,7 @@ public:
     const State &state() const { return *m; }
 
 private:
-    // The system's side of it (linux/inputfile.cpp, windows/savefiles.cpp): opening, which
+    // The system's side of it (linux/inputfile.cpp, windows/inputfile.cpp): opening, which
     // sets m_opened and m_identity; one read, -1 with m_error set; a read from an offset; the
     // stamp now, and whether the name still names the file opened (nothing when either cannot
     // be looked at).
