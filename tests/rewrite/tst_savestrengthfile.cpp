@@ -469,10 +469,12 @@ constexpr int TestGroup = -2;
 constexpr int TestUser1 = -3;
 constexpr int TestUser3 = -5;
 
+#ifndef Q_OS_WIN
 int ownerId(int owner)
 {
     return owner <= TestUser1 ? int(testusers::uid(testusers::Users.at(TestUser1 - owner))) : owner;
 }
+#endif
 
 void tst_SaveStrengthFile::outputPermissions_data()
 {
