@@ -11,26 +11,6 @@
 #include <string>
 #include <windows.h>
 
-namespace {
-
-// The console's text up to the cursor's row.
-std::wstring screenText(HANDLE console)
-{
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    GetConsoleScreenBufferInfo(console, &info);
-    std::wstring screen(size_t(info.dwSize.X) * size_t(info.dwCursorPosition.Y + 1), L' ');
-    DWORD read = 0;
-    ReadConsoleOutputCharacterW(console, screen.data(), DWORD(screen.size()), {0, 0}, &read);
-    return screen;
-}
-
-bool screenShows(HANDLE console, const wchar_t *text)
-{
-    return screenText(console).find(text) != std::wstring::npos;
-}
-
-} // namespace
-
 int wmain(int argc, wchar_t *argv[])
 {
     const wchar_t *expected = _wgetenv(L"KELVORA_SCREEN_HAS");
@@ -51,10 +31,6 @@ int wmain(int argc, wchar_t *argv[])
     if (interrupt) {
         SetConsoleCtrlHandler(nullptr, TRUE); // this program stays to look at the console
         Sleep(std::wcstoul(interrupt, nullptr, 10));
-        // On a busy machine the program may not be saving yet (its handler not yet set): the
-        // keys come once its progress bar shows, as a user presses them at work under way.
-        for (int waited = 0; waited < 30000 && !screenShows(console, L" MB"); waited += 50)
-            Sleep(50);
         GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
         GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
     }
@@ -65,7 +41,9 @@ int wmain(int argc, wchar_t *argv[])
     GetExitCodeProcess(child.hProcess, &status);
     CONSOLE_SCREEN_BUFFER_INFO info{};
     GetConsoleScreenBufferInfo(console, &info);
-    const std::wstring screen = screenText(console);
+    std::wstring screen(size_t(info.dwSize.X) * size_t(info.dwCursorPosition.Y + 1), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(console, screen.data(), DWORD(screen.size()), {0, 0}, &read);
     // The bar ends in its megabytes; the closing line counts files too, and may stay.
     const size_t leftAt = std::min(screen.find(L"[K"), screen.find(L" MB"));
     const bool left = leftAt != screen.npos;
